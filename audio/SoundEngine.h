@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QString>
+
+#include <chrono>
+#include <cstdint>
+
+namespace tavix {
+
+// A stream handle; 0 is no stream, and every call on it does nothing.
+using StreamHandle = int32_t;
+
+// Channels as the editor uses them.
+inline constexpr int KeySoundChannels = 15; // 0..14
+inline constexpr int MarkerChannel = 15;
+inline constexpr int MusicChannel = 16;
+
+// Stream modes.
+inline constexpr unsigned FSOUND_NORMAL = 0x130;        // from a file path
+inline constexpr unsigned FSOUND_LOADMEMORY = 0x8000;   // first argument is data, fourth its length
+inline constexpr unsigned FSOUND_MEMORY_MODE = 0x2A130; // as the editor opens its clips
+
+// The sound engine as the editor calls it. The real one mixes into an SDL2 device; tests
+// use a fake. Positions are milliseconds of the stream, from its start.
+class SoundEngine
+{
+public:
+    using Clock = std::chrono::steady_clock;
+
+    virtual ~SoundEngine() = default;
+
+    virtual bool FSOUND_Init(int mixRate, int maxSoftwareChannels, unsigned flags) = 0;
+    // Mode 0x130: `nameOrData` is a path (UTF-8). With FSOUND_LOADMEMORY it points at
+    // `length` bytes of an encoded file in memory. 0 on failure, see lastError().
+    virtual StreamHandle FSOUND_Stream_Open(const char* nameOrData, unsigned mode, int offset,
+                                            int length) = 0;
+    virtual int32_t FSOUND_Stream_GetLengthMs(StreamHandle h) = 0;
+    // Starts h on the channel from its current position (from the start when it has
+    // played to its end). A stream already playing restarts without a click.
+    virtual bool FSOUND_Stream_Play(int channel, StreamHandle h) = 0;
+    virtual int32_t FSOUND_Stream_GetTime(StreamHandle h) = 0;
+    // Playing or not; the next play starts there. A negative time clamps to 0.
+    virtual bool FSOUND_Stream_SetTime(StreamHandle h, int32_t ms) = 0;
+    // Silences h and rewinds it.
+    virtual bool FSOUND_Stream_Stop(StreamHandle h) = 0;
+    virtual bool FSOUND_Stream_Close(StreamHandle h) = 0;
+    virtual void FSOUND_Close() = 0;
+
+    // Beyond the original: starts the effect stream `effect` from its beginning on
+    // `channel` at the instant the music stream `music` reaches `musicMs` (fractional
+    // milliseconds of the song), placed at that exact sample of the mix. Several starts
+    // may be pending on one channel. Pending starts of a music stream are dropped when
+    // the music is stopped, seeked or closed, or by FSOUND_Stream_CancelScheduled.
+    virtual bool FSOUND_Stream_PlayAt(int channel, StreamHandle effect, StreamHandle music,
+                                      double musicMs) = 0;
+    virtual void FSOUND_Stream_CancelScheduled(StreamHandle music) = 0;
+
+    // The exact position, in fractional ms, that the listener hears now, and the one
+    // heard at an earlier (or later) moment of the steady clock while h plays.
+    virtual double streamTimeExact(StreamHandle h) = 0;
+    virtual double streamTimeAt(StreamHandle h, Clock::time_point when) = 0;
+    virtual bool isPlaying(StreamHandle h) = 0;
+
+    // How far a stream's background decoding has come, 0..1 (1 when complete).
+    virtual double decodeProgress(StreamHandle h) = 0;
+
+    // Why the last failing call failed, for the window to show.
+    virtual QString lastError() const = 0;
+};
+
+} // namespace tavix

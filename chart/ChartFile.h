@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+namespace tavix {
+
+class KeP;
+
+// Outcome of a chart file operation. Failures carry a reason a person can read.
+struct ChartResult
+{
+    enum class Status {
+        Ok,
+        CannotOpen,  // the file cannot be opened or read
+        NotChart,    // a native file whose magic is wrong
+        BadHeader,   // a native file whose upper index is impossible
+        ScriptError, // the script import stopped at `line`
+        WriteFailed, // the file cannot be created or written
+        NoGrid,      // nothing to save yet
+    };
+
+    Status status = Status::Ok;
+    QString reason;   // for the person: "cannot be opened: No such file", ...
+    int64_t line = 0; // 1-based line of a script error
+    QString path;     // the file actually written or read (with its appended extension)
+
+    bool ok() const { return status == Status::Ok; }
+    static ChartResult success(const QString& path) { return {Status::Ok, {}, 0, path}; }
+};
+
+// Writes the chart: the SYLK script when filterIndex is 1 and ScriptMode is on, the
+// native file otherwise. The extension is appended when missing. The target is replaced
+// only once the new file is complete; a failure leaves the old file as it was.
+ChartResult SaveChart(const KeP& kep, const QString& fileName, int16_t filterIndex);
+
+// Reads a chart: a name ending in ".zts" (any case) replaces the grid with the native
+// file; any other name is merged in as a SYLK script. On failure nothing changes.
+ChartResult LoadChart(KeP& kep, const QString& fileName);
+
+} // namespace tavix

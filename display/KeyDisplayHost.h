@@ -1,0 +1,31 @@
+#pragma once
+
+#include "DragState.h"
+
+#include <QImage>
+#include <QSize>
+
+#include <cstdint>
+
+namespace tavix {
+
+// What the key display needs of the window: its drag state and the time bar, which the
+// display moves to follow the play position.
+class KeyDisplayHost
+{
+public:
+    virtual ~KeyDisplayHost() = default;
+    virtual const DragState& dragState() const = 0;
+    virtual void setTimeSetValue(int32_t value) = 0;
+};
+
+// Where frames go: the canvas widget, or an image in tests.
+class CanvasSurface
+{
+public:
+    virtual ~CanvasSurface() = default;
+    virtual QSize surfaceSize() const = 0;
+    virtual void present(const QImage& frame) = 0;
+};
+
+} // namespace tavix

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "KeyDisplayHost.h"
+
+#include <QImage>
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace tavix {
+
+class KeP;
+
+// One corner of a screen-space quad.
+struct ScreenVertex
+{
+    float x = 0, y = 0, z = 0, rhw = 1;
+    uint32_t color = 0;    // red + 256 green + 65536 blue
+    uint32_t specular = 0;
+    float tu = 0, tv = 0;
+};
+
+// The pictures a quad can show.
+enum class Texture : int { Back = 0, Line = 1, Key1, Key2, Key3, Key4, Key5, Key6, Key7 };
+
+// One primitive of a frame: four vertices in strip order TL, TR, BL, BR.
+struct Quad
+{
+    Texture texture = Texture::Back;
+    std::array<ScreenVertex, 4> v{};
+};
+
+inline constexpr uint32_t White = 255u + 256u * 255u + 65536u * 255u;
+inline constexpr uint32_t Grey = 150u + 256u * 150u + 65536u * 150u;
+
+// The key display: builds each frame of the canvas as a list of quads from the chart and
+// the window's drag state, then paints it with QPainter onto the surface.
+class TavixKey
+{
+public:
+    TavixKey(KeP& kep, KeyDisplayHost& host);
+    ~TavixKey();
+
+    // Resizes the grid to TotalB cells when TotalB > 0 (every call), then, once per
+    // object, binds the surface and loads the pictures. Throws std::runtime_error on
+    // failure (overflow, missing picture); a failed set-up is not retried.
+    void Initialise(CanvasSurface& DisplayA, int32_t TotalB);
+
+    // Draws one frame at scroll position ms (units of 100 ms) with the cursor at curMs
+    // (none when negative), following the cursor when GoP. Throws std::runtime_error
+    // when the frame cannot be drawn.
+    void Render(int32_t ms, int32_t curMs, bool GoP);
+
+    int32_t SelectedKeys = 0;
+    // Entry Index (0..800) of the keys found in the drag rectangle of the last frame;
+    // throws std::out_of_range outside that.
+    int32_t GetKeyS(int32_t Index) const;
+
+    bool Inited() const { return m_inited; }
+    bool SetupDone() const { return m_setupDone; }
+
+    static ScreenVertex MakeVertex(float x, float y, float z, float rhw, uint32_t color,
+                                   uint32_t specular, float tu, float tv);
+
+    // The last frame drawn, as quads and as painted.
+    const std::vector<Quad>& lastFrame() const { return m_frame; }
+    const QImage& lastImage() const { return m_image; }
+
+private:
+    // ... implementation members
+    KeP& m_kep;
+    KeyDisplayHost& m_host;
+    CanvasSurface* m_surface = nullptr;
+    bool m_inited = false;
+    bool m_setupDone = false;
+    bool m_frameBusy = false;
+    std::array<int32_t, 801> m_keyS{};
+    std::vector<Quad> m_frame;
+    QImage m_image;
+};
+
+} // namespace tavix

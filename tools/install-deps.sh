@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the editor needs to build, run and test.
+set -euo pipefail
+packages=(
+  build-essential cmake ninja-build pkg-config clang clang-format clang-tidy
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libsdl2-dev libsndfile1-dev libsamplerate0-dev libx11-dev libxi-dev
+  xvfb xauth xdotool x11-utils imagemagick sox libsox-fmt-all xclip
+  fonts-dejavu-core fonts-liberation2
+)
+as_root=()
+[ "$(id -u)" -eq 0 ] || as_root=(sudo)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  "${as_root[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

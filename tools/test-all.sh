@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds the normal and the sanitizer trees, runs the fuzzers
+# for a bounded time and every test. The last line is CTest's summary of the full suite.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools/install-deps.sh
+export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
+
+tools/build.sh build-asan -DTAVIX_SANITIZE=ON -DTAVIX_BENCH=OFF
+if [ -x tools/run-fuzzers.sh ]; then tools/run-fuzzers.sh "${TAVIX_FUZZ_SECONDS:-60}"; fi
+tools/build.sh build
+
+echo "== sanitizer build (ASan+UBSan)"
+xvfb-run -a -s "-screen 0 1280x1024x24" \
+  ctest --test-dir build-asan --output-on-failure -j2
+echo "== normal build"
+xvfb-run -a -s "-screen 0 1280x1024x24" \
+  ctest --test-dir build --output-on-failure -j2
