@@ -28,7 +28,17 @@ struct ChartResult
 
     bool ok() const { return status == Status::Ok; }
     static ChartResult success(const QString& path) { return {Status::Ok, {}, 0, path}; }
+    static ChartResult failure(Status status, const QString& reason, const QString& path,
+                               int64_t line = 0)
+    {
+        return {status, reason, line, path};
+    }
 };
+
+// Whether the last four characters of the name, lower-cased, are `ext` (".zts", ".slk").
+bool hasExtension(const QString& fileName, QLatin1StringView ext);
+// The name a save writes to: `ext` appended unless the name already ends in it.
+QString withExtension(const QString& fileName, QLatin1StringView ext);
 
 // Writes the chart: the SYLK script when filterIndex is 1 and ScriptMode is on, the
 // native file otherwise. The extension is appended when missing. The target is replaced

@@ -2,6 +2,8 @@
 
 #include "Rounding.h"
 
+#include <algorithm>
+
 namespace tavix {
 
 bool KeP::anyKeySet(int32_t cell) const
@@ -12,7 +14,10 @@ bool KeP::anyKeySet(int32_t cell) const
     return false;
 }
 
-int32_t KeP::MsToBeat(int64_t ms) const { return truncInt32(double(ms) * double(BeatRate)); }
+int32_t KeP::MsToBeat(int64_t ms) const
+{
+    return truncInt32(double(ms) * double(BeatRate));
+}
 
 int32_t KeP::MsToBeatHalf(int64_t ms) const
 {
@@ -20,7 +25,10 @@ int32_t KeP::MsToBeatHalf(int64_t ms) const
     return truncInt32(double(ms) * rate + rate / 2.0);
 }
 
-int32_t KeP::MsToBeatNear(int64_t ms) const { return nearestInt32(double(ms) * double(BeatRate)); }
+int32_t KeP::MsToBeatNear(int64_t ms) const
+{
+    return nearestInt32(double(ms) * double(BeatRate));
+}
 
 float KeP::MsToBeatFrac(int64_t ms) const
 {
@@ -28,13 +36,24 @@ float KeP::MsToBeatFrac(int64_t ms) const
     return float(p - truncReal(p));
 }
 
-float KeP::rateFromBpm(double bpm) { return float(bpm / 1000.0 / 60.0 * 4.0); }
+float KeP::rateFromBpm(double bpm)
+{
+    return float(bpm / 1000.0 / 60.0 * 4.0);
+}
 
 bool KeP::resizeCells(int64_t cells)
 {
     if (cells < 0 || cells > MaxCells)
         return false;
-    KeyGrid.resize(size_t(cells * RowsPerCell + 1), 0);
+    const size_t need = size_t(cells) * RowsPerCell + 1;
+    if (need > KeyGrid.capacity()) {
+        // The script import grows the grid a cell at a time: grow geometrically, but never
+        // reserve beyond the largest grid a chart may have.
+        constexpr size_t largest = size_t(MaxCells) * RowsPerCell + 1;
+        const size_t grown = KeyGrid.capacity() + KeyGrid.capacity() / 2;
+        KeyGrid.reserve(std::min(largest, std::max(need, grown)));
+    }
+    KeyGrid.resize(need, 0);
     TotalBeats = int32_t(cells);
     return true;
 }
@@ -90,13 +109,19 @@ QString KeP::MstoMin(int64_t ms)
            (QStringLiteral("0") + QString::number(seconds)).right(2);
 }
 
-QString KeP::fourDigits(int64_t n) { return (QStringLiteral("000") + QString::number(n)).right(4); }
+QString KeP::fourDigits(int64_t n)
+{
+    return (QStringLiteral("000") + QString::number(n)).right(4);
+}
 
 QString KeP::beatCounter(int64_t ms) const
 {
     return fourDigits(MsToBeat(ms)) + QLatin1Char('/') + fourDigits(TotalBeats);
 }
 
-QString KeP::beatCounterAtStart() const { return QStringLiteral("0000/") + fourDigits(TotalBeats); }
+QString KeP::beatCounterAtStart() const
+{
+    return QStringLiteral("0000/") + fourDigits(TotalBeats);
+}
 
 } // namespace tavix

@@ -13,7 +13,10 @@ namespace tavix {
 // The empty selection is the list with the single element 0.
 using SelectionList = std::vector<int32_t>;
 
-inline SelectionList emptySelection() { return SelectionList(1, 0); }
+inline SelectionList emptySelection()
+{
+    return SelectionList(1, 0);
+}
 inline int32_t selectionCount(const SelectionList& s)
 {
     return s.empty() ? 0 : int32_t(s.size()) - 1;
@@ -33,14 +36,8 @@ struct KeyRow
     uint8_t code;
     int row;
 };
-inline constexpr std::array<KeyRow, 8> KeyToRow{{{0x47, 1},
-                                                  {0x4B, 2},
-                                                  {0x4F, 3},
-                                                  {0x49, 4},
-                                                  {0x4D, 5},
-                                                  {0x51, 6},
-                                                  {0x4C, 7},
-                                                  {0x52, 7}}};
+inline constexpr std::array<KeyRow, 8> KeyToRow{
+    {{0x47, 1}, {0x4B, 2}, {0x4F, 3}, {0x49, 4}, {0x4D, 5}, {0x51, 6}, {0x4C, 7}, {0x52, 7}}};
 
 // The program-wide chart values: the grid, its length and rate, the script-mode flag,
 // the script importer's carried-over state, the keyboard buffers and the script

@@ -9,7 +9,10 @@ namespace tavix {
 
 // The two ways a real number becomes an integer in this program: trunc cuts toward
 // zero, nearest goes to the nearest whole number with halves to even (2.5 -> 2).
-inline double truncReal(double x) { return std::trunc(x); }
+inline double truncReal(double x)
+{
+    return std::trunc(x);
+}
 
 inline double nearestReal(double x)
 {

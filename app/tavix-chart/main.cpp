@@ -1,0 +1,15 @@
+#include "ChartTool.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+#include <QTextStream>
+
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    const QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    return tavix::runChartTool(QCoreApplication::arguments().mid(1), out, err);
+}

@@ -1,0 +1,94 @@
+#include "NativeChartReader.h"
+
+#include "KeP.h"
+#include "NativeChartFormat.h"
+#include "Rounding.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace tavix {
+
+namespace {
+
+// Reads until `size` bytes are in or the device ends; -1 on a read error.
+qint64 readFully(QIODevice& in, char* data, qint64 size)
+{
+    qint64 got = 0;
+    while (got < size) {
+        const qint64 n = in.read(data + got, size - got);
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        got += n;
+    }
+    return got;
+}
+
+} // namespace
+
+ChartResult NativeChartReader::read(KeP& kep, QIODevice& in, const QString& path)
+{
+    using namespace Internal;
+    using Status = ChartResult::Status;
+    const auto readFailed = [&] {
+        return ChartResult::failure(Status::CannotOpen,
+                                    QStringLiteral("cannot be read: ") + in.errorString(), path);
+    };
+    const auto badHeader = [&](const QString& why) {
+        return ChartResult::failure(Status::BadHeader, QStringLiteral("bad header: ") + why, path);
+    };
+
+    char header[NativeHeaderSize];
+    const qint64 got = readFully(in, header, NativeHeaderSize);
+    if (got < 0)
+        return readFailed();
+    if (got < NativeMagicSize || std::memcmp(header, NativeMagic, NativeMagicSize) != 0)
+        return ChartResult::failure(Status::NotChart, QStringLiteral("not a chart file"), path);
+    if (got < NativeHeaderSize)
+        return badHeader(QStringLiteral("the upper index is cut short"));
+
+    uint32_t u = 0;
+    for (int i = 0; i < 4; ++i)
+        u |= uint32_t(uint8_t(header[NativeMagicSize + i])) << (8 * i);
+    const auto upper = int32_t(u);
+    constexpr int64_t largestUpper = int64_t(KeP::MaxCells) * KeP::RowsPerCell;
+    if (upper < 0)
+        return badHeader(QStringLiteral("negative upper index %1").arg(upper));
+    if (upper > largestUpper)
+        return badHeader(QStringLiteral("upper index %1 is too large: the largest chart has %2 "
+                                        "cells")
+                             .arg(upper)
+                             .arg(KeP::MaxCells));
+
+    // An upper index that is no multiple of 7 still names the nearest whole cell count;
+    // the grid is then padded or cut to exactly that many cells.
+    const int64_t cells = nearestTo<int64_t>(double(upper) / KeP::RowsPerCell).value_or(0);
+    const size_t stored = size_t(upper) + 1;
+    const size_t kept = size_t(cells) * KeP::RowsPerCell + 1;
+    std::vector<uint8_t> grid(std::max(stored, kept), 0);
+    // Bytes the file lacks stay 0.
+    if (readFully(in, reinterpret_cast<char*>(grid.data()), qint64(stored)) < 0)
+        return readFailed();
+    grid.resize(kept);
+
+    kep.KeyGrid = std::move(grid);
+    kep.TotalBeats = int32_t(cells);
+    return ChartResult::success(path);
+}
+
+ChartResult NativeChartReader::readFile(KeP& kep, const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return ChartResult::failure(ChartResult::Status::CannotOpen,
+                                    QStringLiteral("cannot be opened: ") + file.errorString(),
+                                    path);
+    return read(kep, file, path);
+}
+
+} // namespace tavix

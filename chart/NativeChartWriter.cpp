@@ -1,0 +1,41 @@
+#include "NativeChartWriter.h"
+
+#include "KeP.h"
+#include "NativeChartFormat.h"
+
+#include <QSaveFile>
+
+#include <cstring>
+
+namespace tavix {
+
+ChartResult NativeChartWriter::writeFile(const KeP& kep, const QString& path)
+{
+    using namespace Internal;
+    const int32_t upper = kep.upperIndex();
+    char header[NativeHeaderSize];
+    std::memcpy(header, NativeMagic, NativeMagicSize);
+    const auto u = uint32_t(upper);
+    for (int i = 0; i < 4; ++i)
+        header[NativeMagicSize + i] = char((u >> (8 * i)) & 0xFF);
+
+    QSaveFile file(path);
+    const auto failed = [&](const QString& why) {
+        return ChartResult::failure(ChartResult::Status::WriteFailed,
+                                    QStringLiteral("cannot be written: ") + why, path);
+    };
+    if (!file.open(QIODevice::WriteOnly))
+        return failed(file.errorString());
+    const auto gridBytes = qint64(kep.KeyGrid.size());
+    if (file.write(header, NativeHeaderSize) != NativeHeaderSize ||
+        file.write(reinterpret_cast<const char*>(kep.KeyGrid.data()), gridBytes) != gridBytes) {
+        const QString why = file.errorString();
+        file.cancelWriting();
+        return failed(why);
+    }
+    if (!file.commit())
+        return failed(file.errorString());
+    return ChartResult::success(path);
+}
+
+} // namespace tavix

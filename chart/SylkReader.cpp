@@ -1,0 +1,285 @@
+#include "SylkReader.h"
+
+#include "Rounding.h"
+#include "SlkNumber.h"
+
+#include <QFile>
+
+#include <cstring>
+#include <vector>
+
+namespace tavix {
+
+namespace {
+
+constexpr int KeyColumn = 6;
+constexpr int ActionColumn = 5;
+constexpr int PositionColumn = 4;
+constexpr int FirstDataRow = 3;
+constexpr int MarkerRow = 7;
+constexpr qint64 ReadChunk = 1 << 20;
+
+// The row a key digit of the script sets: 7 4 1 9 6 3 are rows 1 to 6.
+constexpr std::array<uint8_t, 256> makeDigitRows()
+{
+    std::array<uint8_t, 256> rows{};
+    rows['7'] = 1;
+    rows['4'] = 2;
+    rows['1'] = 3;
+    rows['9'] = 4;
+    rows['6'] = 5;
+    rows['3'] = 6;
+    return rows;
+}
+constexpr std::array<uint8_t, 256> DigitRows = makeDigitRows();
+
+const char* findLineEnd(const char* p, const char* end)
+{
+    while (p < end && *p != '\n' && *p != '\r')
+        ++p;
+    return p;
+}
+
+QString largestChartText()
+{
+    return QStringLiteral("the largest chart has %1 cells").arg(KeP::MaxCells);
+}
+
+} // namespace
+
+SylkReader::SylkReader(const KeP& kep) : work_(kep) {}
+
+bool SylkReader::fail(const QString& why)
+{
+    failed_ = true;
+    error_ = why;
+    return false;
+}
+
+bool SylkReader::parseLine(QByteArrayView line)
+{
+    ++line_;
+    if (ParseSlkLine(line))
+        return true;
+    errorLine_ = line_;
+    return false;
+}
+
+bool SylkReader::feed(QByteArrayView bytes)
+{
+    if (failed_)
+        return false;
+    const char* p = bytes.data();
+    const char* end = p + bytes.size();
+    if (afterCr_ && p < end) {
+        afterCr_ = false;
+        if (*p == '\n')
+            ++p;
+    }
+    while (p < end) {
+        const char* e = findLineEnd(p, end);
+        if (e == end) {
+            partial_.append(p, size_t(end - p));
+            break;
+        }
+        bool ok;
+        if (partial_.empty()) {
+            ok = parseLine(QByteArrayView(p, e - p));
+        } else {
+            partial_.append(p, size_t(e - p));
+            ok = parseLine(QByteArrayView(partial_.data(), qsizetype(partial_.size())));
+            partial_.clear();
+        }
+        if (!ok)
+            return false;
+        if (*e == '\r') {
+            if (e + 1 == end)
+                afterCr_ = true;
+            else if (e[1] == '\n')
+                ++e;
+        }
+        p = e + 1;
+    }
+    return true;
+}
+
+bool SylkReader::finish()
+{
+    if (failed_)
+        return false;
+    if (partial_.empty())
+        return true;
+    const bool ok = parseLine(QByteArrayView(partial_.data(), qsizetype(partial_.size())));
+    partial_.clear();
+    return ok;
+}
+
+bool SylkReader::ParseSlkLine(QByteArrayView line)
+{
+    if (failed_)
+        return false;
+    // Only "C" and "F" records, spelled exactly so, carry anything the chart needs.
+    if (line.isEmpty() || (line[0] != 'C' && line[0] != 'F'))
+        return true;
+    if (line.size() > 1 && line[1] != ';')
+        return true;
+
+    const char* p = line.data() + 1;
+    const char* end = line.data() + line.size();
+    while (p < end) {
+        ++p; // past the ';'
+        const char* q = static_cast<const char*>(std::memchr(p, ';', size_t(end - p)));
+        if (!q)
+            q = end;
+        const QByteArrayView field(p, q - p);
+        if (!field.isEmpty()) {
+            switch (field[0]) {
+            case 'X':
+            case 'Y': {
+                const auto n = nearestTo<int32_t>(Internal::SlkNumber::leading(field.sliced(1)));
+                if (!n)
+                    return fail(QStringLiteral("the %1 number is beyond the 32-bit range")
+                                    .arg(QLatin1Char(field[0])));
+                (field[0] == 'X' ? work_.ImportCol : work_.ImportRow) = *n;
+                break;
+            }
+            case 'K':
+                if (!handleValue(field))
+                    return false;
+                break;
+            default:
+                break;
+            }
+        }
+        p = q;
+    }
+    return true;
+}
+
+bool SylkReader::handleValue(QByteArrayView field)
+{
+    const QByteArrayView rest = field.sliced(1);
+    const bool dataRow = work_.ImportRow >= FirstDataRow;
+
+    if (const auto number = Internal::SlkNumber::whole(rest)) {
+        if (dataRow && work_.ImportCol == KeyColumn)
+            return applyKeys(rest); // digits written without quotes
+        const auto n = nearestTo<int32_t>(*number);
+        if (!n)
+            return fail(QStringLiteral("the number of a K field is beyond the 32-bit range"));
+        if (dataRow && work_.ImportCol == PositionColumn) {
+            if (*n >= KeP::MaxCells)
+                return fail(
+                    QStringLiteral("position %1 is too large: %2").arg(*n).arg(largestChartText()));
+            work_.ImportCell = *n;
+        }
+        return true;
+    }
+
+    if (field.size() < 3)
+        return fail(QStringLiteral("a K field holds neither a number nor a quoted text"));
+    const QByteArrayView text = field.sliced(2, field.size() - 3);
+    if (!dataRow)
+        return true;
+    if (work_.ImportCol == KeyColumn)
+        return applyKeys(text);
+    if (work_.ImportCol == ActionColumn) {
+        if (!holdCell())
+            return false;
+        if (text.contains('s'))
+            work_.KeyGrid[size_t(KeP::flatIndex(work_.ImportCell, MarkerRow))] = 1;
+    }
+    return true;
+}
+
+bool SylkReader::holdCell()
+{
+    const int32_t cell = work_.ImportCell;
+    if (cell < 0)
+        return fail(QStringLiteral("negative position %1").arg(cell));
+    if (cell < work_.TotalBeats)
+        return true;
+    if (!work_.growToHold(cell))
+        return fail(
+            QStringLiteral("position %1 is too large: %2").arg(cell).arg(largestChartText()));
+    return true;
+}
+
+bool SylkReader::applyKeys(QByteArrayView text)
+{
+    if (!holdCell())
+        return false;
+    uint8_t* cell = work_.KeyGrid.data() + KeP::flatIndex(work_.ImportCell, 0);
+    for (const char c : text)
+        if (const uint8_t row = DigitRows[uint8_t(c)])
+            cell[row] = 1;
+    return true;
+}
+
+bool SylkReader::commitTo(KeP& kep)
+{
+    if (failed_)
+        return false;
+    // Growing a cell at a time leaves slack; a chart kept for a long edit should not.
+    if (work_.KeyGrid.capacity() - work_.KeyGrid.size() > work_.KeyGrid.size() / 8)
+        work_.KeyGrid.shrink_to_fit();
+    kep.KeyGrid = std::move(work_.KeyGrid);
+    kep.TotalBeats = work_.TotalBeats;
+    kep.ImportRow = work_.ImportRow;
+    kep.ImportCol = work_.ImportCol;
+    kep.ImportCell = work_.ImportCell;
+    work_.KeyGrid.clear();
+    work_.TotalBeats = 0;
+    failed_ = true; // spent: a second commit would hand out an empty grid
+    error_ = QStringLiteral("the import was already committed");
+    return true;
+}
+
+namespace {
+
+ChartResult scriptFailure(const SylkReader& reader, const QString& path)
+{
+    return ChartResult::failure(
+        ChartResult::Status::ScriptError,
+        QStringLiteral("script error at line %1: %2").arg(reader.errorLine()).arg(reader.error()),
+        path, reader.errorLine());
+}
+
+} // namespace
+
+ChartResult SylkReader::importText(KeP& kep, QByteArrayView text)
+{
+    SylkReader reader(kep);
+    if (!reader.feed(text) || !reader.finish())
+        return scriptFailure(reader, {});
+    reader.commitTo(kep);
+    return ChartResult::success({});
+}
+
+ChartResult SylkReader::importFile(KeP& kep, const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return ChartResult::failure(ChartResult::Status::CannotOpen,
+                                    QStringLiteral("cannot be opened: ") + file.errorString(),
+                                    path);
+    SylkReader reader(kep);
+    std::vector<char> chunk(static_cast<size_t>(ReadChunk));
+    for (;;) {
+        const qint64 got = file.read(chunk.data(), ReadChunk);
+        if (got < 0)
+            return ChartResult::failure(ChartResult::Status::CannotOpen,
+                                        QStringLiteral("cannot be read: ") + file.errorString(),
+                                        path);
+        if (got == 0)
+            break;
+        if (!reader.feed(QByteArrayView(chunk.data(), got)))
+            return scriptFailure(reader, path);
+    }
+    if (!reader.finish())
+        return scriptFailure(reader, path);
+    reader.commitTo(kep);
+    return ChartResult::success(path);
+}
+
+} // namespace tavix
