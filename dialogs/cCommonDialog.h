@@ -36,6 +36,7 @@ public:
 
     bool Cancelled = false;
     int32_t ErrorNumber = 0;
+    QString ErrorSource; // set with ErrorNumber: the program's name + ".cCommonDialog"
 
 private:
     FileChooser& m_chooser;

@@ -16,7 +16,7 @@ class KeP;
 struct ScreenVertex
 {
     float x = 0, y = 0, z = 0, rhw = 1;
-    uint32_t color = 0;    // red + 256 green + 65536 blue
+    uint32_t color = 0; // red + 256 green + 65536 blue
     uint32_t specular = 0;
     float tu = 0, tv = 0;
 };
@@ -63,12 +63,39 @@ public:
     static ScreenVertex MakeVertex(float x, float y, float z, float rhw, uint32_t color,
                                    uint32_t specular, float tu, float tv);
 
+    // The two background bands, built once by the first Initialise.
+    const std::array<ScreenVertex, 4>& backQuadTop() const { return m_backQuadTop; }
+    const std::array<ScreenVertex, 4>& backQuadBottom() const { return m_backQuadBottom; }
+
     // The last frame drawn, as quads and as painted.
     const std::vector<Quad>& lastFrame() const { return m_frame; }
     const QImage& lastImage() const { return m_image; }
 
+    // The quad sizes the frames use most, pre-scaled once so painting them is a plain blit.
+    static constexpr int GlyphSize = 62;
+    static constexpr int MarkerHeight = 36;
+
 private:
-    // ... implementation members
+    void setUp(CanvasSurface& surface);
+    void loadPictures();
+    void buildFrame(int32_t scrollMs, int32_t curMs, bool GoP);
+    void paintFrame();
+    void addQuad(Texture texture, float x0, float y0, float x1, float y1, uint32_t color,
+                 float rhw = 1.0f);
+    const QImage& imageFor(Texture texture, uint32_t color) const;
+    const QImage* prescaledFor(const Quad& quad) const;
+
+    static constexpr size_t TextureCount = 9;
+    // One painted version of a picture: as loaded, dimmed for a selected key, and each of
+    // them already stretched over the quad size it usually covers.
+    struct Picture
+    {
+        QImage plain;
+        QImage tinted;
+        QImage plainScaled;
+        QImage tintedScaled;
+    };
+
     KeP& m_kep;
     KeyDisplayHost& m_host;
     CanvasSurface* m_surface = nullptr;
@@ -76,6 +103,9 @@ private:
     bool m_setupDone = false;
     bool m_frameBusy = false;
     std::array<int32_t, 801> m_keyS{};
+    std::array<ScreenVertex, 4> m_backQuadTop{};
+    std::array<ScreenVertex, 4> m_backQuadBottom{};
+    std::array<Picture, TextureCount> m_pictures;
     std::vector<Quad> m_frame;
     QImage m_image;
 };
