@@ -1,0 +1,177 @@
+#include "AudioDevice.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace tavix {
+
+namespace {
+
+int envInt(const char* name, int fallback, int minimum = 1)
+{
+    const char* text = std::getenv(name);
+    if (!text || !*text)
+        return fallback;
+    char* end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    return (end && *end == '\0' && value >= minimum && value < (1 << 20)) ? static_cast<int>(value)
+                                                                          : fallback;
+}
+
+} // namespace
+
+int AudioDevice::requestedBufferFrames()
+{
+    return std::clamp(envInt("TAVIX_AUDIO_BUFFER", DefaultBufferFrames), 32, 16384);
+}
+
+void AudioDevice::sdlCallback(void* user, uint8_t* stream, int bytes)
+{
+    auto* self = static_cast<AudioDevice*>(user);
+    self->m_render(reinterpret_cast<int16_t*>(stream), bytes / 4, Clock::now());
+}
+
+bool AudioDevice::openSdl(int rate, int bufferFrames, QString* reason)
+{
+    SDL_AudioSpec wanted{};
+    wanted.freq = rate;
+    wanted.format = AUDIO_S16SYS;
+    wanted.channels = 2;
+    wanted.samples = static_cast<Uint16>(bufferFrames);
+    wanted.callback = &AudioDevice::sdlCallback;
+    wanted.userdata = this;
+    SDL_AudioSpec obtained{};
+    // Rate, format and channels are converted by SDL if the device differs; the block
+    // size is the device's own, so the latency below is real.
+    const SDL_AudioDeviceID device =
+        SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, SDL_AUDIO_ALLOW_SAMPLES_CHANGE);
+    if (device == 0) {
+        *reason = QString::fromUtf8(SDL_GetError());
+        return false;
+    }
+    m_sdlDevice = device;
+    const char* driver = SDL_GetCurrentAudioDriver();
+    m_info.kind = Kind::Sdl;
+    m_info.driver = QString::fromUtf8(driver ? driver : "");
+    m_info.rate = rate;
+    m_info.bufferFrames = obtained.samples;
+    // The file and dummy drivers take each block the moment it is made; a real device
+    // still has about one block queued in front of it.
+    const bool immediate = m_info.driver == "disk" || m_info.driver == "dummy";
+    m_info.latencyFrames = envInt("TAVIX_AUDIO_LATENCY", immediate ? 0 : obtained.samples, 0);
+    m_info.frameCounter = m_info.driver == "disk";
+    return true;
+}
+
+void AudioDevice::useTimer(int rate, int bufferFrames)
+{
+    m_info = Info{Kind::Timer, QStringLiteral("timer"), rate, bufferFrames, 0, false};
+    m_scratch.assign(static_cast<size_t>(bufferFrames) * 2, 0);
+}
+
+void AudioDevice::start()
+{
+    if (!m_open)
+        return;
+    if (m_sdlDevice != 0) {
+        SDL_PauseAudioDevice(m_sdlDevice, 0);
+        return;
+    }
+    if (m_info.kind != Kind::Timer || m_timer.joinable())
+        return;
+    const int rate = m_info.rate;
+    const int bufferFrames = m_info.bufferFrames;
+    m_timer = std::jthread([this, rate, bufferFrames](std::stop_token stop) {
+        const auto period = std::chrono::duration_cast<Clock::duration>(
+            std::chrono::duration<double>(static_cast<double>(bufferFrames) / rate));
+        auto next = Clock::now();
+        while (!stop.stop_requested()) {
+            m_render(m_scratch.data(), bufferFrames, Clock::now());
+            next += period;
+            const auto now = Clock::now();
+            if (now > next + 8 * period)
+                next = now; // fell far behind (suspended): do not rush to catch up
+            std::this_thread::sleep_until(next);
+        }
+    });
+}
+
+void AudioDevice::open(Kind kind, int rate, int bufferFrames, Render render, QString* note)
+{
+    close();
+    m_render = std::move(render);
+    m_open = true;
+    if (note)
+        note->clear();
+    if (kind == Kind::Manual) {
+        m_info = Info{Kind::Manual, QStringLiteral("manual"), rate, bufferFrames, 0, true};
+        m_scratch.assign(static_cast<size_t>(bufferFrames) * 2, 0);
+        return;
+    }
+    if (kind == Kind::Timer) {
+        useTimer(rate, bufferFrames);
+        return;
+    }
+    QString reason;
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
+        m_sdlInit = SdlInit::Subsystem;
+        if (openSdl(rate, bufferFrames, &reason))
+            return;
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        m_sdlInit = SdlInit::None;
+    } else {
+        reason = QString::fromUtf8(SDL_GetError());
+    }
+    QString dummyReason;
+    if (SDL_AudioInit("dummy") == 0) {
+        m_sdlInit = SdlInit::Direct;
+        if (openSdl(rate, bufferFrames, &dummyReason)) {
+            if (note)
+                *note = QStringLiteral("No audio device (%1); playing silently").arg(reason);
+            return;
+        }
+        SDL_AudioQuit();
+        m_sdlInit = SdlInit::None;
+    }
+    useTimer(rate, bufferFrames);
+    if (note)
+        *note = QStringLiteral("No audio device (%1); playing silently").arg(reason);
+}
+
+void AudioDevice::close()
+{
+    if (!m_open)
+        return;
+    if (m_sdlDevice != 0) {
+        SDL_CloseAudioDevice(m_sdlDevice);
+        m_sdlDevice = 0;
+    }
+    if (m_sdlInit == SdlInit::Subsystem)
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    else if (m_sdlInit == SdlInit::Direct)
+        SDL_AudioQuit();
+    m_sdlInit = SdlInit::None;
+    if (m_timer.joinable()) {
+        m_timer.request_stop();
+        m_timer.join();
+    }
+    m_open = false;
+    m_render = nullptr;
+}
+
+void AudioDevice::pump(int frames, std::vector<int16_t>* capture)
+{
+    if (!m_open || m_info.kind != Kind::Manual)
+        return;
+    while (frames > 0) {
+        const int n = std::min(frames, m_info.bufferFrames);
+        m_render(m_scratch.data(), n, Clock::now());
+        if (capture)
+            capture->insert(capture->end(), m_scratch.begin(), m_scratch.begin() + 2 * n);
+        frames -= n;
+    }
+}
+
+} // namespace tavix

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QString>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <stop_token>
+#include <thread>
+#include <vector>
+
+namespace tavix {
+
+// Where the mixed frames go, and what asks for them.
+//
+// - Sdl: an SDL2 audio device (the driver SDL_AUDIODRIVER names, else SDL's choice).
+//   When none can be opened, SDL's "dummy" driver, and when even that fails, Timer: the
+//   engine then plays silently but in real time.
+// - Timer: a thread of our own asking for blocks at the nominal rate, output discarded.
+// - Manual: nothing asks; pump() mixes on the caller's thread (tests).
+//
+// The render function is called with interleaved 16-bit stereo frames to fill and the
+// moment of the request.
+class AudioDevice
+{
+public:
+    using Clock = std::chrono::steady_clock;
+    using Render = std::function<void(int16_t* out, int frames, Clock::time_point when)>;
+    enum class Kind { Sdl, Timer, Manual };
+
+    struct Info
+    {
+        Kind kind = Kind::Manual;
+        QString driver; // "alsa", "pulseaudio", "dummy", "disk", "timer", "manual"
+        int rate = 0;
+        int bufferFrames = 0;      // frames per request
+        double latencyFrames = 0;  // from a request to its first frame being heard
+        bool frameCounter = false; // positions follow the frames mixed, not the clock
+    };
+
+    AudioDevice() = default;
+    ~AudioDevice() { close(); }
+    AudioDevice(const AudioDevice&) = delete;
+    AudioDevice& operator=(const AudioDevice&) = delete;
+
+    // Always ends with a usable output (falling back as above), not yet running; `note`
+    // says why a fallback was needed, empty otherwise.
+    void open(Kind kind, int rate, int bufferFrames, Render render, QString* note);
+    // From here on the render function is called.
+    void start();
+    // Blocks until no render call runs any more.
+    void close();
+    bool isOpen() const { return m_open; }
+    const Info& info() const { return m_info; }
+
+    // Manual output: mixes `frames` now, in requests of bufferFrames, appending them to
+    // `capture` if given.
+    void pump(int frames, std::vector<int16_t>* capture = nullptr);
+    // Latency and block size follow TAVIX_AUDIO_LATENCY and TAVIX_AUDIO_BUFFER (frames).
+
+    // The buffer asked for by default, in frames, unless TAVIX_AUDIO_BUFFER says otherwise.
+    static constexpr int DefaultBufferFrames = 256;
+    static int requestedBufferFrames();
+
+private:
+    bool openSdl(int rate, int bufferFrames, QString* reason);
+    void useTimer(int rate, int bufferFrames);
+    static void sdlCallback(void* user, uint8_t* stream, int bytes);
+
+    Render m_render;
+    Info m_info;
+    bool m_open = false;
+    uint32_t m_sdlDevice = 0;
+    enum class SdlInit { None, Subsystem, Direct } m_sdlInit = SdlInit::None;
+    std::vector<int16_t> m_scratch;
+    std::jthread m_timer;
+};
+
+} // namespace tavix
