@@ -1,5 +1,6 @@
 #include "NativeChartReader.h"
 
+#include "DeviceIo.h"
 #include "KeP.h"
 #include "NativeChartFormat.h"
 #include "Rounding.h"
@@ -11,25 +12,6 @@
 #include <vector>
 
 namespace tavix {
-
-namespace {
-
-// Reads until `size` bytes are in or the device ends; -1 on a read error.
-qint64 readFully(QIODevice& in, char* data, qint64 size)
-{
-    qint64 got = 0;
-    while (got < size) {
-        const qint64 n = in.read(data + got, size - got);
-        if (n < 0)
-            return -1;
-        if (n == 0)
-            break;
-        got += n;
-    }
-    return got;
-}
-
-} // namespace
 
 ChartResult NativeChartReader::read(KeP& kep, QIODevice& in, const QString& path)
 {

@@ -1,5 +1,6 @@
 #include "NativeChartWriter.h"
 
+#include "DeviceIo.h"
 #include "KeP.h"
 #include "NativeChartFormat.h"
 
@@ -27,8 +28,8 @@ ChartResult NativeChartWriter::writeFile(const KeP& kep, const QString& path)
     if (!file.open(QIODevice::WriteOnly))
         return failed(file.errorString());
     const auto gridBytes = qint64(kep.KeyGrid.size());
-    if (file.write(header, NativeHeaderSize) != NativeHeaderSize ||
-        file.write(reinterpret_cast<const char*>(kep.KeyGrid.data()), gridBytes) != gridBytes) {
+    if (!writeFully(file, header, NativeHeaderSize) ||
+        !writeFully(file, reinterpret_cast<const char*>(kep.KeyGrid.data()), gridBytes)) {
         const QString why = file.errorString();
         file.cancelWriting();
         return failed(why);

@@ -1,5 +1,6 @@
 #include "SylkWriter.h"
 
+#include "DeviceIo.h"
 #include "ScriptTemplates.h"
 
 #include <QSaveFile>
@@ -171,14 +172,14 @@ ChartResult SylkWriter::writeFile(const KeP& kep, const QString& path)
                                     QStringLiteral("cannot be written: ") + file.errorString(),
                                     path);
     for (const QByteArray* part : {&t.header, &bounds, &t.title, &rows.text}) {
-        if (file.write(*part) != part->size()) {
+        if (!Internal::writeFully(file, part->constData(), part->size())) {
             const QString why = file.errorString();
             file.cancelWriting();
             return ChartResult::failure(ChartResult::Status::WriteFailed,
                                         QStringLiteral("cannot be written: ") + why, path);
         }
     }
-    if (file.write(EndRecord, 3) != 3 || !file.commit())
+    if (!Internal::writeFully(file, EndRecord, 3) || !file.commit())
         return ChartResult::failure(ChartResult::Status::WriteFailed,
                                     QStringLiteral("cannot be written: ") + file.errorString(),
                                     path);
