@@ -1,0 +1,141 @@
+// End to end through SDL's disk driver, which writes the mixed output to a file faster
+// than real time. The driver is chosen from the environment when the engine starts its
+// device, so this runs in a binary of its own.
+#include "AudioTime.h"
+#include "FMod.h"
+#include "TestAudio.h"
+
+#include <sndfile.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <thread>
+
+namespace tavix {
+namespace {
+
+using test::TempDir;
+
+// A quiet square wave whose very first sample is non-zero, so the music's own start can
+// be found in the capture.
+std::vector<int16_t> squareWave(int64_t frames)
+{
+    std::vector<int16_t> out(static_cast<size_t>(2 * frames));
+    for (int64_t f = 0; f < frames; ++f) {
+        const int16_t v = (f / 220) % 2 == 0 ? 300 : -300;
+        out[static_cast<size_t>(2 * f)] = v;
+        out[static_cast<size_t>(2 * f + 1)] = static_cast<int16_t>(-v);
+    }
+    return out;
+}
+
+// A short hit with a sharp onset.
+std::vector<int16_t> hitSound()
+{
+    std::vector<int16_t> out;
+    for (int i = 0; i < 40; ++i)
+        out.push_back(static_cast<int16_t>(8000 - 150 * i));
+    return out;
+}
+
+bool waitFor(const std::function<bool()>& done, std::chrono::seconds limit)
+{
+    const auto until = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > until)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+TEST(DiskOutput, ScheduledHitsLandOnTheirExactFramesInTheCapture)
+{
+    TempDir dir;
+    const std::string capture = dir.file("capture.raw");
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", capture.c_str(), 1);
+    setenv("SDL_DISKAUDIODELAY", "0", 1);
+
+    const int64_t musicFrames = 44100 * 3;
+    const auto music = squareWave(musicFrames);
+    const auto hit = hitSound();
+    const std::string musicPath = dir.file("music.wav");
+    const std::string hitPath = dir.file("hit.wav");
+    ASSERT_TRUE(test::writeSoundFile(musicPath, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100, music));
+    ASSERT_TRUE(test::writeSoundFile(hitPath, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 44100, hit));
+    const auto hitBytes = test::readBytes(hitPath);
+
+    std::vector<int64_t> onsets; // music frames
+    std::vector<int16_t> expected(music.begin(), music.end());
+    {
+        FMod engine;
+        ASSERT_TRUE(engine.FSOUND_Init(44100, 32, 0));
+        ASSERT_EQ(engine.deviceInfo().driver, "disk") << engine.lastError().toStdString();
+        EXPECT_TRUE(engine.deviceInfo().frameCounter);
+        const StreamHandle song = engine.FSOUND_Stream_Open(musicPath.c_str(), FSOUND_NORMAL, 0, 0);
+        ASSERT_NE(song, 0) << engine.lastError().toStdString();
+        std::vector<StreamHandle> keys;
+        for (int i = 0; i < KeySoundChannels + 1; ++i) {
+            keys.push_back(engine.FSOUND_Stream_Open(reinterpret_cast<const char*>(hitBytes.data()),
+                                                     FSOUND_MEMORY_MODE, 0,
+                                                     static_cast<int>(hitBytes.size())));
+            ASSERT_NE(keys.back(), 0);
+        }
+        ASSERT_TRUE(engine.waitDecoded(song));
+
+        // Fractional milliseconds, as a chart's cells fall, on the key channels round robin
+        // and every fourth on the marker channel.
+        for (int i = 0; i < 60; ++i) {
+            const double ms = 40.0 + i * 47.3 + (i % 3) * 0.37;
+            const int channel = i % 4 == 3 ? MarkerChannel : i % KeySoundChannels;
+            const StreamHandle effect = keys[static_cast<size_t>(channel)];
+            ASSERT_TRUE(engine.FSOUND_Stream_PlayAt(channel, effect, song, ms));
+            const int64_t frame = framesFromMs(ms, 44100);
+            onsets.push_back(frame);
+            for (size_t k = 0; k < hit.size(); ++k)
+                for (int side = 0; side < 2; ++side)
+                    expected[static_cast<size_t>(2 * (frame + static_cast<int64_t>(k)) + side)] +=
+                        hit[k];
+        }
+        ASSERT_TRUE(engine.FSOUND_Stream_Play(MusicChannel, song));
+        ASSERT_TRUE(waitFor([&] { return !engine.isPlaying(song); }, std::chrono::seconds(60)));
+        EXPECT_EQ(engine.FSOUND_Stream_GetTime(song), engine.FSOUND_Stream_GetLengthMs(song));
+        EXPECT_EQ(engine.FSOUND_Stream_GetLengthMs(song), 3000);
+        engine.FSOUND_Close(); // flushes and closes the capture
+    }
+
+    const auto bytes = test::readBytes(capture);
+    ASSERT_GT(bytes.size(), static_cast<size_t>(musicFrames * 4));
+    std::vector<int16_t> out(bytes.size() / 2);
+    std::memcpy(out.data(), bytes.data(), out.size() * 2);
+    int64_t start = -1;
+    for (size_t i = 0; i < out.size(); i += 2)
+        if (out[i] != 0) {
+            start = static_cast<int64_t>(i / 2);
+            break;
+        }
+    ASSERT_GE(start, 0) << "no sound in the capture";
+    ASSERT_GE(static_cast<int64_t>(out.size()) / 2, start + musicFrames);
+
+    // Every hit begins on its frame: silent against the music one frame before, sounding on it.
+    for (int64_t frame : onsets) {
+        const auto at = static_cast<size_t>(2 * (start + frame));
+        EXPECT_EQ(out[at - 2] - music[static_cast<size_t>(2 * frame - 2)], 0) << frame;
+        EXPECT_EQ(out[at] - music[static_cast<size_t>(2 * frame)], hit[0]) << frame;
+    }
+    // And the whole capture is exactly the music with the hits mixed in.
+    const std::vector<int16_t> captured(out.begin() + 2 * start,
+                                        out.begin() + 2 * (start + musicFrames));
+    EXPECT_EQ(captured, expected);
+    // After the music, silence.
+    for (size_t i = static_cast<size_t>(2 * (start + musicFrames)); i < out.size(); ++i)
+        ASSERT_EQ(out[i], 0) << i;
+}
+
+} // namespace
+} // namespace tavix
