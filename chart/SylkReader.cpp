@@ -6,6 +6,7 @@
 #include <QFile>
 
 #include <cstring>
+#include <optional>
 #include <vector>
 
 namespace tavix {
@@ -32,6 +33,20 @@ constexpr std::array<uint8_t, 256> makeDigitRows()
     return rows;
 }
 constexpr std::array<uint8_t, 256> DigitRows = makeDigitRows();
+
+// One to nine plain digits, the form of nearly every number in a script.
+std::optional<int32_t> smallNumber(const char* p, const char* end)
+{
+    if (p == end || end - p > 9)
+        return std::nullopt;
+    int32_t v = 0;
+    for (; p < end; ++p) {
+        if (*p < '0' || *p > '9')
+            return std::nullopt;
+        v = v * 10 + (*p - '0');
+    }
+    return v;
+}
 
 const char* findLineEnd(const char* p, const char* end)
 {
@@ -124,34 +139,40 @@ bool SylkReader::ParseSlkLine(QByteArrayView line)
     if (line.size() > 1 && line[1] != ';')
         return true;
 
-    const char* p = line.data() + 1;
+    if (line.size() < 3)
+        return true; // no field, or one empty field
+
+    // Fields are a few bytes long: a plain loop beats a library search here.
     const char* end = line.data() + line.size();
-    while (p < end) {
-        ++p; // past the ';'
-        const char* q = static_cast<const char*>(std::memchr(p, ';', size_t(end - p)));
-        if (!q)
-            q = end;
-        const QByteArrayView field(p, q - p);
-        if (!field.isEmpty()) {
-            switch (field[0]) {
+    for (const char* p = line.data() + 2;;) {
+        const char* q = p;
+        while (q < end && *q != ';')
+            ++q;
+        if (p < q) {
+            switch (*p) {
             case 'X':
             case 'Y': {
-                const auto n = nearestTo<int32_t>(Internal::SlkNumber::leading(field.sliced(1)));
+                auto n = smallNumber(p + 1, q);
+                if (!n)
+                    n = nearestTo<int32_t>(
+                        Internal::SlkNumber::leading(QByteArrayView(p + 1, q - p - 1)));
                 if (!n)
                     return fail(QStringLiteral("the %1 number is beyond the 32-bit range")
-                                    .arg(QLatin1Char(field[0])));
-                (field[0] == 'X' ? work_.ImportCol : work_.ImportRow) = *n;
+                                    .arg(QLatin1Char(*p)));
+                (*p == 'X' ? work_.ImportCol : work_.ImportRow) = *n;
                 break;
             }
             case 'K':
-                if (!handleValue(field))
+                if (!handleValue(QByteArrayView(p, q - p)))
                     return false;
                 break;
             default:
                 break;
             }
         }
-        p = q;
+        if (q == end)
+            break;
+        p = q + 1;
     }
     return true;
 }
@@ -161,10 +182,24 @@ bool SylkReader::handleValue(QByteArrayView field)
     const QByteArrayView rest = field.sliced(1);
     const bool dataRow = work_.ImportRow >= FirstDataRow;
 
-    if (const auto number = Internal::SlkNumber::whole(rest)) {
+    // A quoted text is never a number; the digits of positions and counts nearly always are
+    // plain ones. Everything else goes through the general number test.
+    std::optional<int32_t> n;
+    bool numeric = false;
+    if (rest.isEmpty() || rest[0] != '"') {
+        n = smallNumber(rest.data(), rest.data() + rest.size());
+        numeric = n.has_value();
+        if (!numeric) {
+            if (const auto value = Internal::SlkNumber::whole(rest)) {
+                numeric = true;
+                n = nearestTo<int32_t>(*value);
+            }
+        }
+    }
+
+    if (numeric) {
         if (dataRow && work_.ImportCol == KeyColumn)
             return applyKeys(rest); // digits written without quotes
-        const auto n = nearestTo<int32_t>(*number);
         if (!n)
             return fail(QStringLiteral("the number of a K field is beyond the 32-bit range"));
         if (dataRow && work_.ImportCol == PositionColumn) {
@@ -186,7 +221,7 @@ bool SylkReader::handleValue(QByteArrayView field)
     if (work_.ImportCol == ActionColumn) {
         if (!holdCell())
             return false;
-        if (text.contains('s'))
+        if (std::memchr(text.data(), 's', size_t(text.size())))
             work_.KeyGrid[size_t(KeP::flatIndex(work_.ImportCell, MarkerRow))] = 1;
     }
     return true;

@@ -344,3 +344,31 @@ TEST_F(SylkImportError, ErrorDiscardsTheCellsReadBeforeIt)
     expectStops(readBytes(goldenPath("worked-example.slk")) + "C;Y6;X4;K99999999\r\n", 107,
                 "position 99999999");
 }
+
+TEST(SylkImport, ParseSlkLineTakesOneRecordAtATime)
+{
+    KeP kep = emptyChart(4);
+    SylkReader reader(kep);
+    EXPECT_TRUE(reader.ParseSlkLine("C;Y3;X4;K6"));
+    EXPECT_TRUE(reader.ParseSlkLine("C;X6;K\"93\""));
+    EXPECT_TRUE(reader.ParseSlkLine("C"));
+    EXPECT_TRUE(reader.ParseSlkLine("F;"));
+    EXPECT_TRUE(kep.KeyGrid == emptyChart(4).KeyGrid); // nothing reaches the chart yet
+    ASSERT_TRUE(reader.commitTo(kep));
+    EXPECT_EQ(kep.TotalBeats, 7);
+    EXPECT_EQ(setRows(kep), (Rows{{6, 4}, {6, 6}}));
+    EXPECT_FALSE(reader.commitTo(kep)); // spent
+    EXPECT_EQ(kep.TotalBeats, 7);
+}
+
+TEST(SylkImport, ReaderThatStoppedRefusesMoreLinesAndTheCommit)
+{
+    KeP kep = emptyChart(4);
+    SylkReader reader(kep);
+    EXPECT_FALSE(reader.ParseSlkLine("C;K"));
+    EXPECT_TRUE(reader.failed());
+    EXPECT_FALSE(reader.ParseSlkLine("C;Y3;X4;K1"));
+    EXPECT_FALSE(reader.feed("C;Y3;X4;K1\r\n"));
+    EXPECT_FALSE(reader.commitTo(kep));
+    EXPECT_EQ(kep.KeyGrid, emptyChart(4).KeyGrid);
+}
