@@ -1,0 +1,85 @@
+// A full frame of the key display: 33 cells with all seven rows set, a drag rectangle
+// over part of them (outline drawn, keys dimmed and counted) and the cursor.
+#include "KeP.h"
+#include "KeyDisplayHost.h"
+#include "TavixKey.h"
+
+#include <QGuiApplication>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+
+namespace {
+
+class BenchHost : public tavix::KeyDisplayHost
+{
+public:
+    tavix::DragState drag{100, 20, 600, 380, true, true};
+    const tavix::DragState& dragState() const override { return drag; }
+    void setTimeSetValue(int32_t) override {}
+};
+
+class BenchSurface : public tavix::CanvasSurface
+{
+public:
+    QSize surfaceSize() const override { return {974, 435}; }
+    void present(const QImage& frame) override { benchmark::DoNotOptimize(frame.constBits()); }
+};
+
+struct Scene
+{
+    tavix::KeP kep;
+    BenchHost host;
+    BenchSurface surface;
+    tavix::TavixKey key{kep, host};
+
+    Scene()
+    {
+        kep.setTempo(100.0);
+        kep.resizeCells(200);
+        for (int c = 0; c < 200; ++c)
+            for (int r = 1; r <= 7; ++r)
+                kep.KeyGrid[size_t(tavix::KeP::flatIndex(c, r))] = 1;
+        key.Initialise(surface, kep.TotalBeats);
+    }
+};
+
+void FullFrame(benchmark::State& state)
+{
+    Scene scene;
+    for (auto _ : state)
+        scene.key.Render(20, 2300, false);
+    state.counters["quads"] = double(scene.key.lastFrame().size());
+    state.counters["selected"] = double(scene.key.SelectedKeys);
+}
+BENCHMARK(FullFrame)->Unit(benchmark::kMicrosecond)->Repetitions(15)->ReportAggregatesOnly(true);
+
+// The floor of every frame: clearing, the two bands and presenting, with nothing on them.
+void FullFrameNoKeysOnlyBands(benchmark::State& state)
+{
+    Scene scene;
+    std::fill(scene.kep.KeyGrid.begin(), scene.kep.KeyGrid.end(), 0);
+    scene.host.drag = {};
+    for (auto _ : state)
+        scene.key.Render(20, -1, false);
+}
+BENCHMARK(FullFrameNoKeysOnlyBands)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(15)
+    ->ReportAggregatesOnly(true);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (!std::getenv("QT_QPA_PLATFORM"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
