@@ -57,11 +57,15 @@ bool AudioDevice::openSdl(int rate, int bufferFrames, QString* reason)
     m_info.driver = QString::fromUtf8(driver ? driver : "");
     m_info.rate = rate;
     m_info.bufferFrames = obtained.samples;
-    // The file and dummy drivers take each block the moment it is made; a real device
-    // still has about one block queued in front of it.
-    const bool immediate = m_info.driver == "disk" || m_info.driver == "dummy";
+    // The file driver takes each block the moment it is made; a real device still has
+    // about one block queued in front of it.
+    const bool immediate = m_info.driver == "disk";
     m_info.latencyFrames = envInt("TAVIX_AUDIO_LATENCY", immediate ? 0 : obtained.samples, 0);
-    m_info.frameCounter = m_info.driver == "disk";
+    // Writing to a file with no delay runs as fast as the disk goes: no moment of the clock
+    // means anything, so positions follow the frames written.
+    const char* delay = std::getenv("SDL_DISKAUDIODELAY");
+    m_info.frameCounter =
+        m_info.driver == "disk" && delay && envInt("SDL_DISKAUDIODELAY", 1, 0) == 0;
     return true;
 }
 
@@ -116,43 +120,41 @@ void AudioDevice::open(Kind kind, int rate, int bufferFrames, Render render, QSt
     }
     QString reason;
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
-        m_sdlInit = SdlInit::Subsystem;
-        if (openSdl(rate, bufferFrames, &reason))
-            return;
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        m_sdlInit = SdlInit::None;
-    } else {
-        reason = QString::fromUtf8(SDL_GetError());
-    }
-    QString dummyReason;
-    if (SDL_AudioInit("dummy") == 0) {
-        m_sdlInit = SdlInit::Direct;
-        if (openSdl(rate, bufferFrames, &dummyReason)) {
-            if (note)
-                *note = QStringLiteral("No audio device (%1); playing silently").arg(reason);
+        m_sdlInit = true;
+        if (openSdl(rate, bufferFrames, &reason)) {
+            if (m_info.driver != "dummy")
+                return;
+            // SDL's dummy driver sleeps whole milliseconds per block and so runs off the
+            // rate; our own timer keeps silent playback in step with the clock.
+            closeSdl();
+            useTimer(rate, bufferFrames);
             return;
         }
-        SDL_AudioQuit();
-        m_sdlInit = SdlInit::None;
+        closeSdl();
+    } else {
+        reason = QString::fromUtf8(SDL_GetError());
     }
     useTimer(rate, bufferFrames);
     if (note)
         *note = QStringLiteral("No audio device (%1); playing silently").arg(reason);
 }
 
-void AudioDevice::close()
+void AudioDevice::closeSdl()
 {
-    if (!m_open)
-        return;
     if (m_sdlDevice != 0) {
         SDL_CloseAudioDevice(m_sdlDevice);
         m_sdlDevice = 0;
     }
-    if (m_sdlInit == SdlInit::Subsystem)
+    if (m_sdlInit)
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    else if (m_sdlInit == SdlInit::Direct)
-        SDL_AudioQuit();
-    m_sdlInit = SdlInit::None;
+    m_sdlInit = false;
+}
+
+void AudioDevice::close()
+{
+    if (!m_open)
+        return;
+    closeSdl();
     if (m_timer.joinable()) {
         m_timer.request_stop();
         m_timer.join();

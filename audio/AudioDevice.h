@@ -14,8 +14,8 @@ namespace tavix {
 // Where the mixed frames go, and what asks for them.
 //
 // - Sdl: an SDL2 audio device (the driver SDL_AUDIODRIVER names, else SDL's choice).
-//   When none can be opened, SDL's "dummy" driver, and when even that fails, Timer: the
-//   engine then plays silently but in real time.
+//   When none can be opened, or SDL's "dummy" driver is asked for, Timer: the engine then
+//   plays silently, in step with the clock.
 // - Timer: a thread of our own asking for blocks at the nominal rate, output discarded.
 // - Manual: nothing asks; pump() mixes on the caller's thread (tests).
 //
@@ -33,9 +33,11 @@ public:
         Kind kind = Kind::Manual;
         QString driver; // "alsa", "pulseaudio", "dummy", "disk", "timer", "manual"
         int rate = 0;
-        int bufferFrames = 0;      // frames per request
-        double latencyFrames = 0;  // from a request to its first frame being heard
-        bool frameCounter = false; // positions follow the frames mixed, not the clock
+        int bufferFrames = 0;     // frames per request
+        double latencyFrames = 0; // from a request to its first frame being heard
+        // Positions follow the frames mixed, not the clock: the disk driver with
+        // SDL_DISKAUDIODELAY=0, and manual output.
+        bool frameCounter = false;
     };
 
     AudioDevice() = default;
@@ -64,6 +66,7 @@ public:
 
 private:
     bool openSdl(int rate, int bufferFrames, QString* reason);
+    void closeSdl();
     void useTimer(int rate, int bufferFrames);
     static void sdlCallback(void* user, uint8_t* stream, int bytes);
 
@@ -71,7 +74,7 @@ private:
     Info m_info;
     bool m_open = false;
     uint32_t m_sdlDevice = 0;
-    enum class SdlInit { None, Subsystem, Direct } m_sdlInit = SdlInit::None;
+    bool m_sdlInit = false;
     std::vector<int16_t> m_scratch;
     std::jthread m_timer;
 };

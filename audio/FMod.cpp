@@ -72,7 +72,7 @@ bool FMod::FSOUND_Init(int mixRate, int maxSoftwareChannels, unsigned /*flags*/)
         const AudioDevice::Info& info = m_device.info();
         m_clock.reset(mixRate, info.latencyFrames, info.frameCounter);
         // A file driver with no delay would write silence as fast as the disk takes it:
-        // while nothing plays it goes at the speed of real time instead.
+        // while nothing plays it goes at the speed of real time instead (see render()).
         m_throttleIdle = info.kind == AudioDevice::Kind::Sdl && info.frameCounter;
     }
     m_device.start();
@@ -95,6 +95,15 @@ void FMod::render(int16_t* out, int frames, Clock::time_point when)
             return;
         }
         when = Clock::now();
+    }
+    // Time means nothing to a file driver, so rather than write silence where a song is
+    // still being decoded, wait for the decoder: the capture then has no gaps.
+    for (int waited = 0; m_throttleIdle && m_mixer->waitingForData() && waited < 5000; ++waited) {
+        m_wake.wait_for(lock, std::chrono::milliseconds(1));
+        if (m_closing) {
+            std::fill_n(out, 2 * frames, int16_t{0});
+            return;
+        }
     }
     const int64_t before = m_mixer->mixFrame();
     m_clock.onCallback(when, before, frames);

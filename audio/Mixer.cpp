@@ -256,6 +256,14 @@ bool Mixer::busy() const
                        [](const Pending& p) { return p.music->channel >= 0; });
 }
 
+bool Mixer::waitingForData() const
+{
+    for (const Stream* v : m_voices)
+        if (v && !v->sound->isComplete() && v->pos >= v->sound->availableFrames())
+            return true;
+    return false;
+}
+
 double Mixer::heardPosition(StreamId id, double heardFrame) const
 {
     const Stream* s = find(id);

@@ -73,6 +73,8 @@ public:
     int pendingStarts() const { return static_cast<int>(m_pending.size()); }
     // Anything to mix (a voice, a fade or a scheduled start whose music plays).
     bool busy() const;
+    // A playing stream is held up because decoding has not reached its position.
+    bool waitingForData() const;
     int64_t mixFrame() const { return m_mixFrame; }
 
     // The stream position heard when the listener hears mix frame `heardFrame`: the

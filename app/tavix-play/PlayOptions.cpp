@@ -1,0 +1,82 @@
+#include "PlayOptions.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace tavix {
+
+namespace {
+
+std::optional<double> number(const std::string& text)
+{
+    double value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (ec != std::errc() || ptr != end || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+const char* PlayOptions::usage()
+{
+    return "usage: tavix-play FILE [--bpm B [--offset MS]] [--seconds S] [--start MS]\n"
+           "  Plays FILE (Ogg, MP3, WAV, FLAC) and prints the position and length every\n"
+           "  250 ms. With --bpm, mixes the key sound on every beat from OFFSET on.\n"
+           "  SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=out.raw SDL_DISKAUDIODELAY=0 writes the\n"
+           "  output (16-bit stereo 44.1 kHz) to a file instead; TAVIX_AUDIO_BUFFER sets the\n"
+           "  device buffer in frames.\n";
+}
+
+std::optional<PlayOptions> PlayOptions::parse(const std::vector<std::string>& args,
+                                              std::string* error)
+{
+    PlayOptions options;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--bpm" || arg == "--offset" || arg == "--seconds" || arg == "--start") {
+            if (i + 1 >= args.size()) {
+                *error = arg + " needs a value";
+                return std::nullopt;
+            }
+            const auto value = number(args[++i]);
+            if (!value) {
+                *error = arg + ": not a number: " + args[i];
+                return std::nullopt;
+            }
+            if (arg == "--bpm") {
+                if (*value <= 0 || *value > 1000) {
+                    *error = "--bpm must be above 0 and at most 1000";
+                    return std::nullopt;
+                }
+                options.bpm = value;
+            } else if (arg == "--offset") {
+                options.offsetMs = *value;
+            } else if (arg == "--seconds") {
+                if (*value <= 0) {
+                    *error = "--seconds must be above 0";
+                    return std::nullopt;
+                }
+                options.seconds = value;
+            } else {
+                options.startMs = *value;
+            }
+        } else if (!arg.empty() && arg[0] == '-') {
+            *error = "unknown option " + arg;
+            return std::nullopt;
+        } else if (options.file.empty()) {
+            options.file = arg;
+        } else {
+            *error = "only one file, please";
+            return std::nullopt;
+        }
+    }
+    if (options.file.empty()) {
+        *error = "no file given";
+        return std::nullopt;
+    }
+    return options;
+}
+
+} // namespace tavix
