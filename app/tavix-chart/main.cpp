@@ -4,8 +4,6 @@
 #include <QStringList>
 #include <QTextStream>
 
-#include <cstdio>
-
 int main(int argc, char** argv)
 {
     const QCoreApplication app(argc, argv);

@@ -191,7 +191,11 @@ void importPeakMemory(benchmark::State& state, Context& ctx)
         QProcess child;
         child.start(QStringLiteral("/proc/self/exe"),
                     {QStringLiteral("--import-peak"), ctx.scriptPath});
-        child.waitForFinished(-1);
+        if (!child.waitForFinished(-1) || child.exitCode() != 0) {
+            state.SkipWithError(
+                "the measuring process failed (is /proc/self/clear_refs writable?)");
+            return;
+        }
         peak = child.readAllStandardOutput().trimmed().toLongLong();
     }
     const double file = double(fileSize(ctx.scriptPath));
