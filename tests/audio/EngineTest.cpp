@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
+#include <thread>
 
 namespace tavix {
 namespace {
@@ -393,6 +395,63 @@ TEST_F(Engine, ClosingWhileDecodingIsSafe)
         mix(512);
         EXPECT_TRUE(engine.FSOUND_Stream_Close(h));
     }
+}
+
+// ---- Real-time output -----------------------------------------------------------------
+
+TEST(RealTimeOutput, WithNoUsableDeviceTheEnginePlaysSilentlyOnItsOwnClock)
+{
+    const char* before = std::getenv("SDL_AUDIODRIVER");
+    const std::string saved = before ? before : "";
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    FMod engine;
+    const bool ok = engine.FSOUND_Init(44100, 32, 0);
+    if (before)
+        setenv("SDL_AUDIODRIVER", saved.c_str(), 1);
+    else
+        unsetenv("SDL_AUDIODRIVER");
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(engine.deviceInfo().kind, AudioDevice::Kind::Timer);
+    EXPECT_TRUE(engine.lastError().contains("No audio device")) << engine.lastError().toStdString();
+}
+
+TEST(RealTimeOutput, PositionAdvancesWithTheClockAndNeverGoesBack)
+{
+    TempDir dir;
+    const std::string path = dir.file("song.wav");
+    ASSERT_TRUE(writeSoundFile(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100,
+                               test::constant(44100 * 20, 2, 0)));
+    FMod engine(FMod::Options{AudioDevice::Kind::Timer, 256});
+    ASSERT_TRUE(engine.FSOUND_Init(44100, 32, 0));
+    const StreamHandle h = engine.FSOUND_Stream_Open(path.c_str(), FSOUND_NORMAL, 0, 0);
+    ASSERT_NE(h, 0);
+    engine.waitDecoded(h);
+    engine.FSOUND_Stream_SetTime(h, 3000);
+    engine.FSOUND_Stream_Play(MusicChannel, h);
+    EXPECT_EQ(engine.FSOUND_Stream_GetTime(h), 3000);
+    const auto begin = std::chrono::steady_clock::now();
+    double previous = 0;
+    while (std::chrono::steady_clock::now() - begin < std::chrono::milliseconds(300)) {
+        const double now = engine.streamTimeExact(h);
+        ASSERT_GE(now, previous);
+        ASSERT_GE(now, 3000);
+        previous = now;
+        std::this_thread::sleep_for(std::chrono::microseconds(300));
+    }
+    // Moving, and not by more than the time that passed (however loaded the machine).
+    const double elapsed =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count();
+    EXPECT_GT(previous, 3000);
+    EXPECT_LE(previous, 3000 + elapsed + 12);
+    // A moment 20 ms ago maps onto a position 20 ms earlier.
+    const auto now = std::chrono::steady_clock::now();
+    const double here = engine.streamTimeAt(h, now);
+    const double earlier = engine.streamTimeAt(h, now - std::chrono::milliseconds(20));
+    ASSERT_GT(here, 3025);
+    EXPECT_NEAR(here - earlier, 20, 0.5);
+    EXPECT_TRUE(engine.isPlaying(h));
+    engine.FSOUND_Stream_Stop(h);
+    EXPECT_EQ(engine.FSOUND_Stream_GetTime(h), 0);
 }
 
 } // namespace
