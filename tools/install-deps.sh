@@ -8,6 +8,7 @@ packages=(
   libsdl2-dev libsndfile1-dev libsamplerate0-dev libx11-dev libxi-dev
   xvfb xauth xdotool x11-utils imagemagick sox libsox-fmt-all xclip
   fonts-dejavu-core fonts-liberation2
+  libclang-rt-14-dev # libFuzzer and the sanitizer runtimes of clang (a recommend of clang, not pulled in)
 )
 as_root=()
 [ "$(id -u)" -eq 0 ] || as_root=(sudo)
