@@ -93,6 +93,8 @@ TEST(X11KeySource, OpensNothingWithoutAServer)
     EXPECT_EQ(X11KeySource::open(":987654"), nullptr);
 }
 
+// One test for both keys: tests of one binary may run in parallel, and two of them
+// pressing keys and taking the focus on the same server would disturb each other.
 TEST(X11KeySource, KeypadSevenIsSeenWhileAnotherWindowHasTheFocus)
 {
     if (!haveDisplay())
@@ -102,9 +104,10 @@ TEST(X11KeySource, KeypadSevenIsSeenWhileAnotherWindowHasTheFocus)
     auto source = X11KeySource::open();
     ASSERT_NE(source, nullptr);
     EXPECT_TRUE(source->followsRawEvents()); // every server the suite runs on has XInput2
+    // The source has no window of its own; the focus goes to a window of another client.
     FocusedWindow other;
     ASSERT_TRUE(other.ok());
-    ASSERT_TRUE(other.hasFocus());
+    EXPECT_TRUE(other.hasFocus());
 
     KeP kep;
     KeyInput input(kep, std::move(source));
@@ -120,8 +123,7 @@ TEST(X11KeySource, KeypadSevenIsSeenWhileAnotherWindowHasTheFocus)
         return kep.KeyState[0x47] != 0;
     }));
     EXPECT_EQ(kep.KeyState[0x47] & 0x80, 0x80);
-    EXPECT_EQ(kep.KeyState[0x08], 0); // keypad 7 alone, and under its own code
-    EXPECT_TRUE(other.hasFocus());
+    EXPECT_EQ(kep.KeyState[0x08], 0); // not the main keyboard's 7
 
     // xdotool may press a modifier (Num Lock) along with it; keypad 7 goes down once.
     std::vector<KeyPress> seven;
@@ -142,23 +144,12 @@ TEST(X11KeySource, KeypadSevenIsSeenWhileAnotherWindowHasTheFocus)
     }));
     for (const KeyPress& p : input.takePresses())
         EXPECT_NE(p.code, 0x47) << "a release is not a press";
-}
 
-TEST(X11KeySource, MainKeyboardSevenHasAnotherCode)
-{
-    if (!haveDisplay() || !haveXdotool())
-        GTEST_SKIP() << "needs an X display and xdotool";
-    auto source = X11KeySource::open();
-    ASSERT_NE(source, nullptr);
-    FocusedWindow other;
-    ASSERT_TRUE(other.ok());
-    KeP kep;
-    KeyInput input(kep, std::move(source));
-    input.takePresses();
+    // The main keyboard's 7 has a code of its own (8), which records nothing.
     ASSERT_EQ(std::system("xdotool keydown 7"), 0);
     EXPECT_TRUE(waitFor([&] {
         input.GetKey();
-        return kep.KeyState[0x08] != 0; // the main 7 is key code 8
+        return kep.KeyState[0x08] != 0;
     }));
     EXPECT_EQ(kep.KeyState[0x47], 0);
     ASSERT_EQ(std::system("xdotool keyup 7"), 0);
