@@ -1,0 +1,53 @@
+#pragma once
+
+#include "KeyInput.h"
+
+#include <QCoreApplication>
+#include <QLocale>
+#include <QString>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace tavix {
+
+class ClipboardService;
+class FileChooser;
+class MessageService;
+class SoundEngine;
+
+// Everything the window needs from outside it. The application passes the real ones;
+// tests pass fakes.
+struct EditorServices
+{
+    EditorServices(SoundEngine& sound_, FileChooser& chooser_, ClipboardService& clipboard_,
+                   MessageService& messages_)
+        : sound(sound_), chooser(chooser_), clipboard(clipboard_), messages(messages_)
+    {
+    }
+
+    SoundEngine& sound;
+    FileChooser& chooser;
+    ClipboardService& clipboard;
+    MessageService& messages;
+    // Makes the keyboard's key source when the window acquires the keyboard.
+    std::function<std::unique_ptr<KeySource>()> keySource = [] { return makeSystemKeySource(); };
+    // Passes per second while playing; unset: TAVIX_FRAME_HZ, else the screen's rate.
+    std::optional<double> frameHz;
+    // Ends the program once the window has shut down.
+    std::function<void()> quit = [] { QCoreApplication::quit(); };
+    // The moment now on the clock that key presses are stamped with.
+    std::function<std::chrono::steady_clock::time_point()> now = [] {
+        return std::chrono::steady_clock::now();
+    };
+    // The whole command line, its arguments joined with spaces.
+    QString commandLine;
+    // The number rules of the tempo and offset fields.
+    QLocale locale = QLocale::system();
+    // The folder the file dialogs start in: the program's own.
+    QString programDir;
+};
+
+} // namespace tavix

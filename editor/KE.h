@@ -1,0 +1,205 @@
+#pragma once
+
+#include "ClickLabel.h"
+#include "EditorServices.h"
+#include "EditorState.h"
+#include "FieldEdit.h"
+#include "KeyDisplayHost.h"
+#include "PictureButton.h"
+
+#include <QByteArray>
+#include <QLabel>
+#include <QProgressBar>
+#include <QScrollBar>
+#include <QSet>
+#include <QTimer>
+#include <QWidget>
+
+#include <array>
+#include <memory>
+
+namespace tavix {
+
+class KeP;
+class KeyCanvas;
+class KeyInput;
+class TavixKey;
+struct CellTiming;
+
+// The editor window: the controls, the window-level state and the commands. The window
+// runs its start-up when it is made and its shutdown when it is asked to close. Each
+// group of commands lives in a file of its own (KE*.cpp).
+class KE : public QWidget, public KeyDisplayHost
+{
+    Q_OBJECT
+public:
+    static constexpr int ClientWidth = 998;
+    static constexpr int ClientHeight = 691;
+
+    KE(KeP& kep, EditorServices services, QWidget* parent = nullptr);
+    ~KE() override;
+
+    KeP& kep() { return m_kep; }
+    const KeP& kep() const { return m_kep; }
+    EditorState& state() { return m_state; }
+    const EditorState& state() const { return m_state; }
+    SoundEngine& sound() { return m_services.sound; }
+    const EditorServices& services() const { return m_services; }
+
+    // What the key display reads and moves.
+    const DragState& dragState() const override { return m_state.drag; }
+    void setTimeSetValue(int32_t value) override;
+
+    // The controls, by their names.
+    QLabel& BpmSet() { return m_BpmSet; }
+    ClickLabel& sBpmB() { return m_sBpmB; }
+    FieldEdit& sBpm() { return m_sBpm; }
+    QLabel& OffSet() { return m_OffSet; }
+    ClickLabel& slSetOff() { return m_slSetOff; }
+    FieldEdit& sOff() { return m_sOff; }
+    QLabel& mSet() { return m_mSet; }
+    QLabel& MSeteD() { return m_MSeteD; }
+    QLabel& Label1() { return m_Label1; }
+    QLabel& scriptFile() { return m_scriptFile; }
+    KeyCanvas& Picture1() { return *m_Picture1; }
+    QScrollBar& TimeSet() { return m_TimeSet; }
+    QLabel& cPosL() { return m_cPosL; }
+    QLabel& cPos() { return m_cPos; }
+    QLabel& NofBeat() { return m_NofBeat; }
+    QLabel& cBeat() { return m_cBeat; }
+    ClickLabel& Asp() { return m_Asp; }
+    PictureButton& NeC1(int index) { return *m_NeC1.at(size_t(index)); }
+    QLabel& iC(int index) { return *m_iC.at(size_t(index)); }
+    QProgressBar& decodeBar() { return m_decodeBar; }
+
+    // The key display, made on first use, and the keyboard made at start-up.
+    TavixKey& renderer();
+    bool hasRenderer() const { return bool(m_Renderer); }
+    KeyInput& keyboard() { return *m_Keyboard; }
+
+    // --- Start-up and shutdown (KEStartup.cpp)
+    void InitNeC1();
+    // The close request: stops and releases every stream and the engine, then ends the
+    // program through the quit callback. Runs once.
+    void shutdown();
+
+    // --- Toolbar (KEToolbar.cpp)
+    void buttonMouseDown(int index, Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x,
+                         int y);
+    void buttonMouseUp(int index, Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x,
+                       int y);
+    void buttonClick(int index);
+
+    // --- Music, playback and drawing (KEPlayback.cpp)
+    void OpenMusic();
+    // Opens a song without the dialog (the command line's song). False when it failed;
+    // a message box then names the file and the reason, and nothing has changed.
+    bool openMusicFile(const QString& path, const QString& title);
+    void LoopRender();
+    void PlayPause();
+    void StopPlayback();
+    void timeSetChanged();
+    QString PosString(int64_t Pos) const;
+    double LeadMs() const;
+    // One pass of the playback loop; the frame tick runs it while playing.
+    void playbackPass();
+    // Draws a frame now and reports a drawing error once on stderr instead of stopping.
+    void renderFrame(int32_t ms, int32_t curMs, bool GoP);
+    // Asks for one redraw at the next turn of the event loop, when nothing else draws.
+    void scheduleFrame();
+    // Runs a redraw asked for and not yet done; true when there was one.
+    bool runPendingFrame();
+    bool frameTickActive() const { return m_frameTick.isActive(); }
+    double frameRateHz() const { return m_frameHz; }
+
+    // --- Tempo, offset and auto space (KEFields.cpp)
+    void tempoLabelDoubleClicked();
+    void commitTempo();
+    void offsetLabelDoubleClicked();
+    void commitOffset();
+    void autoSpaceClicked();
+    bool autoSpaceArmed() const;
+    void disarmAutoSpace();
+
+    // --- Mouse editing on the canvas (KEMouseEditing.cpp)
+    void canvasMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, float x, float y);
+    void canvasMouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, float x,
+                         float y);
+    void canvasMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, float x, float y);
+
+    // --- Clipboard commands and random keys (KEClipboardCommands.cpp)
+    void copyKeys();
+    void deleteKeys();
+    void pasteKeys();
+    void randomKeys();
+
+    // --- Chart files (KEChartCommands.cpp)
+    void saveChartCommand();
+    void openChartCommand();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void connectControls();
+    void startUp();
+    void releaseStreams();
+
+    void setPlayButton(bool showPause);
+    void enableOpenButtons(bool enabled);
+    void startFrameTick();
+    void stopFrameTick();
+    void beginSegment(int64_t startMusicMs);
+    void scheduleHitSounds();
+    void cancelPendingHits(double heardThroughMs);
+    void recordKeys(int32_t recordCell, bool cellInChart);
+    void setKey(int32_t cell, int row);
+    void drawIdleFrame();
+    void reportError(const QString& what);
+    void finishPlayback();
+    void updateDecodeProgress();
+    CellTiming currentTiming() const;
+
+    KeP& m_kep;
+    EditorServices m_services;
+    EditorState m_state;
+
+    QLabel m_BpmSet{this};
+    ClickLabel m_sBpmB{this};
+    FieldEdit m_sBpm{this};
+    QLabel m_OffSet{this};
+    ClickLabel m_slSetOff{this};
+    FieldEdit m_sOff{this};
+    QLabel m_mSet{this};
+    QLabel m_MSeteD{this};
+    QProgressBar m_decodeBar{this};
+    QLabel m_Label1{this};
+    QLabel m_scriptFile{this};
+    std::unique_ptr<KeyCanvas> m_Picture1;
+    QScrollBar m_TimeSet{Qt::Horizontal, this};
+    QLabel m_cPosL{this};
+    QLabel m_cPos{this};
+    QLabel m_NofBeat{this};
+    QLabel m_cBeat{this};
+    ClickLabel m_Asp{this};
+    std::array<std::unique_ptr<PictureButton>, EditorState::ButtonCount> m_NeC1;
+    std::array<std::unique_ptr<QLabel>, 2> m_iC;
+
+    std::unique_ptr<TavixKey> m_Renderer;
+    std::unique_ptr<KeyInput> m_Keyboard;
+    // The sound data the clip streams play from; they stay allocated for the whole run.
+    QByteArray m_keySoundBlock;
+    QByteArray m_markerSoundBlock;
+
+    QTimer m_frameTick;
+    QTimer m_idleFrame;
+    QTimer m_decodeTimer;
+    double m_frameHz = 60.0;
+    bool m_framePending = false;
+    bool m_fieldCommitting = false;
+    QSet<QString> m_reportedErrors;
+};
+
+} // namespace tavix

@@ -1,0 +1,81 @@
+// The tempo and offset fields and the "Auto Space" arming.
+#include "KE.h"
+
+#include "NumberReading.h"
+
+namespace tavix {
+
+void KE::tempoLabelDoubleClicked()
+{
+    if (m_state.IsPlaying)
+        return;
+    // The box keeps the text it last held, and the focus stays where it was.
+    m_sBpm.setVisible(true);
+    m_sBpmB.setVisible(false);
+}
+
+void KE::commitTempo()
+{
+    if (m_fieldCommitting)
+        return;
+    m_fieldCommitting = true;
+    // Every commit closes the box; a rejected text stays in it for the next music open.
+    m_sBpmB.setVisible(true);
+    m_sBpm.setVisible(false);
+    m_fieldCommitting = false;
+
+    const std::optional<double> bpm = localeNumber(m_services.locale, m_sBpm.text());
+    if (!bpm)
+        return;
+    m_sBpmB.setText(m_sBpm.text());
+    m_kep.setTempo(*bpm);
+    // The chart only grows here: keys keep their cells, whatever the new tempo.
+    m_kep.growForSong(m_state.SongLenMs);
+    m_cBeat.setText(m_kep.beatCounterAtStart());
+    scheduleFrame();
+}
+
+void KE::offsetLabelDoubleClicked()
+{
+    if (m_state.IsPlaying)
+        return;
+    m_sOff.setVisible(true);
+    m_slSetOff.setVisible(false);
+}
+
+void KE::commitOffset()
+{
+    if (m_fieldCommitting)
+        return;
+    // A text the locale does not take for a number leaves the box open as it is.
+    if (!localeNumber(m_services.locale, m_sOff.text()))
+        return;
+    m_fieldCommitting = true;
+    m_slSetOff.setText(m_sOff.text());
+    // Accepted by the locale's rules, but read with "." whatever the locale says.
+    m_state.OffsetVal = offsetTerm(leadingNumber(m_sOff.text()));
+    m_sOff.setVisible(false);
+    m_slSetOff.setVisible(true);
+    m_fieldCommitting = false;
+    scheduleFrame();
+}
+
+void KE::autoSpaceClicked()
+{
+    if (m_kep.TotalBeats < 1 || (m_state.IsPlaying && !m_state.IsPaused))
+        return;
+    // The pointer is the armed state; there is no other flag.
+    setCursor(Qt::SizeHorCursor);
+}
+
+bool KE::autoSpaceArmed() const
+{
+    return testAttribute(Qt::WA_SetCursor) && cursor().shape() == Qt::SizeHorCursor;
+}
+
+void KE::disarmAutoSpace()
+{
+    unsetCursor();
+}
+
+} // namespace tavix

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "MessageService.h"
+
+namespace tavix {
+
+// Message boxes through QMessageBox, modal to their owner.
+class QtMessageService : public MessageService
+{
+public:
+    void information(QWidget* owner, const QString& title, const QString& text) override;
+    void warning(QWidget* owner, const QString& title, const QString& text) override;
+};
+
+} // namespace tavix

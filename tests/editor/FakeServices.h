@@ -1,0 +1,173 @@
+#pragma once
+
+#include "ClipboardService.h"
+#include "FakeSoundEngine.h"
+#include "FileChooser.h"
+#include "KE.h"
+#include "KeP.h"
+#include "KeyInput.h"
+#include "MessageService.h"
+
+#include <QFileInfo>
+
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tavix::test {
+
+class FakeFileChooser : public FileChooser
+{
+public:
+    std::vector<FileChooserRequest> requests;
+    std::deque<FileChooserAnswer> answers;
+
+    void answerWith(const QString& path, int filterIndex = 1)
+    {
+        FileChooserAnswer a;
+        a.accepted = true;
+        a.path = path;
+        a.filterIndex = filterIndex;
+        answers.push_back(a);
+    }
+    void answerCancel() { answers.push_back(FileChooserAnswer{}); }
+
+    FileChooserAnswer choose(const FileChooserRequest& request) override
+    {
+        requests.push_back(request);
+        if (answers.empty())
+            return {};
+        FileChooserAnswer a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+};
+
+class FakeClipboard : public ClipboardService
+{
+public:
+    QString content;
+    QString text() const override { return content; }
+    void setText(const QString& text) override { content = text; }
+};
+
+class FakeMessages : public MessageService
+{
+public:
+    struct Shown
+    {
+        bool warning = false;
+        QString title;
+        QString text;
+    };
+    std::vector<Shown> shown;
+    void information(QWidget*, const QString& title, const QString& text) override
+    {
+        shown.push_back({false, title, text});
+    }
+    void warning(QWidget*, const QString& title, const QString& text) override
+    {
+        shown.push_back({true, title, text});
+    }
+};
+
+// Key states and presses set by the test. The window owns the source; the test keeps a
+// shared view of what it returns.
+struct FakeKeys
+{
+    std::array<uint8_t, 256> state{};
+    std::vector<KeyPress> presses;
+    int reads = 0;
+    int takes = 0;
+
+    void press(uint8_t code, std::chrono::steady_clock::time_point when)
+    {
+        state[code] = 0x80;
+        presses.push_back({code, when});
+    }
+    void release(uint8_t code) { state[code] = 0; }
+};
+
+class FakeKeySource : public KeySource
+{
+public:
+    explicit FakeKeySource(std::shared_ptr<FakeKeys> keys) : m_keys(std::move(keys)) {}
+    void readState(std::array<uint8_t, 256>& state) override
+    {
+        ++m_keys->reads;
+        state = m_keys->state;
+    }
+    std::vector<KeyPress> takePresses() override
+    {
+        ++m_keys->takes;
+        std::vector<KeyPress> taken;
+        taken.swap(m_keys->presses);
+        return taken;
+    }
+
+private:
+    std::shared_ptr<FakeKeys> m_keys;
+};
+
+// A window over fakes, made fresh for every test.
+struct EditorRig
+{
+    KeP kep;
+    FakeSoundEngine engine;
+    FakeFileChooser chooser;
+    FakeClipboard clipboard;
+    FakeMessages messages;
+    std::shared_ptr<FakeKeys> keys = std::make_shared<FakeKeys>();
+    int quitCalls = 0;
+    std::vector<std::string> logAtQuit;
+    std::unique_ptr<KE> window;
+
+    EditorServices services(const QString& commandLine = QStringLiteral("tavix-editor"),
+                            double hz = 60.0)
+    {
+        EditorServices s{engine, chooser, clipboard, messages};
+        auto shared = keys;
+        s.keySource = [shared] { return std::make_unique<FakeKeySource>(shared); };
+        s.frameHz = hz;
+        s.quit = [this] {
+            ++quitCalls;
+            logAtQuit = engine.log;
+        };
+        s.commandLine = commandLine;
+        s.locale = QLocale(QLocale::English, QLocale::UnitedStates);
+        s.programDir = QStringLiteral("/opt/tavix");
+        s.now = [this] { return engine.now; };
+        return s;
+    }
+
+    KE& make(const QString& commandLine = QStringLiteral("tavix-editor"), double hz = 60.0)
+    {
+        window = std::make_unique<KE>(kep, services(commandLine, hz));
+        return *window;
+    }
+    KE& make(EditorServices s)
+    {
+        window = std::make_unique<KE>(kep, std::move(s));
+        return *window;
+    }
+
+    // Opens a song of the given length through the toolbar's open button.
+    bool openSong(const std::string& path, int32_t lengthMs)
+    {
+        engine.songs[path] = lengthMs;
+        chooser.answerWith(QString::fromStdString(path));
+        window->buttonClick(8);
+        return window->state().MusicStream != 0 &&
+               window->MSeteD().text() == QFileInfo(QString::fromStdString(path)).fileName();
+    }
+
+    // Runs one playback pass after moving the clock by ms.
+    void step(double ms)
+    {
+        engine.advance(ms);
+        window->playbackPass();
+    }
+};
+
+} // namespace tavix::test

@@ -1,0 +1,279 @@
+#pragma once
+
+#include "SoundEngine.h"
+
+#include <QString>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace tavix::test {
+
+// A sound engine on a clock the test moves. Streams advance only in advance(); every
+// call is logged; effect starts queued with PlayAt are "heard" when the music passes
+// their instant, so a test sees exactly which sounds a listener would hear and when.
+class FakeSoundEngine : public SoundEngine
+{
+public:
+    struct Stream
+    {
+        bool memory = false;
+        std::string path;
+        int32_t lengthMs = 0;
+        double posMs = 0.0;
+        bool playing = false;
+        int channel = -1;
+        double decodeProgress = 1.0;
+        bool closed = false;
+    };
+    struct Scheduled
+    {
+        int channel = 0;
+        StreamHandle effect = 0;
+        StreamHandle music = 0;
+        double musicMs = 0.0;
+    };
+    struct Heard
+    {
+        int channel = 0;
+        StreamHandle effect = 0;
+        double musicMs = 0.0;   // the instant it was queued for
+        double heardAtMs = 0.0; // the music position of the step that passed it
+    };
+
+    // Songs that open, by path, with their lengths, and how far they are decoded on open.
+    std::map<std::string, int32_t> songs;
+    std::map<std::string, double> songProgress;
+    std::vector<std::string> log;
+    std::vector<Scheduled> pending;
+    std::vector<Heard> heard;
+    std::map<StreamHandle, Stream> streams;
+    bool initialised = false;
+    bool closedEngine = false;
+    QString error;
+
+    Clock::time_point now = Clock::time_point{} + std::chrono::hours(1);
+
+    // Moves the clock: playing streams advance, and what they pass is heard. The step is
+    // cut into slices of at most `slice` ms so instants are heard in order.
+    void advance(double ms, double slice = 1.0)
+    {
+        while (ms > 1e-9) {
+            const double step = std::min(ms, slice);
+            ms -= step;
+            now += std::chrono::duration_cast<Clock::duration>(
+                std::chrono::duration<double, std::milli>(step));
+            for (auto& [handle, s] : streams) {
+                if (!s.playing || s.memory)
+                    continue;
+                s.posMs = std::min(s.posMs + step, double(s.lengthMs));
+                hearUpTo(handle, s.posMs);
+                if (s.posMs >= double(s.lengthMs))
+                    s.playing = false;
+            }
+        }
+    }
+
+    void hearUpTo(StreamHandle music, double posMs)
+    {
+        auto it = pending.begin();
+        while (it != pending.end()) {
+            if (it->music == music && it->musicMs <= posMs + 1e-9) {
+                heard.push_back({it->channel, it->effect, it->musicMs, posMs});
+                it = pending.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+
+    void dropPending(StreamHandle music)
+    {
+        pending.erase(std::remove_if(pending.begin(), pending.end(),
+                                     [&](const Scheduled& s) { return s.music == music; }),
+                      pending.end());
+    }
+
+    Stream* find(StreamHandle h)
+    {
+        auto it = streams.find(h);
+        return it == streams.end() || it->second.closed ? nullptr : &it->second;
+    }
+
+    StreamHandle musicHandle() const
+    {
+        StreamHandle last = 0;
+        for (const auto& [handle, s] : streams)
+            if (!s.memory && !s.closed)
+                last = handle;
+        return last;
+    }
+
+    int countLog(const std::string& prefix) const
+    {
+        return int(std::count_if(log.begin(), log.end(), [&](const std::string& line) {
+            return line.rfind(prefix, 0) == 0;
+        }));
+    }
+
+    // SoundEngine
+    bool FSOUND_Init(int mixRate, int maxSoftwareChannels, unsigned flags) override
+    {
+        log.push_back("Init " + std::to_string(mixRate) + " " +
+                      std::to_string(maxSoftwareChannels) + " " + std::to_string(flags));
+        initialised = true;
+        return true;
+    }
+
+    StreamHandle FSOUND_Stream_Open(const char* nameOrData, unsigned mode, int offset,
+                                    int length) override
+    {
+        char modeText[16];
+        std::snprintf(modeText, sizeof modeText, "0x%X", mode);
+        Stream s;
+        if (mode & FSOUND_LOADMEMORY) {
+            log.push_back(std::string("OpenMemory ") + modeText + " " + std::to_string(offset) +
+                          " " + std::to_string(length));
+            s.memory = true;
+            s.lengthMs = 100;
+        } else {
+            const std::string path = nameOrData ? nameOrData : "";
+            log.push_back(std::string("Open ") + path + " " + modeText);
+            const auto song = songs.find(path);
+            if (song == songs.end()) {
+                error = QStringLiteral("No such file");
+                return 0;
+            }
+            s.path = path;
+            s.lengthMs = song->second;
+            if (const auto p = songProgress.find(path); p != songProgress.end())
+                s.decodeProgress = p->second;
+        }
+        const StreamHandle h = m_next++;
+        streams[h] = s;
+        return h;
+    }
+
+    int32_t FSOUND_Stream_GetLengthMs(StreamHandle h) override
+    {
+        const Stream* s = find(h);
+        return s ? s->lengthMs : 0;
+    }
+
+    bool FSOUND_Stream_Play(int channel, StreamHandle h) override
+    {
+        log.push_back("Play " + std::to_string(channel) + " " + std::to_string(h));
+        Stream* s = find(h);
+        if (!s)
+            return false;
+        if (s->posMs >= double(s->lengthMs))
+            s->posMs = 0;
+        s->playing = true;
+        s->channel = channel;
+        return true;
+    }
+
+    int32_t FSOUND_Stream_GetTime(StreamHandle h) override
+    {
+        const Stream* s = find(h);
+        // The nearest whole millisecond, as the real engine reads a frame back.
+        return s ? int32_t(std::llround(s->posMs)) : 0;
+    }
+
+    bool FSOUND_Stream_SetTime(StreamHandle h, int32_t ms) override
+    {
+        log.push_back("SetTime " + std::to_string(h) + " " + std::to_string(ms));
+        Stream* s = find(h);
+        if (!s)
+            return false;
+        s->posMs = std::clamp(double(ms), 0.0, double(s->lengthMs));
+        dropPending(h);
+        return true;
+    }
+
+    bool FSOUND_Stream_Stop(StreamHandle h) override
+    {
+        log.push_back("Stop " + std::to_string(h));
+        Stream* s = find(h);
+        if (!s)
+            return false;
+        s->playing = false;
+        s->posMs = 0;
+        dropPending(h);
+        return true;
+    }
+
+    bool FSOUND_Stream_Close(StreamHandle h) override
+    {
+        log.push_back("Close " + std::to_string(h));
+        Stream* s = find(h);
+        if (!s)
+            return false;
+        s->closed = true;
+        s->playing = false;
+        dropPending(h);
+        return true;
+    }
+
+    void FSOUND_Close() override
+    {
+        log.push_back("CloseEngine");
+        closedEngine = true;
+    }
+
+    bool FSOUND_Stream_PlayAt(int channel, StreamHandle effect, StreamHandle music,
+                              double musicMs) override
+    {
+        log.push_back("PlayAt " + std::to_string(channel));
+        if (!find(music))
+            return false;
+        pending.push_back({channel, effect, music, musicMs});
+        return true;
+    }
+
+    void FSOUND_Stream_CancelScheduled(StreamHandle music) override
+    {
+        log.push_back("Cancel " + std::to_string(music));
+        dropPending(music);
+    }
+
+    double streamTimeExact(StreamHandle h) override
+    {
+        const Stream* s = find(h);
+        return s ? s->posMs : 0.0;
+    }
+
+    double streamTimeAt(StreamHandle h, Clock::time_point when) override
+    {
+        const Stream* s = find(h);
+        if (!s)
+            return 0.0;
+        if (!s->playing)
+            return s->posMs;
+        const double back = std::chrono::duration<double, std::milli>(now - when).count();
+        return s->posMs - back;
+    }
+
+    bool isPlaying(StreamHandle h) override
+    {
+        const Stream* s = find(h);
+        return s && s->playing;
+    }
+
+    double decodeProgress(StreamHandle h) override
+    {
+        const Stream* s = find(h);
+        return s ? s->decodeProgress : 1.0;
+    }
+
+    QString lastError() const override { return error; }
+
+private:
+    StreamHandle m_next = 1;
+};
+
+} // namespace tavix::test
