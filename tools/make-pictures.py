@@ -2,7 +2,7 @@
 """Draws the editor's pictures into resources/pictures/ and writes pictures.qrc.
 
 Everything is drawn here from simple shapes, so the pictures can be remade at any time:
-    python3 tools/make-pictures.py
+    python3 tools/make-pictures.py [--out DIR]
 The output is byte-for-byte the same on every run (no time stamps, fixed compression).
 
 Canvas pictures (their sizes and colours are what the key display relies on):
@@ -387,13 +387,19 @@ def app_icon():
 # ---------------------------------------------------------------------------------------
 
 
-def main():
-    os.makedirs(OUT, exist_ok=True)
+def main(argv):
+    out = OUT
+    if len(argv) == 3 and argv[1] == "--out":
+        out = argv[2]
+    elif len(argv) != 1:
+        sys.stderr.write("usage: make-pictures.py [--out DIR]\n")
+        return 2
+    os.makedirs(out, exist_ok=True)
     entries = {"BMP": [], "DDS": [], "BTN": [], "ICON": []}
 
     def save(prefix, alias, filename, size_pixels, alpha):
         w, h, px = size_pixels
-        write_png(os.path.join(OUT, filename), w, h, px, alpha)
+        write_png(os.path.join(out, filename), w, h, px, alpha)
         entries[prefix].append((alias, filename))
 
     save("BMP", "RM", "RM.png", lanes_rm(), False)
@@ -423,10 +429,10 @@ def main():
             lines.append('    <file alias="%s">%s</file>' % (alias, filename))
         lines.append("  </qresource>")
     lines.append("</RCC>")
-    with open(os.path.join(OUT, "pictures.qrc"), "w", newline="\n") as f:
+    with open(os.path.join(out, "pictures.qrc"), "w", newline="\n") as f:
         f.write("\n".join(lines) + "\n")
     return 0
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(main(sys.argv))
