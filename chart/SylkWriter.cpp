@@ -80,7 +80,7 @@ SylkWriter::Rows SylkWriter::dataRows(const KeP& kep)
     const int32_t last = finalCell(kep);
     const uint8_t* grid = kep.KeyGrid.data();
 
-    int64_t written = 0;
+    qsizetype written = 0;
     for (int32_t c = 0; c < kep.TotalBeats; ++c) {
         const uint8_t* cell = grid + KeP::flatIndex(c, 0);
         for (int r = 1; r <= MarkerRow; ++r)
@@ -90,9 +90,9 @@ SylkWriter::Rows SylkWriter::dataRows(const KeP& kep)
             }
     }
     // Fixed parts of one row, plus its three numbers at their widest.
-    constexpr int64_t fixedPerRow = 67;
-    const int64_t widest = decimalDigits(int64_t(kep.TotalBeats) + 2);
-    rows.text.resize(qsizetype(written * (fixedPerRow + 3 * widest)));
+    constexpr qsizetype fixedPerRow = 67;
+    const qsizetype widest = decimalDigits(int64_t(kep.TotalBeats) + 2);
+    rows.text.resize(written * (fixedPerRow + 3 * widest));
 
     char* out = rows.text.data();
     int64_t sheetRow = 3;
