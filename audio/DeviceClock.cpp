@@ -50,14 +50,17 @@ void DeviceClock::onCallback(Clock::time_point now, int64_t framesBefore, int fr
         restart(t, framesBefore, frames);
         return;
     }
+    // A request that comes much later than due is the machine being busy, not the device
+    // changing pace: let it pull the loop only as much as a moderately late one would.
+    const double pull = std::clamp(error, -0.25 * m_e2, 0.25 * m_e2);
     // Wide at first to lock on quickly, then narrow to smooth the jitter away.
     const double bandwidth = m_count < 24 ? 8.0 : m_count < 200 ? 3.0 : 1.0;
     const double omega = 2.0 * std::numbers::pi * bandwidth * m_e2;
     const double b = std::numbers::sqrt2 * omega;
     const double c = omega * omega;
     m_t0 = m_t1;
-    m_t1 += b * error + m_e2;
-    m_e2 += c * error;
+    m_t1 += b * pull + m_e2;
+    m_e2 += c * pull;
     m_frames0 = framesBefore;
 }
 
@@ -71,8 +74,9 @@ double DeviceClock::heardFrameAt(Clock::time_point when) const
     const double t = seconds(when);
     double frame = static_cast<double>(m_frames0) +
                    (period > 0 ? (t - m_t0) / period * m_blockFrames : 0.0) - m_latency;
-    // If the device stops asking, so does the position, a block past the last request.
-    frame = std::min(frame, static_cast<double>(m_frames0 + 2 * m_blockFrames) - m_latency);
+    // If the device stops asking, so does the position, a few blocks on; a request merely
+    // delayed by a busy machine stays well within that.
+    frame = std::min(frame, static_cast<double>(m_frames0 + 5 * m_blockFrames) - m_latency);
     return std::max(frame, 0.0);
 }
 
