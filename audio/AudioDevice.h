@@ -31,7 +31,7 @@ public:
     struct Info
     {
         Kind kind = Kind::Manual;
-        QString driver; // "alsa", "pulseaudio", "dummy", "disk", "timer", "manual"
+        QString driver; // SDL's name ("alsa", "pulseaudio", "disk", ...), "timer" or "manual"
         int rate = 0;
         int bufferFrames = 0;     // frames per request
         double latencyFrames = 0; // from a request to its first frame being heard

@@ -34,8 +34,10 @@ namespace tavix {
 // - Positions (GetTime, streamTimeExact) are what the listener hears: the frames mixed,
 //   less the device latency, interpolated between device requests; they never go back
 //   while a stream plays. After a start or a seek they read the new position at once and
-//   advance from when its first frame is heard. With the disk driver (faster than real
-//   time) they follow the frames mixed exactly.
+//   advance from when its first frame is heard. With the disk driver and
+//   SDL_DISKAUDIODELAY=0 (faster than real time) they follow the frames mixed exactly;
+//   that driver then also waits for the decoder instead of writing gaps, and writes silence
+//   only at the pace of real time while nothing plays.
 // - Streams opened from a path decode on a thread of their own: the open returns after
 //   reading the header, the stream plays as far as decoded (waiting, silent and with its
 //   position held, if it gets ahead of the decoder), decodeProgress says how far it is.

@@ -26,7 +26,7 @@ const char* PlayOptions::usage()
            "  250 ms. With --bpm, mixes the key sound on every beat from OFFSET on.\n"
            "  SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=out.raw SDL_DISKAUDIODELAY=0 writes the\n"
            "  output (16-bit stereo 44.1 kHz) to a file instead; TAVIX_AUDIO_BUFFER sets the\n"
-           "  device buffer in frames.\n";
+           "  device buffer and TAVIX_AUDIO_LATENCY the assumed output latency, in frames.\n";
 }
 
 std::optional<PlayOptions> PlayOptions::parse(const std::vector<std::string>& args,
