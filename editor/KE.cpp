@@ -2,6 +2,7 @@
 
 #include "KeyCanvas.h"
 #include "KeyInput.h"
+#include "KeyboardShortcuts.h"
 #include "ResourceInit.h"
 #include "TavixKey.h"
 
@@ -100,6 +101,7 @@ KE::KE(KeP& kep, EditorServices services, QWidget* parent)
     buildControls();
     connectControls();
     startUp();
+    m_shortcuts = std::make_unique<KeyboardShortcuts>(*this);
 }
 
 KE::~KE()

@@ -6,6 +6,7 @@
 #include "FieldEdit.h"
 #include "KeyDisplayHost.h"
 #include "PictureButton.h"
+#include "RandomKeys.h"
 
 #include <QByteArray>
 #include <QLabel>
@@ -23,8 +24,10 @@ namespace tavix {
 class KeP;
 class KeyCanvas;
 class KeyInput;
+class KeyboardShortcuts;
 class TavixKey;
 struct CellTiming;
+struct CanvasView;
 
 // The editor window: the controls, the window-level state and the commands. The window
 // runs its start-up when it is made and its shutdown when it is asked to close. Each
@@ -162,6 +165,12 @@ private:
     void updateDecodeProgress();
     CellTiming currentTiming() const;
 
+    // Editing (KEMouseEditing.cpp, KEClipboardCommands.cpp)
+    bool editingAllowed() const;
+    void takeSelection();
+    void moveCursorTo(const CanvasView& view, float x);
+    void endSelection();
+
     KeP& m_kep;
     EditorServices m_services;
     EditorState m_state;
@@ -200,6 +209,10 @@ private:
     bool m_framePending = false;
     bool m_fieldCommitting = false;
     QSet<QString> m_reportedErrors;
+    // Not seeded from the clock: every run draws the same sequence.
+    RandomKeys m_randomKeys;
+    // Last, so the shortcuts go before the controls they watch.
+    std::unique_ptr<KeyboardShortcuts> m_shortcuts;
 };
 
 } // namespace tavix

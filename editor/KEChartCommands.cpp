@@ -1,13 +1,143 @@
-// Saving the chart and opening a chart file.
-//
-// EMPTY COMMAND SLOTS: toolbar buttons 2 (save) and 9 (open a chart) already dispatch
-// here; the commands themselves are still to be written in this file.
+// Saving the chart and opening a chart file. A failure is told in a message box that
+// names the file and the reason; a failed open changes nothing in the window.
 #include "KE.h"
+
+#include "ChartFile.h"
+#include "ChartFileDialogs.h"
+#include "KeyCanvas.h"
+#include "MessageService.h"
+#include "NumberReading.h"
+#include "Rounding.h"
+#include "TavixKey.h"
+#include "cCommonDialog.h"
+
+#include <QDir>
+
+#include <algorithm>
+#include <cmath>
+#include <exception>
 
 namespace tavix {
 
-void KE::saveChartCommand() {}
+namespace {
 
-void KE::openChartCommand() {}
+const char* const SaveTitle = "Save File";
+const char* const OpenTitle = "Open File";
+
+QString upToNul(const QString& text)
+{
+    const qsizetype nul = text.indexOf(QChar(0));
+    return nul < 0 ? text : text.left(nul);
+}
+
+QString shownPath(const QString& path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+} // namespace
+
+void KE::saveChartCommand()
+{
+    // The armed auto-space gesture is the pointer's shape; saving puts it back first.
+    disarmAutoSpace();
+    if (m_state.IsPlaying && !m_state.IsPaused)
+        return;
+    if (!m_kep.hasGrid()) {
+        m_services.messages.warning(
+            this, tr(SaveTitle), tr("There is nothing to save yet: open a song or a chart first."));
+        return;
+    }
+
+    cCommonDialog dialog(m_services.chooser);
+    ChartFileDialogs::setUpSave(dialog, this, m_services.programDir, m_kep.ScriptMode);
+    if (!dialog.ShowSave())
+        return;
+    const QString name = upToNul(dialog.filename);
+    const auto filter = static_cast<int16_t>(dialog.FilterIndex);
+
+    const ChartResult result = SaveChart(m_kep, name, filter);
+    if (!result.ok()) {
+        // The file that was there is untouched: the new one replaces it only once whole.
+        m_services.messages.warning(
+            this, tr(SaveTitle),
+            tr("The chart was not saved to \"%1\": %2.")
+                .arg(shownPath(result.path.isEmpty() ? name : result.path), result.reason));
+        return;
+    }
+    m_services.messages.information(this, tr(SaveTitle), QStringLiteral("File Save Complete"));
+}
+
+void KE::openChartCommand()
+{
+    // The toolbar disables the button while playing; a shortcut could still get here.
+    if (m_state.IsPlaying || m_state.IsClosing)
+        return;
+    cCommonDialog dialog(m_services.chooser);
+    ChartFileDialogs::setUpOpen(dialog, this, m_services.programDir);
+    if (!dialog.ShowOpen())
+        return;
+    const QString name = upToNul(dialog.filename);
+    const QString title = dialog.FileTitle;
+
+    // The chart is read into a copy and taken over only once everything it needs has
+    // been checked, so a failure at any point leaves chart, label and counters as they
+    // were.
+    KeP opened = m_kep;
+    const ChartResult result = LoadChart(opened, name);
+    if (!result.ok()) {
+        m_services.messages.warning(
+            this, tr(OpenTitle),
+            tr("The chart \"%1\" was not opened: %2.").arg(shownPath(name), result.reason));
+        return;
+    }
+
+    // Without music the chart's own length at the typed tempo sizes the window.
+    const bool noMusic = m_state.SongLenMs == 0;
+    float rate = m_kep.BeatRate;
+    int32_t songLenMs = m_state.SongLenMs;
+    if (noMusic) {
+        const std::optional<double> bpm = localeNumber(m_services.locale, m_sBpm.text());
+        if (!bpm || !std::isfinite(*bpm) || *bpm <= 0.0) {
+            m_services.messages.warning(
+                this, tr(OpenTitle),
+                tr("The chart \"%1\" was not opened: without music its length comes from the "
+                   "tempo, and the tempo \"%2\" is not a number above 0.")
+                    .arg(shownPath(name), m_sBpm.text()));
+            return;
+        }
+        rate = KeP::rateFromBpm(*bpm);
+        const std::optional<int32_t> length =
+            nearestTo<int32_t>(double(opened.TotalBeats) / double(rate));
+        if (rate <= 0.0f || !length) {
+            m_services.messages.warning(
+                this, tr(OpenTitle),
+                tr("The chart \"%1\" was not opened: at a tempo of %2 its %3 cells would last "
+                   "longer than the editor can show.")
+                    .arg(shownPath(name), m_sBpm.text())
+                    .arg(opened.TotalBeats));
+            return;
+        }
+        songLenMs = *length;
+    }
+
+    m_kep = std::move(opened);
+    if (noMusic) {
+        m_kep.BeatRate = rate;
+        m_state.SongLenMs = songLenMs;
+        // The bar counts in steps of 100 ms.
+        m_TimeSet.setMaximum(std::max(0, nearestInt32(double(songLenMs) / 100.0)));
+        m_TimeSet.setValue(0);
+    }
+    m_cBeat.setText(m_kep.beatCounterAtStart());
+    try {
+        renderer().Initialise(*m_Picture1, m_kep.TotalBeats);
+    } catch (const std::exception& e) {
+        reportError(QString::fromLocal8Bit(e.what()));
+    }
+    m_scriptFile.setText(title);
+    LoopRender();
+    scheduleFrame();
+}
 
 } // namespace tavix

@@ -1,17 +1,53 @@
 // Copy, delete and paste of the selected keys through the clipboard, and random keys.
-//
-// EMPTY COMMAND SLOTS: toolbar buttons 3, 4, 5 (copy then delete), 6 and 7 already
-// dispatch here; the commands themselves are still to be written in this file.
+// None of them looks at the playback state: during playback they run between two passes.
 #include "KE.h"
+
+#include "CanvasView.h"
+#include "ClipboardService.h"
+#include "KeyClipboard.h"
 
 namespace tavix {
 
-void KE::copyKeys() {}
+void KE::endSelection()
+{
+    m_state.SelKeys = emptySelection();
+    m_state.drag.MouseMove = false;
+    m_state.drag.MouseDown = false;
+}
 
-void KE::deleteKeys() {}
+void KE::copyKeys()
+{
+    // With nothing selected the clipboard keeps what it held.
+    if (const std::optional<QString> text = KeyClipboard::copyText(m_state.SelKeys))
+        m_services.clipboard.setText(*text);
+}
 
-void KE::pasteKeys() {}
+void KE::deleteKeys()
+{
+    KeyClipboard::clear(m_kep, m_state.SelKeys);
+    endSelection();
+    scheduleFrame();
+}
 
-void KE::randomKeys() {}
+void KE::pasteKeys()
+{
+    if (m_state.CursorMs >= 0) {
+        if (const auto offsets = KeyClipboard::pasteOffsets(m_services.clipboard.text())) {
+            const CanvasView view = CanvasView::at(m_kep, m_TimeSet.value());
+            if (const auto anchor =
+                    KeyClipboard::pasteAnchor(m_kep.BeatRate, m_state.CursorMs, view.pixOff))
+                KeyClipboard::paste(m_kep, *anchor, *offsets);
+        }
+    }
+    // Whatever the text held, the paste ends the selection.
+    endSelection();
+    scheduleFrame();
+}
+
+void KE::randomKeys()
+{
+    m_randomKeys.apply(m_kep);
+    scheduleFrame();
+}
 
 } // namespace tavix

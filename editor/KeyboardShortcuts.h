@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QKeySequence>
+#include <QObject>
+
+#include <memory>
+#include <vector>
+
+class QShortcut;
+class QWidget;
+
+namespace tavix {
+
+class KE;
+
+// The window's keyboard shortcuts. Each one does what its toolbar button does, and not
+// while a disabled button would refuse it. While the tempo or the offset box has the
+// focus they are all switched off, so the box gets its keys (Space, Delete, Ctrl+C ...).
+// The keypad is left alone for live recording.
+class KeyboardShortcuts : public QObject
+{
+    Q_OBJECT
+public:
+    struct Binding
+    {
+        QKeySequence keys;
+        int button; // the toolbar button it stands for
+    };
+    static const std::vector<Binding>& bindings();
+
+    explicit KeyboardShortcuts(KE& window);
+    ~KeyboardShortcuts() override;
+
+    // Whether the shortcuts are on now, that is no entry box has the focus.
+    bool active() const { return m_active; }
+
+private:
+    void focusChanged(QWidget* now);
+    bool fieldHasFocus(const QWidget* widget) const;
+    void trigger(int button);
+
+    KE& m_window;
+    std::vector<std::unique_ptr<QShortcut>> m_shortcuts;
+    bool m_active = true;
+};
+
+} // namespace tavix
