@@ -92,8 +92,10 @@ void KE::openChartCommand()
         return;
     }
 
-    // Without music the chart's own length at the typed tempo sizes the window.
-    const bool noMusic = m_state.SongLenMs == 0;
+    // Without music the chart's own length at the typed tempo sizes the window. This is
+    // asked of the stream rather than of the length, which the first chart opened without
+    // music sets: a second, longer chart must still be scrolled to its end.
+    const bool noMusic = m_state.MusicStream == 0;
     float rate = m_kep.BeatRate;
     int32_t songLenMs = m_state.SongLenMs;
     if (noMusic) {

@@ -1,0 +1,173 @@
+// The keyboard shortcuts: each does what its toolbar button does, none while an entry box
+// has the focus, and none on the keypad.
+#include "EditingRig.h"
+#include "KeyboardShortcuts.h"
+
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace tavix;
+using namespace tavix::test;
+
+namespace {
+
+struct ShownRig : EditingRig
+{
+    explicit ShownRig(int32_t songMs = 60000) : EditingRig(songMs)
+    {
+        ke.show();
+        QApplication::setActiveWindow(&ke);
+        active = QTest::qWaitForWindowActive(&ke);
+    }
+    bool active = false;
+
+    // The key goes where a real one would: to the widget with the focus.
+    void key(Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier)
+    {
+        QWidget* target = QApplication::focusWidget();
+        QTest::keyClick(target ? target : &ke, k, m);
+    }
+};
+
+} // namespace
+
+TEST(Shortcuts, ClipboardKeys)
+{
+    ShownRig rig;
+    ASSERT_TRUE(rig.active);
+    rig.set(10, 2);
+    rig.set(12, 1);
+    rig.drag(340, 10, 430, 320);
+    rig.key(Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(rig.clipboard.content, QStringLiteral("ZTC,2,15"));
+    rig.key(Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(rig.at(10, 2), 0);
+    EXPECT_EQ(rig.at(12, 1), 0);
+    EXPECT_EQ(rig.ke.state().SelKeys, emptySelection());
+    rig.click(48, 200);
+    rig.key(Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(rig.at(2, 2), 1);
+    EXPECT_EQ(rig.at(4, 1), 1);
+    rig.drag(60, 10, 170, 100); // cells 2 to 4
+    ASSERT_EQ(rig.ke.state().SelKeys.size(), 3u);
+    rig.key(Qt::Key_Delete);
+    EXPECT_EQ(rig.at(2, 2), 0);
+    EXPECT_EQ(rig.at(4, 1), 0);
+}
+
+TEST(Shortcuts, SaveOpenChartAndOpenMusic)
+{
+    ShownRig rig;
+    ASSERT_TRUE(rig.active);
+    rig.chooser.answerCancel();
+    rig.key(Qt::Key_S, Qt::ControlModifier);
+    ASSERT_EQ(rig.chooser.requests.size(), 1u);
+    EXPECT_TRUE(rig.chooser.requests[0].save);
+    EXPECT_EQ(rig.chooser.requests[0].title, QStringLiteral("Save FIle"));
+
+    rig.chooser.answerCancel();
+    rig.key(Qt::Key_O, Qt::ControlModifier);
+    ASSERT_EQ(rig.chooser.requests.size(), 2u);
+    EXPECT_EQ(rig.chooser.requests[1].patterns, QStringList{QStringLiteral("*.SLK;*.ZTS")});
+
+    rig.chooser.answerCancel();
+    rig.key(Qt::Key_M, Qt::ControlModifier);
+    ASSERT_EQ(rig.chooser.requests.size(), 3u);
+    EXPECT_EQ(rig.chooser.requests[2].patterns.value(0), QStringLiteral("*.Ogg;*.Mp3;*.Wav"));
+}
+
+TEST(Shortcuts, SpacePlaysAndPausesEscapeStops)
+{
+    ShownRig rig;
+    ASSERT_TRUE(rig.active);
+    rig.key(Qt::Key_Space);
+    EXPECT_TRUE(rig.ke.state().IsPlaying);
+    EXPECT_FALSE(rig.ke.state().IsPaused);
+    rig.key(Qt::Key_Space);
+    EXPECT_TRUE(rig.ke.state().IsPaused);
+    rig.key(Qt::Key_Space);
+    EXPECT_FALSE(rig.ke.state().IsPaused);
+    rig.key(Qt::Key_Escape);
+    EXPECT_FALSE(rig.ke.state().IsPlaying);
+    EXPECT_EQ(rig.ke.state().CursorMs, 0);
+}
+
+TEST(Shortcuts, OpenKeysRefusedWhilePlayingLikeTheirButtons)
+{
+    ShownRig rig;
+    ASSERT_TRUE(rig.active);
+    rig.key(Qt::Key_Space);
+    ASSERT_FALSE(rig.ke.NeC1(8).isEnabled());
+    rig.key(Qt::Key_O, Qt::ControlModifier);
+    rig.key(Qt::Key_M, Qt::ControlModifier);
+    EXPECT_TRUE(rig.chooser.requests.empty());
+    rig.key(Qt::Key_Space); // paused: still disabled
+    rig.key(Qt::Key_O, Qt::ControlModifier);
+    EXPECT_TRUE(rig.chooser.requests.empty());
+    rig.key(Qt::Key_Escape);
+    rig.chooser.answerCancel();
+    rig.key(Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(rig.chooser.requests.size(), 1u);
+}
+
+TEST(Shortcuts, NoneWhileAnEntryBoxHasTheFocus)
+{
+    ShownRig rig;
+    ASSERT_TRUE(rig.active);
+    for (FieldEdit* box : {&rig.ke.sBpm(), &rig.ke.sOff()}) {
+        SCOPED_TRACE(box == &rig.ke.sBpm() ? "tempo" : "offset");
+        box->setVisible(true);
+        box->setFocus(Qt::OtherFocusReason);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return box->hasFocus(); }, 1000));
+        const QString text = box->text();
+        rig.key(Qt::Key_S, Qt::ControlModifier);
+        rig.key(Qt::Key_O, Qt::ControlModifier);
+        rig.key(Qt::Key_Escape);
+        EXPECT_TRUE(rig.chooser.requests.empty());
+        rig.key(Qt::Key_End);
+        rig.key(Qt::Key_Space);
+        EXPECT_FALSE(rig.ke.state().IsPlaying);
+        EXPECT_EQ(box->text(), text + QLatin1Char(' ')); // the box got its key
+        rig.key(Qt::Key_Backspace);
+        rig.clipboard.content = QStringLiteral("ZTC,1");
+        rig.click(48, 200);
+        rig.key(Qt::Key_V, Qt::ControlModifier);
+        EXPECT_EQ(rig.at(2, 1), 0);
+        box->clearFocus();
+        box->setVisible(false);
+    }
+    // Away from the boxes they work again.
+    rig.ke.setFocus(Qt::OtherFocusReason);
+    rig.key(Qt::Key_Space);
+    EXPECT_TRUE(rig.ke.state().IsPlaying);
+}
+
+TEST(Shortcuts, SpaceIsNotTakenByAControlWithTheFocus)
+{
+    ShownRig rig;
+    ASSERT_TRUE(rig.active);
+    rig.ke.TimeSet().setFocus(Qt::OtherFocusReason);
+    rig.key(Qt::Key_Space);
+    EXPECT_TRUE(rig.ke.state().IsPlaying);
+    EXPECT_EQ(rig.ke.focusPolicy(), Qt::StrongFocus);
+}
+
+TEST(Shortcuts, KeypadKeysStayFreeForRecording)
+{
+    for (const KeyboardShortcuts::Binding& b : KeyboardShortcuts::bindings()) {
+        const QKeyCombination k = b.keys[0];
+        EXPECT_FALSE(k.keyboardModifiers() & Qt::KeypadModifier);
+        EXPECT_FALSE(k.key() >= Qt::Key_0 && k.key() <= Qt::Key_9) << b.button;
+        EXPECT_EQ(b.keys.count(), 1);
+    }
+    ShownRig rig;
+    ASSERT_TRUE(rig.active);
+    const auto grid = rig.kep.KeyGrid;
+    for (Qt::Key k :
+         {Qt::Key_7, Qt::Key_4, Qt::Key_1, Qt::Key_9, Qt::Key_6, Qt::Key_3, Qt::Key_5, Qt::Key_0})
+        rig.key(k, Qt::KeypadModifier);
+    EXPECT_FALSE(rig.ke.state().IsPlaying);
+    EXPECT_TRUE(rig.chooser.requests.empty());
+    EXPECT_EQ(rig.kep.KeyGrid, grid);
+}
