@@ -2,6 +2,7 @@
 // and drag-selected on the canvas, Ctrl+C read back from the real clipboard with xclip,
 // Ctrl+S through the real file dialog typed into with xdotool, and the saved chart
 // opened again in a fresh editor with Ctrl+O.
+#include "GData.h"
 #include "KeP.h"
 #include "support/XCloseRequest.h"
 
@@ -352,4 +353,57 @@ TEST(EditingEndToEnd, ClickSelectCopySaveAndOpenAgain)
     placed.insert({25, 6});
     EXPECT_EQ(readDump(secondDump, cells), placed);
     EXPECT_EQ(cells, 400);
+}
+
+TEST(EditingEndToEnd, ScriptModeExportsAScriptThatOpensAgain)
+{
+    OwnDisplay display;
+    if (!display.start())
+        GTEST_SKIP() << "needs Xvfb";
+    if (display.run(QStringLiteral("xdotool"), {QStringLiteral("version")}) != 0)
+        GTEST_SKIP() << "needs xdotool";
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString song = QStringLiteral(TAVIX_SOURCE_DIR "/resources/sounds/demo.ogg");
+    const QString dump = dir.filePath(QStringLiteral("opened.txt"));
+    const QString typed = dir.filePath(QStringLiteral("script"));
+    const QString script = typed + QStringLiteral(".slk");
+
+    {
+        RunningEditor editor(display, {song, scriptModeSwitch()},
+                             dir.filePath(QStringLiteral("first.txt")));
+        ASSERT_FALSE(editor.window().isEmpty());
+        display.focus(editor.window());
+        editor.clickCanvas(cellX(4), RowY[4]);
+        editor.clickCanvas(cellX(4), RowY[7]);
+        editor.clickCanvas(cellX(9), RowY[3]);
+        // The first filter, the script, is the one selected when the dialog opens.
+        display.key(QStringLiteral("ctrl+s"));
+        ASSERT_TRUE(answerFileDialog(display, QStringLiteral("Save FIle"), typed));
+        const QString done = display.waitForWindow(QStringLiteral("^Save File$"));
+        ASSERT_FALSE(done.isEmpty()) << "no completion message";
+        display.focus(done);
+        display.key(QStringLiteral("Return"));
+        ASSERT_TRUE(waitFor([&] { return QFile::exists(script); }, 5000));
+        EXPECT_FALSE(QFile::exists(typed + QStringLiteral(".zts")));
+        EXPECT_TRUE(editor.close());
+    }
+    QFile file(script);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().startsWith("ID;"));
+
+    {
+        RunningEditor editor(display, {}, dump);
+        ASSERT_FALSE(editor.window().isEmpty());
+        display.focus(editor.window());
+        display.key(QStringLiteral("ctrl+o"));
+        ASSERT_TRUE(answerFileDialog(display, QStringLiteral("Open FIle"), script));
+        QThread::msleep(500);
+        EXPECT_TRUE(editor.close());
+    }
+    int32_t cells = 0;
+    const std::set<std::pair<int32_t, int>> expected{{4, 4}, {4, 7}, {9, 3}};
+    EXPECT_EQ(readDump(dump, cells), expected);
+    EXPECT_EQ(cells, 10); // grown to hold the last cell of the script
 }
