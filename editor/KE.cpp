@@ -166,11 +166,11 @@ void KE::buildControls()
     m_TimeSet.setValue(0);
 
     for (int i = 0; i < EditorState::ButtonCount; ++i) {
-        const ButtonSpec& spec = Buttons[size_t(i)];
+        const ButtonSpec& layout = Buttons[size_t(i)];
         auto button = std::make_unique<PictureButton>(i, this);
-        button->setGeometry(spec.left, spec.top, spec.size, spec.size);
-        button->setPicture(QPixmap(QString::fromUtf8(spec.picture)));
-        button->setToolTip(QString::fromUtf8(spec.toolTip));
+        button->setGeometry(layout.left, layout.top, layout.size, layout.size);
+        button->setPicture(QPixmap(QString::fromUtf8(layout.picture)));
+        button->setToolTip(QString::fromUtf8(layout.toolTip));
         m_NeC1[size_t(i)] = std::move(button);
     }
 
