@@ -154,6 +154,7 @@ private:
     void enableOpenButtons(bool enabled);
     void startFrameTick();
     void stopFrameTick();
+    void startMusic();
     void beginSegment(int64_t startMusicMs);
     void scheduleHitSounds();
     void cancelPendingHits(double heardThroughMs);

@@ -179,10 +179,8 @@ void KE::PlayPause()
         // comes before the start so that not a sample of the old position is heard.
         m_state.IsPaused = false;
         engine.FSOUND_Stream_SetTime(music, nearestInt32(m_state.CursorMs - LeadMs()));
-        engine.FSOUND_Stream_Play(MusicChannel, music);
         setPlayButton(true);
-        beginSegment(engine.FSOUND_Stream_GetTime(music));
-        playbackPass();
+        startMusic();
         if (m_state.IsPlaying && !m_state.IsPaused)
             startFrameTick();
         return;
@@ -206,11 +204,24 @@ void KE::PlayPause()
     setPlayButton(true);
     enableOpenButtons(false);
     m_state.LastSoundBeat = -1;
-    engine.FSOUND_Stream_Play(MusicChannel, music);
-    beginSegment(engine.FSOUND_Stream_GetTime(music));
-    playbackPass();
+    // A song that has played to its end starts again from its beginning.
+    if (engine.FSOUND_Stream_GetTime(music) >= engine.FSOUND_Stream_GetLengthMs(music))
+        engine.FSOUND_Stream_SetTime(music, 0);
+    startMusic();
     if (m_state.IsPlaying && !m_state.IsPaused)
         startFrameTick();
+}
+
+void KE::startMusic()
+{
+    // The first sounds are queued while the music still stands, so the cell under the
+    // start is mixed with the music's very first frame rather than a buffer later.
+    SoundEngine& engine = sound();
+    const StreamHandle music = m_state.MusicStream;
+    beginSegment(engine.FSOUND_Stream_GetTime(music));
+    scheduleHitSounds();
+    engine.FSOUND_Stream_Play(MusicChannel, music);
+    playbackPass();
 }
 
 void KE::StopPlayback()

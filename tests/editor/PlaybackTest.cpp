@@ -553,7 +553,12 @@ TEST(HitSounds, TheCellUnderTheStartSoundsAtOnce)
     PlaybackRig rig;
     rig.open(10000);
     rig.kep.KeyGrid[size_t(KeP::flatIndex(0, 1))] = 1;
+    rig.engine.log.clear();
     rig.ke.buttonClick(0);
+    // Queued before the music starts, so it cannot miss the music's first frame.
+    ASSERT_GE(rig.engine.log.size(), 2u);
+    EXPECT_EQ(rig.engine.log[0], "PlayAt 0");
+    EXPECT_EQ(rig.engine.log[1].rfind("Play 16 ", 0), 0u);
     rig.step(1);
     ASSERT_EQ(rig.engine.heard.size(), 1u);
     EXPECT_EQ(rig.engine.heard[0].musicMs, 0.0);

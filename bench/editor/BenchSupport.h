@@ -1,0 +1,42 @@
+#pragma once
+
+#include "ClipboardService.h"
+#include "EditorServices.h"
+#include "FileChooser.h"
+#include "MessageService.h"
+
+#include <QString>
+
+#include <functional>
+
+namespace tavix::bench {
+
+// Services no benchmark needs: nothing to choose, no clipboard, messages on stderr (a
+// modal box would stall a run).
+class NoChooser : public FileChooser
+{
+public:
+    FileChooserAnswer choose(const FileChooserRequest&) override { return {}; }
+};
+
+class NoClipboard : public ClipboardService
+{
+public:
+    QString text() const override { return {}; }
+    void setText(const QString&) override {}
+};
+
+class StderrMessages : public MessageService
+{
+public:
+    void information(QWidget*, const QString& title, const QString& text) override;
+    void warning(QWidget*, const QString& title, const QString& text) override;
+};
+
+// Processes events until `done` holds or `timeoutMs` have passed; false on timeout.
+bool runEventsUntil(const std::function<bool()>& done, int timeoutMs);
+
+// Sets an environment variable for the engines made from here on.
+void setEnv(const char* name, const QString& value);
+
+} // namespace tavix::bench
