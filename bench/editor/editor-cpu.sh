@@ -26,8 +26,15 @@ started=$(date +%s%N)
 "$bin" "$song" >/dev/null 2>&1 &
 pid=$!
 trap 'kill "$pid" 2>/dev/null || true' EXIT
-win=$(xdotool search --sync --onlyvisible --name "Zorvik Tavix Editor v1.68" | head -1)
+# Polled every 10 ms (xdotool's own --sync waits in steps of half a second).
+win=
+for _ in $(seq 1000); do
+  win=$(xdotool search --onlyvisible --name "Zorvik Tavix Editor v1.68" 2>/dev/null | head -1) || true
+  [ -n "$win" ] && break
+  sleep 0.01
+done
 mapped=$(date +%s%N)
+[ -n "$win" ] || { echo "the window did not appear" >&2; exit 1; }
 echo "start-up to a mapped window: $(( (mapped - started) / 1000000 )) ms (program start, song header read)"
 
 sleep 3 # let the song finish decoding
