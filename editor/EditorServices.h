@@ -46,7 +46,7 @@ struct EditorServices
     QString commandLine;
     // The number rules of the tempo and offset fields.
     QLocale locale = QLocale::system();
-    // The folder the file dialogs start in: the program's own.
+    // The program's own folder, where the file dialogs start while it is writable.
     QString programDir;
 };
 

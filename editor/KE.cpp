@@ -93,7 +93,8 @@ const std::array<ButtonSpec, EditorState::ButtonCount> Buttons{{
 } // namespace
 
 KE::KE(KeP& kep, EditorServices services, QWidget* parent)
-    : QWidget(parent), m_kep(kep), m_services(std::move(services))
+    : QWidget(parent), m_kep(kep), m_services(std::move(services)),
+      m_startFolder(m_services.programDir)
 {
     initPicturesResources();
     initSoundsResources();

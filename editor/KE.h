@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ClickLabel.h"
+#include "DialogStartFolder.h"
 #include "EditorServices.h"
 #include "EditorState.h"
 #include "FieldEdit.h"
@@ -139,6 +140,10 @@ public:
     // --- Chart files (KEChartCommands.cpp)
     void saveChartCommand();
     void openChartCommand();
+    // Opens a chart file without the dialog (the command line's chart), exactly as the
+    // open command does with the file it was given. False when it failed; a message box
+    // then names the file and the reason, and nothing has changed.
+    bool openChartFile(const QString& path, const QString& title);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -175,6 +180,7 @@ private:
     KeP& m_kep;
     EditorServices m_services;
     EditorState m_state;
+    DialogStartFolder m_startFolder;
 
     QLabel m_BpmSet{this};
     ClickLabel m_sBpmB{this};

@@ -50,7 +50,7 @@ void KE::saveChartCommand()
     }
 
     cCommonDialog dialog(m_services.chooser);
-    ChartFileDialogs::setUpSave(dialog, this, m_services.programDir, m_kep.ScriptMode);
+    ChartFileDialogs::setUpSave(dialog, this, m_startFolder.current(), m_kep.ScriptMode);
     if (!dialog.ShowSave())
         return;
     const QString name = upToNul(dialog.filename);
@@ -65,6 +65,7 @@ void KE::saveChartCommand()
                 .arg(shownPath(result.path.isEmpty() ? name : result.path), result.reason));
         return;
     }
+    m_startFolder.remember(result.path);
     m_services.messages.information(this, tr(SaveTitle), QStringLiteral("File Save Complete"));
 }
 
@@ -74,11 +75,16 @@ void KE::openChartCommand()
     if (m_state.IsPlaying || m_state.IsClosing)
         return;
     cCommonDialog dialog(m_services.chooser);
-    ChartFileDialogs::setUpOpen(dialog, this, m_services.programDir);
+    ChartFileDialogs::setUpOpen(dialog, this, m_startFolder.current());
     if (!dialog.ShowOpen())
         return;
-    const QString name = upToNul(dialog.filename);
-    const QString title = dialog.FileTitle;
+    openChartFile(upToNul(dialog.filename), dialog.FileTitle);
+}
+
+bool KE::openChartFile(const QString& name, const QString& title)
+{
+    if (m_state.IsPlaying || m_state.IsClosing)
+        return false;
 
     // The chart is read into a copy and taken over only once everything it needs has
     // been checked, so a failure at any point leaves chart, label and counters as they
@@ -89,7 +95,7 @@ void KE::openChartCommand()
         m_services.messages.warning(
             this, tr(OpenTitle),
             tr("The chart \"%1\" was not opened: %2.").arg(shownPath(name), result.reason));
-        return;
+        return false;
     }
 
     // Without music the chart's own length at the typed tempo sizes the window. This is
@@ -106,7 +112,7 @@ void KE::openChartCommand()
                 tr("The chart \"%1\" was not opened: without music its length comes from the "
                    "tempo, and the tempo \"%2\" is not a number above 0.")
                     .arg(shownPath(name), m_sBpm.text()));
-            return;
+            return false;
         }
         rate = KeP::rateFromBpm(*bpm);
         const std::optional<int32_t> length =
@@ -118,12 +124,13 @@ void KE::openChartCommand()
                    "longer than the editor can show.")
                     .arg(shownPath(name), m_sBpm.text())
                     .arg(opened.TotalBeats));
-            return;
+            return false;
         }
         songLenMs = *length;
     }
 
     m_kep = std::move(opened);
+    m_startFolder.remember(name);
     if (noMusic) {
         m_kep.BeatRate = rate;
         m_state.SongLenMs = songLenMs;
@@ -140,6 +147,7 @@ void KE::openChartCommand()
     m_scriptFile.setText(title);
     LoopRender();
     scheduleFrame();
+    return true;
 }
 
 } // namespace tavix

@@ -59,7 +59,7 @@ void KE::OpenMusic()
     dialog.CancelError = true;
     dialog.hwnd = this;
     dialog.flags = 0x1800;
-    dialog.InitDir = m_services.programDir;
+    dialog.InitDir = m_startFolder.current();
     dialog.Filter =
         QStringLiteral("Music File (*.Ogg,*.Mp3,*.Wav)|*.Ogg;*.Mp3;*.Wav|All Files (*.*)|*.*");
     dialog.FilterIndex = 1;
@@ -115,6 +115,7 @@ bool KE::openMusicFile(const QString& path, const QString& title)
     if (m_state.MusicStream != 0)
         engine.FSOUND_Stream_Close(m_state.MusicStream);
     m_state.MusicStream = stream;
+    m_startFolder.remember(path);
     m_MSeteD.setText(title);
     m_state.SongLenMs = songLenMs;
     m_kep.BeatRate = rate;

@@ -9,6 +9,7 @@ packages=(
   xvfb xauth xdotool x11-utils imagemagick sox libsox-fmt-all xclip
   fonts-dejavu-core fonts-liberation2
   libclang-rt-14-dev # libFuzzer and the sanitizer runtimes of clang (a recommend of clang, not pulled in)
+  dpkg-dev desktop-file-utils shared-mime-info # the Debian package: dpkg-shlibdeps, and its test's checks
 )
 as_root=()
 [ "$(id -u)" -eq 0 ] || as_root=(sudo)

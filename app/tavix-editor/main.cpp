@@ -1,36 +1,18 @@
-// tavix-editor [MUSIC]: the editor window, opening MUSIC at start-up when it is given.
+// tavix-editor [MUSIC] [CHART]: the editor window, opening the song MUSIC and the chart
+// CHART (.zts or .slk) at start-up when they are given.
 #include "ChartDump.h"
 #include "FMod.h"
-#include "GData.h"
 #include "KE.h"
 #include "KeP.h"
+#include "LaunchFiles.h"
 #include "QtClipboardService.h"
 #include "QtFileChooser.h"
 #include "QtMessageService.h"
 
 #include <QApplication>
 #include <QFileInfo>
-#include <QStringList>
 
 #include <cstdio>
-
-namespace {
-
-// The song to open: the first argument that is neither an option nor carries the
-// script-mode switch (which looks like a path).
-QString musicArgument(const QStringList& arguments)
-{
-    const QString scriptSwitch = tavix::scriptModeSwitch();
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString& a = arguments.at(i);
-        if (a.startsWith(QLatin1Char('-')) || a.contains(scriptSwitch))
-            continue;
-        return a;
-    }
-    return {};
-}
-
-} // namespace
 
 int main(int argc, char** argv)
 {
@@ -39,8 +21,9 @@ int main(int argc, char** argv)
     QApplication::setApplicationVersion(QStringLiteral("1.68"));
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.contains(QStringLiteral("--help"))) {
-        std::printf("usage: tavix-editor [MUSIC]\n"
-                    "Opens the chart editor, with the song MUSIC loaded when it is given.\n");
+        std::printf("usage: tavix-editor [MUSIC] [CHART]\n"
+                    "Opens the chart editor, with the song MUSIC and the chart CHART (a .zts\n"
+                    "chart or a .slk script) loaded when they are given.\n");
         return 0;
     }
     tavix::KeP kep;
@@ -61,8 +44,11 @@ int main(int argc, char** argv)
 
     tavix::KE window(kep, std::move(services));
     window.show();
-    const QString music = musicArgument(arguments);
-    if (!music.isEmpty())
-        window.openMusicFile(music, QFileInfo(music).fileName());
+    // The song first, so that a chart opened with it keeps the song's length.
+    const tavix::LaunchFiles files = tavix::LaunchFiles::fromArguments(arguments);
+    if (!files.song.isEmpty())
+        window.openMusicFile(files.song, QFileInfo(files.song).fileName());
+    if (!files.chart.isEmpty())
+        window.openChartFile(files.chart, QFileInfo(files.chart).fileName());
     return app.exec();
 }

@@ -131,7 +131,7 @@ TEST(SaveCommand, DialogSettingsWithoutScriptMode)
     EXPECT_TRUE(r.save);
     EXPECT_EQ(r.owner, &rig.ke);
     EXPECT_EQ(r.title, QStringLiteral("Save FIle"));
-    EXPECT_EQ(r.initDir, QStringLiteral("/opt/tavix"));
+    EXPECT_EQ(r.initDir, rig.programDir.path());
     EXPECT_EQ(r.descriptions, QStringList{QStringLiteral("Zorvik Tune Scribe File (*.ZTS)")});
     EXPECT_EQ(r.patterns, QStringList{QStringLiteral("*.ZTS")});
     EXPECT_EQ(r.filterIndex, 1);
@@ -305,7 +305,7 @@ TEST(OpenCommand, DialogSettings)
     EXPECT_FALSE(r.save);
     EXPECT_EQ(r.owner, &rig.ke);
     EXPECT_EQ(r.title, QStringLiteral("Open FIle"));
-    EXPECT_EQ(r.initDir, QStringLiteral("/opt/tavix"));
+    EXPECT_EQ(r.initDir, rig.programDir.path());
     EXPECT_EQ(r.descriptions, QStringList{QStringLiteral("All Support documents (*.SLK;*.ZTS)")});
     EXPECT_EQ(r.patterns, QStringList{QStringLiteral("*.SLK;*.ZTS")});
     EXPECT_EQ(r.filterIndex, 1);
@@ -575,4 +575,47 @@ TEST(ChartRoundTrip, SaveThenOpenInANewWindowGivesTheSameKeys)
     rig.ke.buttonClick(OpenChart);
     EXPECT_EQ(rig.kep.KeyGrid, saved);
     EXPECT_EQ(rig.kep.TotalBeats, 400);
+}
+
+// --- Where the dialogs start
+
+TEST(DialogFolder, TheProgramsFolderWhileWritableElseTheLastFileUsedElseHome)
+{
+    QTemporaryDir charts, saves;
+    const QString chart = charts.filePath(QStringLiteral("a.zts"));
+    ASSERT_TRUE(writeAll(chart, nativeChart(400, {})));
+    EditorRig rig;
+    KE& ke = rig.make();
+    const auto startedIn = [&](int button) {
+        rig.chooser.requests.clear();
+        rig.chooser.answerCancel();
+        ke.buttonClick(button);
+        rig.chooser.answers.clear();
+        return rig.chooser.requests.size() == 1 ? rig.chooser.requests[0].initDir : QString();
+    };
+
+    // A build tree: the program's folder takes files.
+    EXPECT_EQ(startedIn(OpenChart), rig.programDir.path());
+
+    // Installed, the program's folder refuses files: home until a file is used.
+    LockedFolder lock(rig.programDir.path());
+    if (!lock.locked())
+        GTEST_SKIP() << "cannot make a folder refuse new files here";
+    EXPECT_EQ(startedIn(OpenChart), QDir::homePath());
+    EXPECT_EQ(startedIn(8), QDir::homePath());
+
+    rig.chooser.answerWith(chart);
+    ke.buttonClick(OpenChart);
+    EXPECT_EQ(startedIn(Save), charts.path());
+    ASSERT_TRUE(rig.openSong("/m/song.ogg", 60000));
+    EXPECT_EQ(startedIn(OpenChart), QStringLiteral("/m"));
+    rig.chooser.answerWith(saves.filePath(QStringLiteral("b")));
+    ke.buttonClick(Save);
+    ASSERT_TRUE(QFile::exists(saves.filePath(QStringLiteral("b.zts"))));
+    EXPECT_EQ(startedIn(8), saves.path());
+
+    // A file that could not be opened is not a folder used.
+    rig.chooser.answerWith(charts.filePath(QStringLiteral("gone.zts")));
+    ke.buttonClick(OpenChart);
+    EXPECT_EQ(startedIn(OpenChart), saves.path());
 }

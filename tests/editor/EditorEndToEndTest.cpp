@@ -3,6 +3,7 @@
 // was recorded, and closed the way a window manager closes it. The audio goes through the disk
 // driver into a file; the chart comes back through the editor's exit dump.
 #include "CellTiming.h"
+#include "ChartFile.h"
 #include "KeP.h"
 #include "NumberReading.h"
 #include "support/DiskCapture.h"
@@ -334,6 +335,49 @@ TEST(EditorEndToEnd, PlayRecordFromTheKeypadHearItAndClose)
         });
         EXPECT_GT(lit, 60);
     }
+}
+
+// What a double-click on a chart in a file manager runs: the editor with the chart's path.
+TEST(EditorEndToEnd, OpensTheChartNamedOnTheCommandLine)
+{
+    PrivateX x;
+    if (!x.start()) {
+        GTEST_SKIP() << "needs Xvfb";
+    }
+    QTemporaryDir dir;
+    const QString chart = dir.filePath(QStringLiteral("my chart.ZTS"));
+    ASSERT_TRUE(
+        QFile::copy(QStringLiteral(TAVIX_SOURCE_DIR "/resources/examples/example.zts"), chart));
+    KeP expected;
+    ASSERT_TRUE(LoadChart(expected, chart).ok());
+    const QString dump = dir.filePath(QStringLiteral("chart.txt"));
+
+    QProcess editor;
+    QProcessEnvironment env = x.environment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("dummy"));
+    env.insert(QStringLiteral("TAVIX_EDITOR_DUMP"), dump);
+    editor.setProcessEnvironment(env);
+    editor.setProcessChannelMode(QProcess::ForwardedChannels);
+    editor.start(QStringLiteral(TAVIX_EDITOR_BIN), {chart});
+    ASSERT_TRUE(editor.waitForStarted(10000));
+    const QString window = x.xdotool({QStringLiteral("search"), QStringLiteral("--sync"),
+                                      QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                                      QStringLiteral("Zorvik Tavix Editor v1.68")})
+                               .split(QLatin1Char('\n'))
+                               .value(0);
+    ASSERT_FALSE(window.isEmpty());
+    ASSERT_TRUE(requestClose(x, window.toULong()));
+    ASSERT_TRUE(editor.waitForFinished(15000));
+    EXPECT_EQ(editor.exitCode(), 0);
+
+    int32_t cells = 0;
+    KeP shown;
+    shown.resizeCells(expected.TotalBeats);
+    for (const DumpedKey& k : readDump(dump, cells))
+        shown.KeyGrid[size_t(KeP::flatIndex(k.cell, k.row))] = 1;
+    EXPECT_EQ(cells, expected.TotalBeats);
+    EXPECT_EQ(shown.KeyGrid, expected.KeyGrid);
 }
 
 int main(int argc, char** argv)

@@ -5,6 +5,7 @@
 #include "GData.h"
 #include "HitSoundPlanner.h"
 #include "KeP.h"
+#include "LaunchFiles.h"
 #include "NumberReading.h"
 
 #include <gtest/gtest.h>
@@ -62,6 +63,22 @@ TEST(ScriptSwitch, FoundAsCaseSensitiveSubstring)
     EXPECT_FALSE(commandLineHasScriptSwitch(QStringLiteral("tavix-editor /tavixscriptmode")));
     EXPECT_FALSE(commandLineHasScriptSwitch(QStringLiteral("tavix-editor /TavixScript Mode")));
     EXPECT_FALSE(commandLineHasScriptSwitch(QString()));
+}
+
+TEST(LaunchFiles, SongsAndChartsByTheirNamesSkippingOptionsAndTheSwitch)
+{
+    const auto files = [](QStringList args) {
+        args.prepend(QStringLiteral("tavix-editor"));
+        return LaunchFiles::fromArguments(args);
+    };
+    LaunchFiles f = files({QStringLiteral("--verbose"), QStringLiteral("x/TavixScriptMode.slk"),
+                           QStringLiteral("song.ogg"), QStringLiteral("b.Slk"),
+                           QStringLiteral("c.zts"), QStringLiteral("other.ogg")});
+    EXPECT_EQ(f.song, QStringLiteral("song.ogg"));
+    EXPECT_EQ(f.chart, QStringLiteral("b.Slk"));
+    EXPECT_EQ(
+        files({QStringLiteral("-a.zts"), QStringLiteral("--"), QStringLiteral("-b.zts")}).chart,
+        QStringLiteral("-b.zts"));
 }
 
 // --- Number readings

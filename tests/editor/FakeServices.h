@@ -9,6 +9,7 @@
 #include "MessageService.h"
 
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <deque>
 #include <memory>
@@ -119,6 +120,8 @@ struct EditorRig
     FakeClipboard clipboard;
     FakeMessages messages;
     std::shared_ptr<FakeKeys> keys = std::make_shared<FakeKeys>();
+    // The program's folder, writable as a build tree is.
+    QTemporaryDir programDir;
     int quitCalls = 0;
     std::vector<std::string> logAtQuit;
     std::unique_ptr<KE> window;
@@ -136,7 +139,7 @@ struct EditorRig
         };
         s.commandLine = commandLine;
         s.locale = QLocale(QLocale::English, QLocale::UnitedStates);
-        s.programDir = QStringLiteral("/opt/tavix");
+        s.programDir = programDir.path();
         s.now = [this] { return engine.now; };
         return s;
     }

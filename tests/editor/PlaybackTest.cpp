@@ -87,7 +87,7 @@ TEST(OpenMusic, DialogSettings)
     EXPECT_FALSE(r.save);
     EXPECT_EQ(r.owner, &rig.ke);
     EXPECT_EQ(r.title, QStringLiteral("Open FIle"));
-    EXPECT_EQ(r.initDir, QStringLiteral("/opt/tavix"));
+    EXPECT_EQ(r.initDir, rig.programDir.path());
     EXPECT_EQ(r.descriptions, (QStringList{QStringLiteral("Music File (*.Ogg,*.Mp3,*.Wav)"),
                                            QStringLiteral("All Files (*.*)")}));
     EXPECT_EQ(r.patterns,
