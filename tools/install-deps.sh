@@ -6,6 +6,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libsdl2-dev libsndfile1-dev libsamplerate0-dev libx11-dev libxi-dev
+  libaubio-dev # onset strength and beat tracking for tempo detection
   xvfb xauth xdotool x11-utils imagemagick sox libsox-fmt-all xclip
   fonts-dejavu-core fonts-liberation2
   libclang-rt-14-dev # libFuzzer and the sanitizer runtimes of clang (a recommend of clang, not pulled in)

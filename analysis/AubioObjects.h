@@ -1,0 +1,21 @@
+#pragma once
+
+#include <aubio/aubio.h>
+
+#include <memory>
+
+namespace tavix::aubio {
+
+// Owners of aubio's objects, each released by aubio's own function.
+struct Deleter
+{
+    void operator()(fvec_t* v) const { del_fvec(v); }
+    void operator()(cvec_t* v) const { del_cvec(v); }
+    void operator()(aubio_pvoc_t* p) const { del_aubio_pvoc(p); }
+    void operator()(aubio_specdesc_t* s) const { del_aubio_specdesc(s); }
+    void operator()(aubio_tempo_t* t) const { del_aubio_tempo(t); }
+};
+
+template <typename T> using Owned = std::unique_ptr<T, Deleter>;
+
+} // namespace tavix::aubio

@@ -1,0 +1,162 @@
+#include "TempoTool.h"
+
+#include "Decoder.h"
+#include "SampleSource.h"
+#include "TempoDetector.h"
+
+#include <QFile>
+#include <QTextStream>
+
+#include <variant>
+
+namespace tavix {
+
+namespace {
+
+constexpr auto ToolName = "tavix-tempo";
+// The mix rate the editor decodes songs at, so both find the same beats.
+constexpr int AnalysisRate = 44100;
+constexpr double LowestBpm = 10.0;
+constexpr double HighestBpm = 1000.0;
+
+struct Options
+{
+    QString song;
+    TempoOptions range;
+    bool help = false;
+};
+
+struct UsageError
+{
+    QString what;
+};
+
+// Options may stand before or after the song, as "--min-bpm A" or "--min-bpm=A".
+std::variant<Options, UsageError> parse(const QStringList& args)
+{
+    Options o;
+    if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
+        o.help = true;
+        return o;
+    }
+    QStringList songs;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        QString a = args[i];
+        QString value;
+        bool hasValue = false;
+        if (a.startsWith(QLatin1String("--")) && a.contains(QLatin1Char('='))) {
+            value = a.mid(a.indexOf(QLatin1Char('=')) + 1);
+            a = a.left(a.indexOf(QLatin1Char('=')));
+            hasValue = true;
+        }
+        if (a == QLatin1String("--min-bpm") || a == QLatin1String("--max-bpm")) {
+            if (!hasValue && i + 1 < args.size()) {
+                value = args[++i];
+                hasValue = true;
+            }
+            bool ok = false;
+            const double bpm = hasValue ? value.toDouble(&ok) : 0.0;
+            if (!ok || !(bpm >= LowestBpm && bpm <= HighestBpm))
+                return UsageError{QStringLiteral("%1 needs a tempo from %2 to %3")
+                                      .arg(a)
+                                      .arg(LowestBpm)
+                                      .arg(HighestBpm)};
+            (a == QLatin1String("--min-bpm") ? o.range.minBpm : o.range.maxBpm) = bpm;
+        } else if (a.startsWith(QLatin1Char('-')) && a.size() > 1) {
+            return UsageError{QStringLiteral("unknown option '%1'").arg(a)};
+        } else {
+            songs << args[i];
+        }
+    }
+    if (songs.size() != 1)
+        return UsageError{QStringLiteral("one SONG please, got %1").arg(songs.size())};
+    if (o.range.minBpm > o.range.maxBpm)
+        return UsageError{QStringLiteral("--min-bpm %1 is above --max-bpm %2")
+                              .arg(o.range.minBpm)
+                              .arg(o.range.maxBpm)};
+    o.song = songs[0];
+    return o;
+}
+
+int fileError(QTextStream& err, const QString& file, const QString& reason)
+{
+    err << ToolName << ": " << file << ": " << reason << Qt::endl;
+    return 1;
+}
+
+// The decoder names the file in its message; the tool's line names it once, in front.
+QString decoderReason(const QString& message, const QString& file)
+{
+    const QString named = QStringLiteral("Cannot open \"%1\": ").arg(file);
+    if (message.startsWith(named))
+        return message.mid(named.size());
+    return message;
+}
+
+int detect(const Options& o, QTextStream& out, QTextStream& err)
+{
+    {
+        QFile probe(o.song);
+        if (!probe.open(QIODevice::ReadOnly))
+            return fileError(err, o.song,
+                             QStringLiteral("cannot be opened: ") + probe.errorString());
+    }
+    QString why;
+    const auto decoder = Decoder::openFile(o.song.toStdString(), AnalysisRate, &why);
+    if (!decoder)
+        return fileError(err, o.song,
+                         QStringLiteral("not a sound file: ") + decoderReason(why, o.song));
+    decoder->decodeAll();
+    if (!decoder->error().isEmpty())
+        return fileError(err, o.song, QStringLiteral("cannot be decoded: ") + decoder->error());
+
+    const std::shared_ptr<DecodedSound> sound = decoder->sound();
+    const SampleSource samples(SampleSource::Format::Int16, sound->channels(), sound->sampleRate(),
+                               sound->availableFrames(), [sound](int64_t frame) {
+                                   int64_t frames = 0;
+                                   const int16_t* data = sound->framesAt(frame, frames);
+                                   return SampleSource::Block{data, frames};
+                               });
+    const TempoResult r = *TempoDetector::detect(samples, o.range);
+    out << "bpm: " << QString::number(r.bpm, 'f', 2) << '\n'
+        << "first-beat-ms: " << r.firstBeatWholeMs() << '\n'
+        << "offset: " << QString::number(r.offset(), 'f', 3) << '\n'
+        << "confidence: " << QString::number(r.confidence, 'f', 2) << Qt::endl;
+    return 0;
+}
+
+} // namespace
+
+QString tempoToolUsage()
+{
+    return QStringLiteral(
+        "usage: tavix-tempo SONG [--min-bpm A] [--max-bpm B]\n"
+        "       tavix-tempo --help\n"
+        "\n"
+        "Detects the constant tempo and the first beat of SONG (Ogg, MP3, WAV, FLAC) and\n"
+        "prints:\n"
+        "  bpm:            the tempo, to hundredths, doubled or halved into A..B\n"
+        "                  (default 75 to 225)\n"
+        "  first-beat-ms:  the first beat at or after the start, in milliseconds\n"
+        "  offset:         the offset text that starts every fourth cell on a beat\n"
+        "  confidence:     0 to 1, how well one constant tempo explains the beats\n"
+        "\n"
+        "Exit status: 0 done, 1 the song could not be read, 2 usage error.\n");
+}
+
+int runTempoTool(const QStringList& args, QTextStream& out, QTextStream& err)
+{
+    const auto parsed = parse(args);
+    if (const auto* e = std::get_if<UsageError>(&parsed)) {
+        err << ToolName << ": " << e->what << "\n\n" << tempoToolUsage() << Qt::flush;
+        return 2;
+    }
+    const Options& o = std::get<Options>(parsed);
+    if (o.help) {
+        out << tempoToolUsage() << Qt::flush;
+        return 0;
+    }
+    return detect(o, out, err);
+}
+
+} // namespace tavix
