@@ -11,7 +11,7 @@ struct Deleter
 {
     void operator()(fvec_t* v) const { del_fvec(v); }
     void operator()(cvec_t* v) const { del_cvec(v); }
-    void operator()(aubio_pvoc_t* p) const { del_aubio_pvoc(p); }
+    void operator()(aubio_fft_t* f) const { del_aubio_fft(f); }
     void operator()(aubio_specdesc_t* s) const { del_aubio_specdesc(s); }
     void operator()(aubio_tempo_t* t) const { del_aubio_tempo(t); }
 };

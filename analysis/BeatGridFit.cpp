@@ -46,18 +46,19 @@ double BeatGridFit::agreeingPeriod(const std::vector<double>& timesMs,
     const double spanBeats = std::max(1.0, (*last - *first) / guessMs);
     const double step = guessMs / (8.0 * spanBeats);
     const int steps = int(std::ceil(0.04 * guessMs / step));
+    const auto trial = [&](size_t k) { return guessMs + (double(k) - steps) * step; };
     std::vector<double> strengths(size_t(2 * steps + 1));
-    int best = -steps;
-    for (int i = -steps; i <= steps; ++i) {
-        strengths[size_t(i + steps)] = agreement(timesMs, weights, guessMs + i * step);
-        if (strengths[size_t(i + steps)] > strengths[size_t(best + steps)])
-            best = i;
+    size_t best = 0;
+    for (size_t k = 0; k < strengths.size(); ++k) {
+        strengths[k] = agreement(timesMs, weights, trial(k));
+        if (strengths[k] > strengths[best])
+            best = k;
     }
-    double period = guessMs + best * step;
-    if (best > -steps && best < steps) {
-        const double a = strengths[size_t(best + steps - 1)];
-        const double b = strengths[size_t(best + steps)];
-        const double c = strengths[size_t(best + steps + 1)];
+    double period = trial(best);
+    if (best > 0 && best + 1 < strengths.size()) {
+        const double a = strengths[best - 1];
+        const double b = strengths[best];
+        const double c = strengths[best + 1];
         const double denom = a - 2.0 * b + c;
         if (denom < 0.0)
             period += step * 0.5 * (a - c) / denom;

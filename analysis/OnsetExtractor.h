@@ -18,7 +18,7 @@ class OnsetExtractor
 public:
     using Progress = std::function<void(double)>;
 
-    static std::optional<OnsetFeatures> run(const SampleSource& source, std::stop_token stop,
+    static std::optional<OnsetFeatures> run(const SampleSource& source, const std::stop_token& stop,
                                             const Progress& progress);
 };
 

@@ -1,6 +1,7 @@
 #include "SampleSource.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace tavix {
 
@@ -24,7 +25,8 @@ void mixDown(const T* in, int channels, int64_t frames, float scale, float* out)
         float sum = 0.0f;
         for (int c = 0; c < channels; ++c)
             sum += float(in[f * channels + c]);
-        out[f] = sum * perChannel;
+        // A damaged float sample must not poison every sum after it.
+        out[f] = std::isfinite(sum) ? sum * perChannel : 0.0f;
     }
 }
 

@@ -120,11 +120,14 @@ bool halfBeatsAsStrong(const OnsetFeatures& f, const Attacks& attacks, double pe
 }
 
 // Doubled or halved into the range, or as near it as octaves allow.
-double intoRange(double bpm, const TempoOptions& options)
+double intoRange(double bpm, const TempoOptions& range)
 {
-    while (bpm < options.minBpm && bpm * 2.0 <= options.maxBpm * 1.5)
+    const auto octavesOut = [&](double b) {
+        return std::max({0.0, std::log2(range.minBpm / b), std::log2(b / range.maxBpm)});
+    };
+    while (octavesOut(bpm * 2.0) < octavesOut(bpm))
         bpm *= 2.0;
-    while (bpm > options.maxBpm && bpm / 2.0 >= options.minBpm / 1.5)
+    while (octavesOut(bpm / 2.0) < octavesOut(bpm))
         bpm /= 2.0;
     return bpm;
 }
@@ -132,7 +135,8 @@ double intoRange(double bpm, const TempoOptions& options)
 } // namespace
 
 std::optional<TempoResult> TempoDetector::detect(const SampleSource& samples,
-                                                 const TempoOptions& options, std::stop_token stop,
+                                                 const TempoOptions& options,
+                                                 const std::stop_token& stop,
                                                  const Progress& progress)
 {
     // The pass over the samples is most of the work; the fit is the last tenth.
@@ -150,6 +154,10 @@ std::optional<TempoResult> TempoDetector::detect(const SampleSource& samples,
 
 TempoResult TempoDetector::fromFeatures(const OnsetFeatures& f, const TempoOptions& options)
 {
+    // A range that makes sense, whatever was asked.
+    TempoOptions range;
+    range.minBpm = std::isfinite(options.minBpm) ? std::max(1.0, options.minBpm) : 1.0;
+    range.maxBpm = std::isfinite(options.maxBpm) ? std::max(range.minBpm, options.maxBpm) : 1000.0;
     TempoResult result;
     result.trackedBeats = int(f.trackedBeatsMs.size());
     const Attacks attacks = attacksOf(f.fine, f.fineHopMs);
@@ -158,7 +166,7 @@ TempoResult TempoDetector::fromFeatures(const OnsetFeatures& f, const TempoOptio
 
     // 1. The beat interval, scored over the whole song.
     const IntervalScoring::Candidate candidate =
-        IntervalScoring::best(f.strength, f.strengthHopMs, options.minBpm, options.maxBpm);
+        IntervalScoring::best(f.strength, f.strengthHopMs, range.minBpm, range.maxBpm);
     double period =
         candidate.periodMs > 0.0 ? candidate.periodMs : medianInterval(f.trackedBeatsMs);
     if (!(period > 0.0))
@@ -184,10 +192,10 @@ TempoResult TempoDetector::fromFeatures(const OnsetFeatures& f, const TempoOptio
 
     // 4. The level of the meter, then the range.
     double fitted = fit->periodMs;
-    if (60000.0 / fitted * 2.0 <= options.maxBpm &&
+    if (60000.0 / fitted * 2.0 <= range.maxBpm &&
         halfBeatsAsStrong(f, attacks, fitted, fit->phaseMs))
         fitted /= 2.0;
-    result.fittedBpm = intoRange(60000.0 / fitted, options);
+    result.fittedBpm = intoRange(60000.0 / fitted, range);
     result.bpm = std::round(result.fittedBpm * 100.0) / 100.0;
     const double grid = 60000.0 / result.bpm;
 

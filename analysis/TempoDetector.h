@@ -29,7 +29,7 @@ public:
     // Nothing when `stop` was requested before the end; `progress` gets 0..1 as it goes.
     static std::optional<TempoResult> detect(const SampleSource& samples,
                                              const TempoOptions& options = {},
-                                             std::stop_token stop = {},
+                                             const std::stop_token& stop = {},
                                              const Progress& progress = {});
 
     // The steps after the pass over the samples.

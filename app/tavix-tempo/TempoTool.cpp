@@ -136,7 +136,7 @@ QString tempoToolUsage()
         "Detects the constant tempo and the first beat of SONG (Ogg, MP3, WAV, FLAC) and\n"
         "prints:\n"
         "  bpm:            the tempo, to hundredths, doubled or halved into A..B\n"
-        "                  (default 75 to 225)\n"
+        "                  (default 75 to 225); 0.00 when no beat is heard\n"
         "  first-beat-ms:  the first beat at or after the start, in milliseconds\n"
         "  offset:         the offset text that starts every fourth cell on a beat\n"
         "  confidence:     0 to 1, how well one constant tempo explains the beats\n"

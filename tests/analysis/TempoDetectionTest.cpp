@@ -104,7 +104,7 @@ TEST(TempoDetection, MovesHalfAndDoubleTempoIntoTheRange)
 TEST(TempoDetection, SilenceNoiseAToneAndRandomHitsGiveNoConfidence)
 {
     const int rate = 44100;
-    const auto frames = size_t(12 * rate);
+    const size_t frames = 12 * size_t(rate);
     std::vector<std::pair<std::string, std::vector<int16_t>>> sounds;
     sounds.emplace_back("nothing", std::vector<int16_t>{});
     sounds.emplace_back("silence", std::vector<int16_t>(2 * frames));

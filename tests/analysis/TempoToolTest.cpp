@@ -82,7 +82,7 @@ TEST_F(TempoTool, PrintsTempoFirstBeatOffsetAndConfidence)
 
 TEST_F(TempoTool, ASilentSongHasNoTempo)
 {
-    const ToolRun r = runTool({writeSong("quiet.wav", std::vector<int16_t>(2 * 44100 * 5))});
+    const ToolRun r = runTool({writeSong("quiet.wav", std::vector<int16_t>(size_t(2 * 44100 * 5)))});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out,
               QStringLiteral("bpm: 0.00\nfirst-beat-ms: 0\noffset: 1.400\nconfidence: 0.00\n"));
