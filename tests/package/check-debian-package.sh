@@ -23,13 +23,13 @@ echo "package: $(basename "$deb"), $(stat -c %s "$deb") bytes"
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 for p in libc6 libqt6core6 libqt6gui6 libqt6widgets6 libsdl2-2.0-0 libsndfile1 libsamplerate0 \
-  libx11-6 libxi6; do
+  libx11-6 libxi6 libaubio5; do
   grep -Eq "(^|, )$p( |,|$)" <<<"$depends" || fail "Depends lacks $p"
 done
 
 root=$work/root
 dpkg-deb -x "$deb" "$root"
-for f in bin/tavix-editor bin/tavix-chart bin/tavix-play \
+for f in bin/tavix-editor bin/tavix-chart bin/tavix-play bin/tavix-tempo \
   share/applications/tavix-editor.desktop share/icons/hicolor/64x64/apps/tavix-editor.png \
   share/mime/packages/tavix-editor.xml share/doc/tavix-editor/copyright \
   share/tavix-editor/examples/example.zts share/tavix-editor/examples/demo.ogg; do
@@ -57,6 +57,8 @@ grep -qx 'cells: 64' <<<"$info" || fail "tavix-chart info: $info"
 cmp "$work/example.slk" "$root/usr/share/tavix-editor/examples/example.slk" ||
   fail "the script converted by the installed tool"
 "$root/usr/bin/tavix-editor" --help | grep -q 'CHART' || fail "tavix-editor --help"
+tempo=$("$root/usr/bin/tavix-tempo" "$root/usr/share/tavix-editor/examples/demo.ogg")
+grep -qx 'bpm: 100.00' <<<"$tempo" || fail "tavix-tempo on the demo song: $tempo"
 SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/demo.raw" SDL_DISKAUDIODELAY=0 \
   "$root/usr/bin/tavix-play" "$root/usr/share/tavix-editor/examples/demo.ogg" --seconds 1 >/dev/null 2>&1
 [ "$(stat -c %s "$work/demo.raw")" -gt 100000 ] || fail "tavix-play wrote no sound"
