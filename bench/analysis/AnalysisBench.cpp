@@ -40,30 +40,30 @@ double medianInterval(std::vector<double> beats)
 
 void printTable()
 {
-    std::vector<test::SongSpec> songs = test::generatedSongs();
+    std::vector<test::SongPlan> songs = test::generatedSongs();
     songs.push_back({"70, resolved to 140", 70.0, 123.0, 24.0});
     songs.push_back({"240 swing, resolved to 120", 240.0, 77.0, 24.0, true});
     std::printf("%-28s %8s %8s %7s %9s %8s %7s | %-16s %6s\n", "song", "true bpm", "found", "error",
                 "1st beat", "found", "ms off", "aubio alone: bpm", "ms off");
-    for (const test::SongSpec& spec : songs) {
-        const std::vector<int16_t> song = test::makeSong(spec);
-        const SampleSource samples(std::span<const int16_t>(song), 2, spec.rate);
+    for (const test::SongPlan& plan : songs) {
+        const std::vector<int16_t> song = test::makeSong(plan);
+        const SampleSource samples(std::span<const int16_t>(song), 2, plan.rate);
         const OnsetFeatures features = *OnsetExtractor::run(samples, {}, {});
         const TempoResult r = TempoDetector::fromFeatures(features, {});
         // The beat level the detector settled on, to compare like with like.
-        const double level = r.found() ? std::round(std::log2(r.bpm / spec.bpm)) : 0.0;
-        const double expected = spec.bpm * std::exp2(level);
-        const double period = 60000.0 / std::max(spec.bpm, expected);
+        const double level = r.found() ? std::round(std::log2(r.bpm / plan.bpm)) : 0.0;
+        const double expected = plan.bpm * std::exp2(level);
+        const double period = 60000.0 / std::max(plan.bpm, expected);
         const double aubioBpm = 60000.0 / medianInterval(features.trackedBeatsMs);
         const double aubioOff =
             features.trackedBeatsMs.empty()
                 ? NAN
-                : offBeatMs(features.trackedBeatsMs.front(), spec.firstBeatMs, period);
+                : offBeatMs(features.trackedBeatsMs.front(), plan.firstBeatMs, period);
         std::printf(
             "%-28s %8.2f %8.2f %+7.3f %9.1f %8.1f %+7.2f | %16.2f %+6.1f   confidence %.2f\n",
-            spec.name.c_str(), expected, r.bpm, r.bpm - expected,
-            std::fmod(spec.firstBeatMs, 60000.0 / expected), r.firstBeatMs,
-            offBeatMs(r.firstBeatMs, spec.firstBeatMs, period), aubioBpm, aubioOff, r.confidence);
+            plan.name.c_str(), expected, r.bpm, r.bpm - expected,
+            std::fmod(plan.firstBeatMs, 60000.0 / expected), r.firstBeatMs,
+            offBeatMs(r.firstBeatMs, plan.firstBeatMs, period), aubioBpm, aubioOff, r.confidence);
     }
     std::printf("\n");
     std::fflush(stdout);

@@ -12,7 +12,7 @@
 #include <numbers>
 
 using namespace tavix;
-using test::SongSpec;
+using test::SongPlan;
 
 namespace {
 
@@ -32,23 +32,23 @@ double offBeatMs(double ms, double firstBeatMs, double periodMs)
 } // namespace
 
 namespace tavix::test {
-void PrintTo(const SongSpec& spec, std::ostream* out)
+void PrintTo(const SongPlan& plan, std::ostream* out)
 {
-    *out << spec.name;
+    *out << plan.name;
 }
 } // namespace tavix::test
 
-class GeneratedSong : public ::testing::TestWithParam<SongSpec>
+class GeneratedSong : public ::testing::TestWithParam<SongPlan>
 {
 };
 
 TEST_P(GeneratedSong, TempoFirstBeatAndTheOffsetPutCellsOnTheBeats)
 {
-    const SongSpec& spec = GetParam();
-    const TempoResult r = detectSong(test::makeSong(spec));
-    const double period = 60000.0 / spec.bpm;
-    EXPECT_NEAR(r.bpm, spec.bpm, 0.05);
-    EXPECT_LE(offBeatMs(r.firstBeatMs, spec.firstBeatMs, period), 5.0) << r.firstBeatMs;
+    const SongPlan& plan = GetParam();
+    const TempoResult r = detectSong(test::makeSong(plan));
+    const double period = 60000.0 / plan.bpm;
+    EXPECT_NEAR(r.bpm, plan.bpm, 0.05);
+    EXPECT_LE(offBeatMs(r.firstBeatMs, plan.firstBeatMs, period), 5.0) << r.firstBeatMs;
     EXPECT_GE(r.firstBeatMs, 0.0);
     EXPECT_LT(r.firstBeatMs, r.periodMs());
     EXPECT_GT(r.confidence, 0.7);
@@ -61,15 +61,15 @@ TEST_P(GeneratedSong, TempoFirstBeatAndTheOffsetPutCellsOnTheBeats)
     int cells = 0;
     for (int cell = 0;; cell += 4, ++cells) {
         const double musicMs = cell / double(beatRate) - leadMs;
-        if (musicMs > spec.seconds * 1000.0)
+        if (musicMs > plan.seconds * 1000.0)
             break;
-        ASSERT_LE(offBeatMs(musicMs, spec.firstBeatMs, period), 5.0) << "cell " << cell;
+        ASSERT_LE(offBeatMs(musicMs, plan.firstBeatMs, period), 5.0) << "cell " << cell;
     }
     EXPECT_GT(cells, 40);
 }
 
 INSTANTIATE_TEST_SUITE_P(TempoDetection, GeneratedSong, ::testing::ValuesIn(test::generatedSongs()),
-                         [](const ::testing::TestParamInfo<SongSpec>& info) {
+                         [](const ::testing::TestParamInfo<SongPlan>& info) {
                              std::string name;
                              for (char c : info.param.name)
                                  if (std::isalnum(static_cast<unsigned char>(c)))
@@ -81,7 +81,7 @@ TEST(TempoDetection, MovesHalfAndDoubleTempoIntoTheRange)
 {
     const struct
     {
-        SongSpec song;
+        SongPlan song;
         TempoOptions range;
         double expected;
     } cases[] = {
@@ -123,7 +123,7 @@ TEST(TempoDetection, SilenceNoiseAToneAndRandomHitsGiveNoConfidence)
                             std::sin(2 * std::numbers::pi * 277 * t)));
     }
     sounds.emplace_back("steady chord", chord);
-    SongSpec hits{"random hits", 120.0, 100.0, 12.0};
+    SongPlan hits{"random hits", 120.0, 100.0, 12.0};
     hits.irregular = true;
     sounds.emplace_back(hits.name, test::makeSong(hits));
 
@@ -138,8 +138,8 @@ TEST(TempoDetection, SilenceNoiseAToneAndRandomHitsGiveNoConfidence)
 
 TEST(TempoDetection, ReadsSamplesInBlocksAsFloatAndAtOtherRates)
 {
-    SongSpec spec{"layouts", 120.5, 211.0, 16.0, false, true};
-    const std::vector<int16_t> song = test::makeSong(spec);
+    SongPlan plan{"layouts", 120.5, 211.0, 16.0, false, true};
+    const std::vector<int16_t> song = test::makeSong(plan);
     const TempoResult whole = detectSong(song);
 
     // As a decoding stream holds it: in blocks of an odd size.
@@ -161,10 +161,10 @@ TEST(TempoDetection, ReadsSamplesInBlocksAsFloatAndAtOtherRates)
     EXPECT_EQ(asFloat.bpm, whole.bpm);
     EXPECT_NEAR(asFloat.firstBeatMs, whole.firstBeatMs, 0.01);
 
-    spec.rate = 48000;
-    const TempoResult at48k = detectSong(test::makeSong(spec), 48000);
-    EXPECT_NEAR(at48k.bpm, spec.bpm, 0.05);
-    EXPECT_LE(offBeatMs(at48k.firstBeatMs, spec.firstBeatMs, 60000.0 / spec.bpm), 5.0);
+    plan.rate = 48000;
+    const TempoResult at48k = detectSong(test::makeSong(plan), 48000);
+    EXPECT_NEAR(at48k.bpm, plan.bpm, 0.05);
+    EXPECT_LE(offBeatMs(at48k.firstBeatMs, plan.firstBeatMs, 60000.0 / plan.bpm), 5.0);
 }
 
 TEST(TempoDetection, ReportsProgressAndStopsWhenAsked)

@@ -53,8 +53,8 @@ protected:
 
 TEST_F(TempoTool, PrintsTempoFirstBeatOffsetAndConfidence)
 {
-    const tavix::test::SongSpec spec{"tool", 128.37, 333.0, 20.0, false, true};
-    const QString song = writeSong("song.wav", tavix::test::makeSong(spec));
+    const tavix::test::SongPlan plan{"tool", 128.37, 333.0, 20.0, false, true};
+    const QString song = writeSong("song.wav", tavix::test::makeSong(plan));
     const ToolRun r = runTool({song});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_TRUE(r.err.isEmpty());
@@ -66,8 +66,8 @@ TEST_F(TempoTool, PrintsTempoFirstBeatOffsetAndConfidence)
     ASSERT_TRUE(m.hasMatch()) << r.out.toStdString();
     const double bpm = m.captured(1).toDouble();
     const double t0 = m.captured(2).toDouble();
-    EXPECT_NEAR(bpm, spec.bpm, 0.05);
-    EXPECT_LE(std::abs(std::remainder(t0 - spec.firstBeatMs, 60000.0 / spec.bpm)), 5.0);
+    EXPECT_NEAR(bpm, plan.bpm, 0.05);
+    EXPECT_LE(std::abs(std::remainder(t0 - plan.firstBeatMs, 60000.0 / plan.bpm)), 5.0);
     // The offset follows from the two figures printed before it.
     const double lead = std::fmod(t0, 60000.0 / bpm);
     EXPECT_EQ(m.captured(3), QString::number(1.4 + lead / (0.4 * bpm), 'f', 3));
@@ -77,12 +77,13 @@ TEST_F(TempoTool, PrintsTempoFirstBeatOffsetAndConfidence)
         {QStringLiteral("--min-bpm"), QStringLiteral("40"), song, QStringLiteral("--max-bpm=80")});
     ASSERT_EQ(slow.status, 0) << slow.err.toStdString();
     ASSERT_TRUE(slow.out.startsWith(QStringLiteral("bpm: "))) << slow.out.toStdString();
-    EXPECT_NEAR(slow.out.section(QLatin1Char('\n'), 0, 0).mid(5).toDouble(), spec.bpm / 2, 0.05);
+    EXPECT_NEAR(slow.out.section(QLatin1Char('\n'), 0, 0).mid(5).toDouble(), plan.bpm / 2, 0.05);
 }
 
 TEST_F(TempoTool, ASilentSongHasNoTempo)
 {
-    const ToolRun r = runTool({writeSong("quiet.wav", std::vector<int16_t>(size_t(2 * 44100 * 5)))});
+    const ToolRun r =
+        runTool({writeSong("quiet.wav", std::vector<int16_t>(size_t(2 * 44100 * 5)))});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out,
               QStringLiteral("bpm: 0.00\nfirst-beat-ms: 0\noffset: 1.400\nconfidence: 0.00\n"));

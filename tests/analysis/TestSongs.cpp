@@ -120,26 +120,26 @@ std::vector<int16_t> toInt16(const Mix& m, double noise, Hiss& hiss)
 
 } // namespace
 
-std::vector<int16_t> makeSong(const SongSpec& spec)
+std::vector<int16_t> makeSong(const SongPlan& plan)
 {
-    const auto frames = size_t(spec.seconds * spec.rate);
-    Mix m{std::vector<double>(frames), std::vector<double>(frames), spec.rate};
-    Hiss hiss(spec.seed);
-    const Clip kickClip = kick(spec.rate);
-    const Clip snareClips[] = {snare(spec.rate, hiss), snare(spec.rate, hiss)};
-    const Clip hatClips[] = {hat(spec.rate, hiss), hat(spec.rate, hiss), hat(spec.rate, hiss)};
-    const double beat = 60000.0 / spec.bpm;
-    const double endMs = spec.seconds * 1000.0;
+    const auto frames = size_t(plan.seconds * plan.rate);
+    Mix m{std::vector<double>(frames), std::vector<double>(frames), plan.rate};
+    Hiss hiss(plan.seed);
+    const Clip kickClip = kick(plan.rate);
+    const Clip snareClips[] = {snare(plan.rate, hiss), snare(plan.rate, hiss)};
+    const Clip hatClips[] = {hat(plan.rate, hiss), hat(plan.rate, hiss), hat(plan.rate, hiss)};
+    const double beat = 60000.0 / plan.bpm;
+    const double endMs = plan.seconds * 1000.0;
 
     chords(m, 4 * beat);
-    if (spec.irregular) {
-        for (double at = spec.firstBeatMs; at < endMs; at += 150.0 + 650.0 * (hiss.next() + 1) / 2)
+    if (plan.irregular) {
+        for (double at = plan.firstBeatMs; at < endMs; at += 150.0 + 650.0 * (hiss.next() + 1) / 2)
             m.add(hiss.next() > 0 ? kickClip : snareClips[0], at, 0.6, 0.0);
-        return toInt16(m, spec.noise, hiss);
+        return toInt16(m, plan.noise, hiss);
     }
-    const double lateEighth = spec.swing ? 2.0 / 3.0 : 0.5;
+    const double lateEighth = plan.swing ? 2.0 / 3.0 : 0.5;
     for (int n = 0;; ++n) {
-        const double at = spec.firstBeatMs + n * beat;
+        const double at = plan.firstBeatMs + n * beat;
         if (at >= endMs)
             break;
         const int inBar = n % 4;
@@ -149,17 +149,17 @@ std::vector<int16_t> makeSong(const SongSpec& spec)
             m.add(snareClips[n % 2], at, 0.45, -0.2);
         m.add(hatClips[n % 3], at, 0.18, 0.3);
         m.add(hatClips[(n + 1) % 3], at + lateEighth * beat, 0.12, 0.3);
-        if (spec.syncopated) {
+        if (plan.syncopated) {
             if (inBar == 1)
                 m.add(kickClip, at + lateEighth * beat, 0.55, 0.0);
             if (inBar == 3)
                 m.add(snareClips[0], at + 0.75 * beat, 0.15, -0.2);
         }
     }
-    return toInt16(m, spec.noise, hiss);
+    return toInt16(m, plan.noise, hiss);
 }
 
-std::vector<SongSpec> generatedSongs()
+std::vector<SongPlan> generatedSongs()
 {
     return {
         {"straight 120", 120.0, 250.0, 30.0, false, false, 0.0, 1},

@@ -8,7 +8,7 @@ namespace tavix::test {
 
 // A song made up for the tempo tests: drums on a constant grid over chords, with the
 // tempo and the first beat known exactly.
-struct SongSpec
+struct SongPlan
 {
     std::string name;
     double bpm = 120.0;
@@ -23,9 +23,9 @@ struct SongSpec
 };
 
 // Stereo 16-bit interleaved. Before the first beat only the chords play, softly.
-std::vector<int16_t> makeSong(const SongSpec& spec);
+std::vector<int16_t> makeSong(const SongPlan& plan);
 
 // The songs the detection is checked on, from easy to hard.
-std::vector<SongSpec> generatedSongs();
+std::vector<SongPlan> generatedSongs();
 
 } // namespace tavix::test
