@@ -76,4 +76,9 @@ void KeyInput::windowKeyEvent(const QKeyEvent& event, bool down)
     m_source->windowKeyEvent(event, down);
 }
 
+void KeyInput::resync()
+{
+    m_source->resync();
+}
+
 } // namespace tavix

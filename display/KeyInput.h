@@ -31,6 +31,9 @@ public:
     virtual std::vector<KeyPress> takePresses() = 0;
     // The window's key events; sources that read the keyboard themselves ignore them.
     virtual void windowKeyEvent(const QKeyEvent&, bool /*down*/) {}
+    // Reads the real state of every key again, where the source can: a key found up is
+    // let go, so its next press counts; a key found down counts as held, not pressed.
+    virtual void resync() {}
 };
 
 // X11 when a display can be opened, otherwise the window's key events.
@@ -47,6 +50,7 @@ public:
     void GetKey();
     std::vector<KeyPress> takePresses();
     void windowKeyEvent(const QKeyEvent& event, bool down);
+    void resync();
 
 private:
     KeP& m_kep;

@@ -314,5 +314,33 @@ TEST(Failures, StoppingEarlyEndsTheSoundWhereDecodingStopped)
     EXPECT_EQ(decoder->sound()->lengthFrames(), 0);
 }
 
+TEST(Failures, ACutOffFileEndsWhereItsAudioEnds)
+{
+    // Half of each file, as a download still under way leaves it.
+    TempDir dir;
+    for (const auto& [name, format] :
+         {std::pair{"song.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
+          std::pair{"song.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS}}) {
+        SCOPED_TRACE(name);
+        const std::string whole = dir.file(name);
+        ASSERT_TRUE(
+            writeSoundFile(whole, format, 2, 44100, test::sine(441000, 2, 440, 44100, 12000)));
+        const std::vector<unsigned char> bytes = test::readBytes(whole);
+        const std::string cut = dir.file(std::string("cut-") + name);
+        std::ofstream(cut, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size() / 2));
+        const std::vector<int16_t> straight = readStraight(cut);
+        ASSERT_GT(straight.size(), 2u * 44100);
+        ASSERT_LT(straight.size(), 2u * 400000);
+
+        auto decoder = decodeFile(cut);
+        ASSERT_TRUE(decoder);
+        const auto sound = decoder->sound();
+        EXPECT_EQ(sound->lengthFrames(), static_cast<int64_t>(straight.size()) / 2);
+        EXPECT_EQ(soundSamples(*sound), straight);
+    }
+}
+
 } // namespace
 } // namespace tavix

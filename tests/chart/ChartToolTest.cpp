@@ -169,6 +169,29 @@ TEST_F(ChartTool, UsageErrorsExitTwoWithTheUsage)
     }
 }
 
+TEST_F(ChartTool, InfoRefusesTemposTooSlowForTheLengthToBeShown)
+{
+    const QStringList cases[] = {
+        // The rate rounds to 0 in single precision: the length would print 0:00.
+        {QStringLiteral("info"), goldenPath("worked-example.zts"), QStringLiteral("--bpm"),
+         QStringLiteral("1e-50")},
+        // The length of the largest grid passes the 32 bits of a position.
+        {QStringLiteral("info"), goldenPath("worked-example.slk"), QStringLiteral("--cells"),
+         QStringLiteral("4194304"), QStringLiteral("--bpm=0.001")},
+    };
+    for (const QStringList& args : cases) {
+        const ToolRun r = runTool(args);
+        EXPECT_EQ(r.status, 2) << args.join(u' ').toStdString() << r.out.toStdString();
+        EXPECT_TRUE(r.err.contains(tavix::chartToolUsage())) << r.err.toStdString();
+        EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
+    }
+    // Slow, but its length still shows.
+    const ToolRun r = runTool({QStringLiteral("info"), goldenPath("worked-example.zts"),
+                               QStringLiteral("--bpm"), QStringLiteral("0.01")});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.endsWith(QStringLiteral("length: 550:00\n"))) << r.out.toStdString();
+}
+
 TEST_F(ChartTool, HelpPrintsTheUsageOnStandardOutput)
 {
     for (const char* flag : {"--help", "-h"}) {

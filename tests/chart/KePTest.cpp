@@ -31,6 +31,25 @@ TEST(Rounding, NearestGoesToEvenOnHalves)
     EXPECT_FALSE(tavix::nearestTo<int32_t>(INFINITY).has_value());
 }
 
+TEST(Rounding, TheEdgeOfSixtyFourBitsIsRefused)
+{
+    // double(INT64_MAX) is 2^63, one beyond the largest value.
+    const double twoTo63 = std::ldexp(1.0, 63);
+    EXPECT_FALSE(tavix::nearestTo<int64_t>(twoTo63).has_value());
+    EXPECT_FALSE(tavix::truncTo<int64_t>(twoTo63).has_value());
+    EXPECT_EQ(tavix::nearestTo<int64_t>(-twoTo63), INT64_MIN);
+    EXPECT_EQ(tavix::truncTo<int64_t>(std::nextafter(twoTo63, 0.0)), int64_t(twoTo63 - 1024));
+    // The extreme tempo and length combinations: the product lands on 2^63 exactly.
+    KeP kep;
+    kep.resizeCells(5);
+    kep.BeatRate = std::ldexp(1.0f, 33);
+    EXPECT_FALSE(kep.fitToSong(int32_t(1) << 30));
+    EXPECT_FALSE(kep.growForSong(int32_t(1) << 30));
+    kep.BeatRate = 3.0e38f;
+    EXPECT_FALSE(kep.fitToSong(2147483647));
+    EXPECT_EQ(kep.TotalBeats, 5);
+}
+
 TEST(GridRate, HundredBpmIsStoredInSinglePrecision)
 {
     const KeP kep = atTempo(100);

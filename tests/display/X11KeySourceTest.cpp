@@ -1,9 +1,12 @@
 // The whole-keyboard source against a real X server: a key pressed with xdotool is seen
-// while a window of another client has the focus. Runs where DISPLAY names a server
-// (the test script runs the suite under Xvfb) and is skipped elsewhere.
+// while a window of another client has the focus (on the display DISPLAY names; skipped
+// without one), and while another client grabs the keyboard (on an X server of its own).
 #include "X11KeySource.h"
 #include "KeP.h"
 #include "KeyInput.h"
+#include "PrivateXServer.h"
+
+#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -19,6 +22,7 @@
 #undef KeyRelease
 
 using namespace tavix;
+using tavix::test::PrivateXServer;
 using namespace std::chrono_literals;
 
 namespace {
@@ -157,6 +161,65 @@ TEST(X11KeySource, KeypadSevenIsSeenWhileAnotherWindowHasTheFocus)
         input.GetKey();
         return kep.KeyState[0x08] == 0;
     }));
+}
+
+// Typed while another client holds a keyboard grab (a menu, a screen locker, a game): the
+// keys still arrive, and a release made during the grab is not lost, so the key's next
+// press counts. On an X server of its own, so the grab reaches no other test.
+TEST(X11KeySource, KeysTypedDuringAnotherClientsGrabAreSeen)
+{
+    PrivateXServer x;
+    if (!x.start())
+        GTEST_SKIP() << "needs Xvfb";
+    if (!haveXdotool())
+        GTEST_SKIP() << "xdotool is not installed";
+    const auto xdotool = [&](const QStringList& args) {
+        QProcess p;
+        p.setProcessEnvironment(x.environment());
+        p.start(QStringLiteral("xdotool"), args);
+        return p.waitForFinished(10000) && p.exitCode() == 0;
+    };
+    const QByteArray name = x.display().toLocal8Bit();
+    auto source = X11KeySource::open(name.constData());
+    ASSERT_NE(source, nullptr);
+    KeP kep;
+    KeyInput input(kep, std::move(source));
+    const auto pressesOf = [&](uint8_t code) {
+        int n = 0;
+        for (const KeyPress& p : input.takePresses())
+            n += p.code == code;
+        return n;
+    };
+    const auto keyIs = [&](uint8_t code, bool down) {
+        return waitFor([&] {
+            input.GetKey();
+            return (kep.KeyState[code] != 0) == down;
+        });
+    };
+
+    ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("KP_7")}));
+    ASSERT_TRUE(keyIs(0x47, true));
+    EXPECT_EQ(pressesOf(0x47), 1);
+
+    std::unique_ptr<Display, DisplayCloser> grabber(XOpenDisplay(name.constData()));
+    ASSERT_TRUE(grabber);
+    ASSERT_EQ(XGrabKeyboard(grabber.get(), DefaultRootWindow(grabber.get()), False, GrabModeAsync,
+                            GrabModeAsync, CurrentTime),
+              GrabSuccess);
+    XSync(grabber.get(), False);
+    ASSERT_TRUE(xdotool({QStringLiteral("keyup"), QStringLiteral("KP_7")}));
+    EXPECT_TRUE(keyIs(0x47, false)) << "a release during the grab was lost";
+    ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("KP_4")}));
+    EXPECT_TRUE(keyIs(0x4B, true)) << "a press during the grab was lost";
+    EXPECT_EQ(pressesOf(0x4B), 1);
+    ASSERT_TRUE(xdotool({QStringLiteral("keyup"), QStringLiteral("KP_4")}));
+    XUngrabKeyboard(grabber.get(), CurrentTime);
+    XSync(grabber.get(), False);
+
+    ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("KP_7")}));
+    EXPECT_TRUE(keyIs(0x47, true));
+    EXPECT_EQ(pressesOf(0x47), 1) << "the key stayed down since the grab";
+    ASSERT_TRUE(xdotool({QStringLiteral("keyup"), QStringLiteral("KP_7")}));
 }
 
 } // namespace

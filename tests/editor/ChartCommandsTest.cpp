@@ -250,34 +250,64 @@ TEST(SaveCommand, NothingToSaveBeforeAnyGrid)
     EXPECT_TRUE(rig.messages.shown[0].text.contains(QStringLiteral("nothing to save yet")));
 }
 
-TEST(SaveCommand, FailureNamesTheFileAndKeepsTheOldOne)
+TEST(SaveCommand, InScriptModeTheScriptNeedsNoGrid)
+{
+    QTemporaryDir dir;
+    EditingRig rig(0, scriptCommandLine());
+    ASSERT_FALSE(rig.kep.hasGrid());
+    rig.chooser.answerWith(dir.filePath(QStringLiteral("empty")), 1);
+    rig.ke.buttonClick(Save);
+    ASSERT_EQ(rig.chooser.requests.size(), 1u);
+    EXPECT_EQ(readAll(dir.filePath(QStringLiteral("empty.slk"))),
+              readAll(QStringLiteral(TAVIX_SOURCE_DIR "/tests/chart/golden/empty.slk")));
+    ASSERT_EQ(rig.messages.shown.size(), 1u);
+    EXPECT_EQ(rig.messages.shown[0].text, QStringLiteral("File Save Complete"));
+    // The native file of the second filter still needs one.
+    rig.chooser.answerWith(dir.filePath(QStringLiteral("empty")), 2);
+    rig.ke.buttonClick(Save);
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("empty.zts"))));
+    ASSERT_EQ(rig.messages.shown.size(), 2u);
+    EXPECT_TRUE(rig.messages.shown[1].warning);
+    EXPECT_TRUE(rig.messages.shown[1].text.contains(QStringLiteral("nothing to save yet")));
+}
+
+TEST(SaveCommand, InAFolderThatRefusesNewFilesAWritableFileIsWrittenInPlace)
 {
     QTemporaryDir dir;
     const QString folder = dir.filePath(QStringLiteral("locked"));
     ASSERT_TRUE(QDir().mkpath(folder));
-    const QString target = folder + QStringLiteral("/old.zts");
-    const QByteArray old = nativeChart(3, {{1, 1}});
-    ASSERT_TRUE(writeAll(target, old));
+    const QString chart = folder + QStringLiteral("/old.zts");
+    const QString script = folder + QStringLiteral("/old.slk");
+    ASSERT_TRUE(writeAll(chart, nativeChart(3, {{1, 1}})));
+    ASSERT_TRUE(writeAll(script, "old script"));
 
-    EditingRig rig;
+    EditingRig rig(60000, scriptCommandLine());
     rig.set(7, 2);
     {
         LockedFolder lock(folder);
         if (!lock.locked())
             GTEST_SKIP() << "cannot make a folder refuse new files here";
-        rig.chooser.answerWith(target);
+        rig.chooser.answerWith(chart, 2);
+        rig.ke.buttonClick(Save);
+        rig.chooser.answerWith(script, 1);
+        rig.ke.buttonClick(Save);
+        // A new file cannot be made there at all.
+        rig.chooser.answerWith(folder + QStringLiteral("/new.zts"), 2);
         rig.ke.buttonClick(Save);
     }
-    EXPECT_EQ(readAll(target), old);
-    EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList{QStringLiteral("old.zts")});
-    ASSERT_EQ(rig.messages.shown.size(), 1u);
-    const auto& shown = rig.messages.shown[0];
+    EXPECT_EQ(readAll(chart), nativeChart(400, {{7, 2}}));
+    EXPECT_TRUE(readAll(script).startsWith("ID;"));
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files),
+              (QStringList{QStringLiteral("old.slk"), QStringLiteral("old.zts")}));
+    ASSERT_EQ(rig.messages.shown.size(), 3u);
+    EXPECT_EQ(rig.messages.shown[0].text, QStringLiteral("File Save Complete"));
+    EXPECT_EQ(rig.messages.shown[1].text, QStringLiteral("File Save Complete"));
+    const auto& shown = rig.messages.shown[2];
     EXPECT_TRUE(shown.warning);
     EXPECT_EQ(shown.title, QStringLiteral("Save File"));
-    EXPECT_TRUE(shown.text.contains(target)) << shown.text.toStdString();
+    EXPECT_TRUE(shown.text.contains(QStringLiteral("new.zts"))) << shown.text.toStdString();
     EXPECT_TRUE(shown.text.contains(QStringLiteral("cannot be written")))
         << shown.text.toStdString();
-    EXPECT_FALSE(shown.text.contains(QStringLiteral("File Save Complete")));
 }
 
 TEST(SaveCommand, MissingFolderIsAFailureWithItsReason)
@@ -526,7 +556,7 @@ TEST(OpenCommandFailure, TempoNotANumberWithoutMusic)
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("song.zts"));
     ASSERT_TRUE(writeAll(path, nativeChart(1200, {{3, 1}})));
-    for (const char* tempo : {"abc", "0", "-100"}) {
+    for (const char* tempo : {"abc", "0", "-100", "inf", "nan", "1e39"}) {
         SCOPED_TRACE(tempo);
         EditingRig rig(0);
         rig.ke.sBpm().setText(QString::fromLatin1(tempo));

@@ -4,6 +4,7 @@
 // opened again in a fresh editor with Ctrl+O.
 #include "GData.h"
 #include "KeP.h"
+#include "PrivateXServer.h"
 #include "support/XCloseRequest.h"
 
 #include <QDir>
@@ -21,6 +22,7 @@
 #include <set>
 
 using namespace tavix;
+using tavix::test::PrivateXServer;
 
 namespace {
 
@@ -28,46 +30,12 @@ namespace {
 class OwnDisplay
 {
 public:
-    ~OwnDisplay()
-    {
-        if (m_server.state() == QProcess::NotRunning)
-            return;
-        m_server.terminate();
-        if (!m_server.waitForFinished(5000))
-            m_server.kill();
-        m_server.waitForFinished(2000);
-    }
-
-    bool start()
-    {
-        if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty())
-            return false;
-        m_server.start(QStringLiteral("Xvfb"),
-                       {QStringLiteral("-displayfd"), QStringLiteral("1"),
-                        QStringLiteral("-screen"), QStringLiteral("0"),
-                        QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
-                        QStringLiteral("tcp")});
-        if (!m_server.waitForStarted(5000))
-            return false;
-        QByteArray out;
-        QElapsedTimer t;
-        t.start();
-        while (!out.contains('\n') && t.elapsed() < 10000) {
-            m_server.waitForReadyRead(200);
-            out += m_server.readAllStandardOutput();
-        }
-        if (out.trimmed().isEmpty())
-            return false;
-        m_name = QStringLiteral(":") + QString::fromLatin1(out.trimmed());
-        return true;
-    }
-
-    const QString& name() const { return m_name; }
+    bool start() { return m_server.start(); }
+    const QString& name() const { return m_server.display(); }
 
     QProcessEnvironment environment() const
     {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("DISPLAY"), m_name);
+        QProcessEnvironment env = m_server.environment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         // Qt's own dialogs, whatever desktop the machine would otherwise pretend to be.
         env.remove(QStringLiteral("QT_QPA_PLATFORMTHEME"));
@@ -151,8 +119,7 @@ public:
     }
 
 private:
-    QProcess m_server;
-    QString m_name;
+    PrivateXServer m_server;
 };
 
 bool waitFor(const std::function<bool()>& condition, int timeoutMs)

@@ -6,6 +6,7 @@
 #include "ChartFile.h"
 #include "KeP.h"
 #include "NumberReading.h"
+#include "PrivateXServer.h"
 #include "support/DiskCapture.h"
 #include "support/XCloseRequest.h"
 
@@ -33,47 +34,9 @@ namespace {
 class PrivateX
 {
 public:
-    ~PrivateX()
-    {
-        if (m_server.state() != QProcess::NotRunning) {
-            m_server.terminate();
-            if (!m_server.waitForFinished(5000))
-                m_server.kill();
-            m_server.waitForFinished(2000);
-        }
-    }
-
-    bool start()
-    {
-        m_server.start(QStringLiteral("Xvfb"),
-                       {QStringLiteral("-displayfd"), QStringLiteral("1"),
-                        QStringLiteral("-screen"), QStringLiteral("0"),
-                        QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
-                        QStringLiteral("tcp")});
-        if (!m_server.waitForStarted(5000))
-            return false;
-        QByteArray out;
-        QElapsedTimer t;
-        t.start();
-        while (!out.contains('\n') && t.elapsed() < 10000) {
-            m_server.waitForReadyRead(200);
-            out += m_server.readAllStandardOutput();
-        }
-        const QByteArray number = out.trimmed();
-        if (number.isEmpty())
-            return false;
-        m_display = QStringLiteral(":") + QString::fromLatin1(number);
-        return true;
-    }
-
-    const QString& display() const { return m_display; }
-
-    QProcessEnvironment environment() const
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("DISPLAY"), m_display);
-        return env;
-    }
+    bool start() { return m_server.start(); }
+    const QString& display() const { return m_server.display(); }
+    QProcessEnvironment environment() const { return m_server.environment(); }
 
     int run(const QString& program, const QStringList& args, QString* output = nullptr) const
     {
@@ -95,8 +58,7 @@ public:
     }
 
 private:
-    QProcess m_server;
-    QString m_display;
+    PrivateXServer m_server;
 };
 
 struct WindowGeometry

@@ -81,6 +81,7 @@ struct FakeKeys
     std::vector<KeyPress> presses;
     int reads = 0;
     int takes = 0;
+    int resyncs = 0;
 
     void press(uint8_t code, std::chrono::steady_clock::time_point when)
     {
@@ -106,6 +107,7 @@ public:
         taken.swap(m_keys->presses);
         return taken;
     }
+    void resync() override { ++m_keys->resyncs; }
 
 private:
     std::shared_ptr<FakeKeys> m_keys;

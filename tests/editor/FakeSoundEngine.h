@@ -28,6 +28,7 @@ public:
         bool playing = false;
         int channel = -1;
         double decodeProgress = 1.0;
+        int32_t lengthWhileDecodingMs = -1; // what the length reads until decoded, if set
         bool closed = false;
     };
     struct Scheduled
@@ -48,6 +49,8 @@ public:
     // Songs that open, by path, with their lengths, and how far they are decoded on open.
     std::map<std::string, int32_t> songs;
     std::map<std::string, double> songProgress;
+    // Songs whose length reads otherwise (an estimate, or 0) until they are decoded.
+    std::map<std::string, int32_t> songLengthWhileDecoding;
     std::vector<std::string> log;
     std::vector<Scheduled> pending;
     std::vector<Heard> heard;
@@ -152,6 +155,9 @@ public:
             s.lengthMs = song->second;
             if (const auto p = songProgress.find(path); p != songProgress.end())
                 s.decodeProgress = p->second;
+            if (const auto l = songLengthWhileDecoding.find(path);
+                l != songLengthWhileDecoding.end())
+                s.lengthWhileDecodingMs = l->second;
         }
         const StreamHandle h = m_next++;
         streams[h] = s;
@@ -161,7 +167,10 @@ public:
     int32_t FSOUND_Stream_GetLengthMs(StreamHandle h) override
     {
         const Stream* s = find(h);
-        return s ? s->lengthMs : 0;
+        if (!s)
+            return 0;
+        return s->decodeProgress < 1.0 && s->lengthWhileDecodingMs >= 0 ? s->lengthWhileDecodingMs
+                                                                         : s->lengthMs;
     }
 
     bool FSOUND_Stream_Play(int channel, StreamHandle h) override

@@ -2,6 +2,7 @@
 #include "FakeServices.h"
 
 #include <QApplication>
+#include <QFocusEvent>
 #include <QTest>
 
 #include <cmath>
@@ -131,6 +132,29 @@ TEST(TempoField, RejectedTextClosesTheBoxAndChangesNothingElse)
     EXPECT_TRUE(rig.messages.shown.empty());
 }
 
+TEST(TempoField, InfinityNanAndOverflowAreNotTempos)
+{
+    FieldRig rig;
+    ASSERT_TRUE(rig.openSong("/m/a.ogg", 60000));
+    // 1e39 is a double, but its rate is beyond single precision.
+    for (const char* text : {"inf", "-inf", "nan", "1e400", "1e39", "-1e39"}) {
+        SCOPED_TRACE(text);
+        rig.ke.tempoLabelDoubleClicked();
+        typeInto(rig.ke.sBpm(), QString::fromLatin1(text));
+        rig.ke.commitTempo();
+        EXPECT_EQ(rig.ke.sBpmB().text(), QStringLiteral("100"));
+        EXPECT_EQ(rig.ke.sBpm().text(), QString::fromLatin1(text));
+        EXPECT_EQ(rig.kep.BeatRate, KeP::rateFromBpm(100));
+        EXPECT_EQ(rig.kep.TotalBeats, 400);
+        // Nor does opening a song take it.
+        rig.engine.songs["/m/b.ogg"] = 30000;
+        rig.chooser.answerWith(QStringLiteral("/m/b.ogg"));
+        rig.ke.buttonClick(8);
+        EXPECT_EQ(rig.kep.BeatRate, KeP::rateFromBpm(100));
+        EXPECT_EQ(rig.ke.MSeteD().text(), QStringLiteral("a.ogg"));
+    }
+}
+
 TEST(TempoField, BeforeAnyMusicSetsTheRateButAddsNoCells)
 {
     FieldRig rig;
@@ -207,6 +231,50 @@ TEST(OffsetField, RejectedTextLeavesTheBoxOpen)
     rig.ke.commitOffset();
     EXPECT_FALSE(rig.ke.sOff().isHidden());
     EXPECT_DOUBLE_EQ(rig.ke.state().OffsetVal, 4200.0);
+}
+
+TEST(OffsetField, InfinityNanAndOverflowAreNotOffsets)
+{
+    FieldRig rig;
+    rig.ke.offsetLabelDoubleClicked();
+    // 1e308 is a double, but its offset term is not.
+    for (const char* text : {"inf", "-inf", "nan", "1e400", "1e308", "-1e308"}) {
+        SCOPED_TRACE(text);
+        typeInto(rig.ke.sOff(), QString::fromLatin1(text));
+        rig.ke.commitOffset();
+        EXPECT_FALSE(rig.ke.sOff().isHidden());
+        EXPECT_EQ(rig.ke.slSetOff().text(), QStringLiteral("0.7"));
+        EXPECT_DOUBLE_EQ(rig.ke.state().OffsetVal, 4200.0);
+    }
+}
+
+TEST(Fields, OnlyARealMoveOfTheFocusCommits)
+{
+    FieldRig rig;
+    rig.ke.show();
+    rig.ke.tempoLabelDoubleClicked();
+    rig.ke.offsetLabelDoubleClicked();
+    typeInto(rig.ke.sBpm(), QStringLiteral("120"));
+    typeInto(rig.ke.sOff(), QStringLiteral("1.4"));
+    const auto focusOut = [&](Qt::FocusReason reason) {
+        for (FieldEdit* box : {&rig.ke.sBpm(), &rig.ke.sOff()}) {
+            QFocusEvent event(QEvent::FocusOut, reason);
+            QApplication::sendEvent(box, &event);
+        }
+    };
+    // The box's own context menu, and a switch to another application.
+    focusOut(Qt::PopupFocusReason);
+    focusOut(Qt::ActiveWindowFocusReason);
+    EXPECT_FALSE(rig.ke.sBpm().isHidden());
+    EXPECT_FALSE(rig.ke.sOff().isHidden());
+    EXPECT_EQ(rig.ke.sBpmB().text(), QStringLiteral("100"));
+    EXPECT_EQ(rig.ke.slSetOff().text(), QStringLiteral("0.7"));
+    // A click on another control of the window.
+    focusOut(Qt::MouseFocusReason);
+    EXPECT_TRUE(rig.ke.sBpm().isHidden());
+    EXPECT_TRUE(rig.ke.sOff().isHidden());
+    EXPECT_EQ(rig.ke.sBpmB().text(), QStringLiteral("120"));
+    EXPECT_EQ(rig.ke.slSetOff().text(), QStringLiteral("1.4"));
 }
 
 TEST(OffsetField, CommaLocaleAcceptsButReadsWithAPoint)

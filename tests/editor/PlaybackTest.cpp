@@ -6,7 +6,9 @@
 #include "NumberReading.h"
 #include "Rounding.h"
 #include "TavixKey.h"
+#include "WindowKeySource.h"
 
+#include <QApplication>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -257,6 +259,37 @@ TEST(OpenMusic, ProgressShownWhileTheSongDecodes)
     EXPECT_TRUE(rig.ke.decodeBar().isHidden());
 }
 
+TEST(OpenMusic, ALengthKnownOnlyWhenDecodingEndsResizesTheChartAndTheBar)
+{
+    PlaybackRig rig;
+    // A truncated song whose header tells nothing, then a song whose estimate was long.
+    struct Song
+    {
+        std::string path;
+        int32_t estimateMs, realMs, cells;
+        QString length;
+    };
+    for (const Song& song : {Song{"/music/cut.ogg", 0, 3200, 21, QStringLiteral("0:03")},
+                             Song{"/music/vbr.mp3", 61000, 59000, 393, QStringLiteral("0:59")}}) {
+        SCOPED_TRACE(song.path);
+        rig.engine.songs[song.path] = song.realMs;
+        rig.engine.songLengthWhileDecoding[song.path] = song.estimateMs;
+        rig.engine.songProgress[song.path] = 0.2;
+        rig.chooser.answerWith(QString::fromStdString(song.path));
+        rig.ke.buttonClick(8);
+        const StreamHandle music = rig.ke.state().MusicStream;
+        ASSERT_NE(music, 0);
+        EXPECT_EQ(rig.ke.state().SongLenMs, song.estimateMs);
+        rig.engine.streams[music].decodeProgress = 1.0;
+        QTest::qWait(250);
+        EXPECT_EQ(rig.ke.state().SongLenMs, song.realMs);
+        EXPECT_EQ(rig.kep.TotalBeats, song.cells);
+        EXPECT_EQ(rig.ke.TimeSet().maximum(), song.realMs / 100);
+        EXPECT_EQ(rig.ke.cPos().text(), QStringLiteral("0:00/") + song.length);
+        EXPECT_EQ(rig.ke.cBeat().text(), QStringLiteral("0000/%1").arg(song.cells, 4, 10, QLatin1Char('0')));
+    }
+}
+
 // --- Counters, pause, resume, stop
 
 TEST(Playback, CountersRunTwentyEightMsAheadAtHundredBpm)
@@ -401,6 +434,69 @@ TEST(Playback, EndOfTheSongEndsPlayback)
     rig.ke.buttonClick(0);
     EXPECT_TRUE(s.IsPlaying);
     EXPECT_EQ(s.PlayMs, 28);
+}
+
+TEST(Playback, EndingWhilePausedLeavesNothingPaused)
+{
+    PlaybackRig rig;
+    rig.open(3000);
+    const EditorState& s = rig.ke.state();
+    rig.ke.buttonClick(0);
+    rig.step(1000);
+    rig.ke.buttonClick(0); // paused
+    // A click outside the rows with the view at the end puts the cursor past the song,
+    // and the next pass ends playback.
+    rig.ke.TimeSet().setValue(rig.ke.TimeSet().maximum());
+    rig.ke.canvasMouseDown(Qt::LeftButton, {}, 500, 200);
+    rig.ke.canvasMouseUp(Qt::LeftButton, {}, 500, 200);
+    rig.ke.playbackPass();
+    EXPECT_FALSE(s.IsPlaying);
+    EXPECT_FALSE(s.IsPaused);
+    // Play starts a run that moves, sounds and records.
+    rig.ke.buttonClick(0);
+    EXPECT_TRUE(s.IsPlaying);
+    EXPECT_FALSE(s.IsPaused);
+    EXPECT_TRUE(rig.ke.frameTickActive());
+    EXPECT_EQ(rig.ke.NeC1(0).toolTip(), QStringLiteral("暫停"));
+    const int32_t from = s.PlayMs;
+    rig.keys->press(Kp7, rig.engine.now);
+    rig.step(500);
+    EXPECT_GT(s.PlayMs, from);
+    EXPECT_EQ(setCells(rig.kep).size(), 1u);
+}
+
+TEST(Playback, EndsByItselfAtTheRealEndOfTheMusic)
+{
+    // A song whose header tells no length: nothing ends before decoding has told it.
+    PlaybackRig rig;
+    const std::string path = "/music/cut.ogg";
+    rig.engine.songs[path] = 3200;
+    rig.engine.songLengthWhileDecoding[path] = 0;
+    rig.engine.songProgress[path] = 0.2;
+    rig.chooser.answerWith(QString::fromStdString(path));
+    rig.ke.buttonClick(8);
+    const StreamHandle music = rig.ke.state().MusicStream;
+    ASSERT_NE(music, 0);
+    rig.ke.buttonClick(0);
+    rig.step(500);
+    EXPECT_TRUE(rig.ke.state().IsPlaying);
+    rig.engine.streams[music].decodeProgress = 1.0;
+    rig.playUntil(4000);
+    rig.step(20);
+    EXPECT_FALSE(rig.ke.state().IsPlaying);
+    EXPECT_EQ(rig.ke.state().SongLenMs, 3200);
+
+    // Behind the music (an offset above 1.4) the chart position never reaches the length;
+    // the end of the music ends playback all the same.
+    PlaybackRig late;
+    late.open(3000);
+    late.ke.sOff().setText(QStringLiteral("2"));
+    late.ke.commitOffset();
+    late.ke.buttonClick(0);
+    late.playUntil(5000);
+    late.step(20);
+    EXPECT_LT(late.ke.state().PlayMs, 3000);
+    EXPECT_FALSE(late.ke.state().IsPlaying);
 }
 
 TEST(Playback, PlayWithoutMusicDoesNothing)
@@ -782,4 +878,43 @@ TEST(Recording, ReadsTheKeyboardOncePerPass)
     for (int i = 0; i < 10; ++i)
         rig.step(1000.0 / 60.0);
     EXPECT_EQ(rig.keys->reads, reads + 10);
+}
+
+TEST(Recording, TheKeyboardIsReadAfreshAtEachRunAndWhenTheFocusChanges)
+{
+    PlaybackRig rig;
+    rig.open(20000);
+    EXPECT_EQ(rig.keys->resyncs, 0);
+    rig.ke.buttonClick(0);
+    EXPECT_EQ(rig.keys->resyncs, 1);
+    rig.step(100);
+    rig.ke.buttonClick(0); // paused
+    rig.ke.buttonClick(0); // a run starts again
+    EXPECT_EQ(rig.keys->resyncs, 2);
+    for (QEvent::Type type : {QEvent::WindowDeactivate, QEvent::WindowActivate}) {
+        QEvent event(type);
+        QApplication::sendEvent(&rig.ke, &event);
+    }
+    EXPECT_EQ(rig.keys->resyncs, 4);
+}
+
+TEST(Recording, WithOnlyTheWindowsKeyEventsLosingTheFocusLetsGoOfEveryKey)
+{
+    EditorRig rig;
+    EditorServices services = rig.services();
+    services.keySource = [] { return std::make_unique<WindowKeySource>(); };
+    KE& ke = rig.make(std::move(services));
+    QKeyEvent down(QEvent::KeyPress, Qt::Key_7, Qt::KeypadModifier);
+    QApplication::sendEvent(&ke, &down);
+    ke.keyboard().GetKey();
+    ASSERT_EQ(rig.kep.KeyState[Kp7], 0x80);
+    ke.keyboard().takePresses();
+    // Its release goes to the window that has the focus now.
+    QEvent out(QEvent::WindowDeactivate);
+    QApplication::sendEvent(&ke, &out);
+    ke.keyboard().GetKey();
+    EXPECT_EQ(rig.kep.KeyState[Kp7], 0);
+    // So its next press counts.
+    QApplication::sendEvent(&ke, &down);
+    EXPECT_EQ(ke.keyboard().takePresses().size(), 1u);
 }

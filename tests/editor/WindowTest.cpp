@@ -5,11 +5,15 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QFontInfo>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <set>
+#include <tuple>
 
 using namespace tavix;
 using namespace tavix::test;
@@ -65,6 +69,49 @@ TEST(WindowControls, LabelsWithTextPlaceFontAndColour)
     expectLabel(ke.cPos(), QStringLiteral("0:00/0:00"), {93, 613, 105, 29}, Value);
     expectLabel(ke.NofBeat(), QStringLiteral("Beat:"), {13, 645, 73, 33}, Caption);
     expectLabel(ke.cBeat(), QStringLiteral("0000/0000"), {93, 645, 121, 29}, Value);
+}
+
+// The rightmost column holding ink of the value colour, or -1.
+int rightmostInk(const QImage& image)
+{
+    for (int x = image.width() - 1; x >= 0; --x)
+        for (int y = 0; y < image.height(); ++y) {
+            const QColor c = image.pixelColor(x, y);
+            if (c.blue() - c.red() > 40)
+                return x;
+        }
+    return -1;
+}
+
+TEST(WindowControls, TheLongestCountersShowWholeInTheirLabels)
+{
+    EditorRig rig;
+    KE& ke = rig.make();
+    ke.show();
+    for (auto [label, text, width] : {std::tuple{&ke.cPos(), "59:59/59:59", 105},
+                                      std::tuple{&ke.cBeat(), "9999/9999", 121}}) {
+        SCOPED_TRACE(text);
+        label->setText(QString::fromLatin1(text));
+        EXPECT_EQ(label->width(), width);
+        // The label as the screen shows it, and the same text drawn with room to spare.
+        const QImage shown = label->grab().toImage();
+        QImage free(400, label->height(), QImage::Format_RGB32);
+        free.fill(label->palette().color(QPalette::Window));
+        {
+            QPainter painter(&free);
+            painter.setFont(label->font());
+            painter.setPen(Value);
+            painter.drawText(free.rect(), Qt::AlignLeft | Qt::AlignTop, label->text());
+        }
+        const int inkEnd = rightmostInk(free);
+        ASSERT_GT(inkEnd, 40);
+        EXPECT_LT(inkEnd, width);
+        EXPECT_EQ(rightmostInk(shown), inkEnd);
+        // A heavy face, found on this machine rather than substituted.
+        const QFontInfo used(label->font());
+        EXPECT_EQ(used.family(), label->font().family());
+        EXPECT_GE(used.weight(), int(QFont::Bold));
+    }
 }
 
 TEST(WindowControls, HiddenEntryBoxesAtTheLabelsPlaces)
@@ -286,6 +333,29 @@ TEST(Toolbar, ClickDispatchesByIndex)
     EXPECT_TRUE(ke.state().IsPlaying);
     QTest::mouseClick(&ke.NeC1(1), Qt::LeftButton, {}, QPoint(20, 20));
     EXPECT_FALSE(ke.state().IsPlaying);
+}
+
+TEST(Toolbar, DoubleClickRunsTheCommandOnceWithoutPressingAgain)
+{
+    EditorRig rig;
+    KE& ke = rig.make();
+    ASSERT_TRUE(rig.openSong("/m/a.ogg", 10000));
+    PictureButton& b = ke.NeC1(0);
+    const QPoint home = b.pos();
+    const QPointF at(20, 20);
+    const auto send = [&](QEvent::Type type, Qt::MouseButtons held) {
+        QMouseEvent event(type, at, b.mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
+        QApplication::sendEvent(&b, &event);
+    };
+    // What the window system delivers for a double-click.
+    send(QEvent::MouseButtonPress, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, Qt::NoButton);
+    send(QEvent::MouseButtonDblClick, Qt::LeftButton);
+    EXPECT_EQ(b.pos(), home);
+    send(QEvent::MouseButtonRelease, Qt::NoButton);
+    EXPECT_EQ(b.pos(), home);
+    EXPECT_TRUE(ke.state().IsPlaying);
+    EXPECT_FALSE(ke.state().IsPaused); // not play and pause at once
 }
 
 TEST(Toolbar, ReleaseOutsideReturnsWithoutCommand)
