@@ -205,6 +205,7 @@ bool Decoder::decodeSome(int64_t inputFrames)
             return false;
         }
         left -= got;
+        m_sourceFramesRead += got;
         const float* kept = d.readBuffer.data();
         if (d.fileChannels != d.channels) {
             // Beyond stereo only the first two channels are kept.
@@ -265,7 +266,10 @@ void Decoder::finish(bool keepLength)
 {
     if (keepLength)
         flushResampler();
-    m_sound->finish(keepLength);
+    // A file that ends before the length its header gives (cut off, still downloading) is
+    // as long as the audio that decoded, not padded out with silence.
+    const bool cutShort = m_lengthExact && m_sourceFramesRead < m_sourceFrames;
+    m_sound->finish(keepLength && !cutShort);
     m_done = true;
     m_impl->file.reset();
     m_impl->memory.reset();

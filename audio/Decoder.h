@@ -38,7 +38,8 @@ public:
     // Decodes up to `inputFrames` more frames of the file; false once the sound is complete.
     bool decodeSome(int64_t inputFrames = 8192);
     // Decodes the rest, giving up early (the sound then ends where decoding stopped) when
-    // a stop is requested.
+    // a stop is requested. A file cut off before the length its header gives ends where
+    // its audio ends.
     void decodeAll(std::stop_token stop = {});
 
     int sourceRate() const { return m_sourceRate; }
@@ -64,6 +65,7 @@ private:
     int m_sourceRate = 0;
     int m_sourceChannels = 0;
     int64_t m_sourceFrames = 0;
+    int64_t m_sourceFramesRead = 0;
     bool m_lengthExact = true;
     bool m_done = false;
     QString m_error;

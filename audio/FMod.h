@@ -41,8 +41,10 @@ namespace tavix {
 // - Streams opened from a path decode on a thread of their own: the open returns after
 //   reading the header, the stream plays as far as decoded (waiting, silent and with its
 //   position held, if it gets ahead of the decoder), decodeProgress says how far it is.
-//   The length is the header's (exact) except for MP3, whose length is an estimate until
-//   decoding is complete. Memory streams are decoded at open.
+//   The length is the header's except for MP3, whose length is an estimate, and a file
+//   whose header tells none (a cut-off Ogg), whose length grows as it decodes; once
+//   decoding is complete it is that of the audio that decoded, also for a file cut off
+//   before the length its header gives. Memory streams are decoded at open.
 // - FSOUND_Stream_Play of a stream that plays on that channel already lets it play on;
 //   on another channel it moves there without a break. Stop, a seek while playing, and a
 //   scheduled restart of a sounding effect fade the old sound out over a few ms.

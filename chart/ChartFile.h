@@ -42,7 +42,9 @@ QString withExtension(const QString& fileName, QLatin1StringView ext);
 
 // Writes the chart: the SYLK script when filterIndex is 1 and ScriptMode is on, the
 // native file otherwise. The extension is appended when missing. The target is replaced
-// only once the new file is complete; a failure leaves the old file as it was.
+// only once the new file is complete; a failure leaves the old file as it was. In a folder
+// that refuses new files (so no temporary file can stand beside the target) an existing
+// writable file is written in place instead, and a failure midway may harm it.
 ChartResult SaveChart(const KeP& kep, const QString& fileName, int16_t filterIndex);
 
 // Reads a chart: a name ending in ".zts" (any case) replaces the grid with the native

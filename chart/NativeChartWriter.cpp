@@ -3,8 +3,7 @@
 #include "DeviceIo.h"
 #include "KeP.h"
 #include "NativeChartFormat.h"
-
-#include <QSaveFile>
+#include "SaveTarget.h"
 
 #include <cstring>
 
@@ -20,18 +19,18 @@ ChartResult NativeChartWriter::writeFile(const KeP& kep, const QString& path)
     for (int i = 0; i < 4; ++i)
         header[NativeMagicSize + i] = char((u >> (8 * i)) & 0xFF);
 
-    QSaveFile file(path);
+    SaveTarget file(path);
     const auto failed = [&](const QString& why) {
         return ChartResult::failure(ChartResult::Status::WriteFailed,
                                     QStringLiteral("cannot be written: ") + why, path);
     };
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open())
         return failed(file.errorString());
     const auto gridBytes = qint64(kep.KeyGrid.size());
-    if (!writeFully(file, header, NativeHeaderSize) ||
-        !writeFully(file, reinterpret_cast<const char*>(kep.KeyGrid.data()), gridBytes)) {
+    if (!writeFully(file.device(), header, NativeHeaderSize) ||
+        !writeFully(file.device(), reinterpret_cast<const char*>(kep.KeyGrid.data()), gridBytes)) {
         const QString why = file.errorString();
-        file.cancelWriting();
+        file.cancel();
         return failed(why);
     }
     if (!file.commit())

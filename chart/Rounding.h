@@ -20,12 +20,21 @@ inline double nearestReal(double x)
     return std::nearbyint(x);
 }
 
+// Whether a whole number `r` fits Int. The bounds are compared as powers of two, which
+// doubles hold exactly: double(INT64_MAX) rounds up to 2^63, one beyond the range.
+template <typename Int> bool fitsInteger(double r)
+{
+    constexpr int bits = std::numeric_limits<Int>::digits;
+    const double lowest = std::numeric_limits<Int>::is_signed ? -std::ldexp(1.0, bits) : 0.0;
+    return r >= lowest && r < std::ldexp(1.0, bits);
+}
+
 template <typename Int> std::optional<Int> nearestTo(double x)
 {
     if (!std::isfinite(x))
         return std::nullopt;
     const double r = nearestReal(x);
-    if (r < double(std::numeric_limits<Int>::min()) || r > double(std::numeric_limits<Int>::max()))
+    if (!fitsInteger<Int>(r))
         return std::nullopt;
     return static_cast<Int>(r);
 }
@@ -35,7 +44,7 @@ template <typename Int> std::optional<Int> truncTo(double x)
     if (!std::isfinite(x))
         return std::nullopt;
     const double r = truncReal(x);
-    if (r < double(std::numeric_limits<Int>::min()) || r > double(std::numeric_limits<Int>::max()))
+    if (!fitsInteger<Int>(r))
         return std::nullopt;
     return static_cast<Int>(r);
 }

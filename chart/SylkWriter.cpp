@@ -1,9 +1,8 @@
 #include "SylkWriter.h"
 
 #include "DeviceIo.h"
+#include "SaveTarget.h"
 #include "ScriptTemplates.h"
-
-#include <QSaveFile>
 
 #include <array>
 #include <cstring>
@@ -166,20 +165,20 @@ ChartResult SylkWriter::writeFile(const KeP& kep, const QString& path)
     const Templates t = templatesFor(kep);
     const QByteArray bounds = boundsRecord(rows.sheetRows);
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    SaveTarget file(path);
+    if (!file.open())
         return ChartResult::failure(ChartResult::Status::WriteFailed,
                                     QStringLiteral("cannot be written: ") + file.errorString(),
                                     path);
     for (const QByteArray* part : {&t.header, &bounds, &t.title, &rows.text}) {
-        if (!Internal::writeFully(file, part->constData(), part->size())) {
+        if (!Internal::writeFully(file.device(), part->constData(), part->size())) {
             const QString why = file.errorString();
-            file.cancelWriting();
+            file.cancel();
             return ChartResult::failure(ChartResult::Status::WriteFailed,
                                         QStringLiteral("cannot be written: ") + why, path);
         }
     }
-    if (!Internal::writeFully(file, EndRecord, 3) || !file.commit())
+    if (!Internal::writeFully(file.device(), EndRecord, 3) || !file.commit())
         return ChartResult::failure(ChartResult::Status::WriteFailed,
                                     QStringLiteral("cannot be written: ") + file.errorString(),
                                     path);

@@ -81,4 +81,9 @@ void KeyInput::resync()
     m_source->resync();
 }
 
+void KeyInput::windowFocusChanged(bool focused)
+{
+    m_source->windowFocusChanged(focused);
+}
+
 } // namespace tavix

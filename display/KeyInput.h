@@ -34,6 +34,8 @@ public:
     // Reads the real state of every key again, where the source can: a key found up is
     // let go, so its next press counts; a key found down counts as held, not pressed.
     virtual void resync() {}
+    // The window gained or lost the focus: a moment when releases may have gone astray.
+    virtual void windowFocusChanged(bool /*focused*/) { resync(); }
 };
 
 // X11 when a display can be opened, otherwise the window's key events.
@@ -51,6 +53,7 @@ public:
     std::vector<KeyPress> takePresses();
     void windowKeyEvent(const QKeyEvent& event, bool down);
     void resync();
+    void windowFocusChanged(bool focused);
 
 private:
     KeP& m_kep;

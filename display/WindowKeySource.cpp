@@ -38,6 +38,12 @@ void WindowKeySource::windowKeyEvent(const QKeyEvent& event, bool down)
     }
 }
 
+void WindowKeySource::windowFocusChanged(bool focused)
+{
+    if (!focused)
+        releaseAll();
+}
+
 void WindowKeySource::releaseAll()
 {
     m_state.fill(0);

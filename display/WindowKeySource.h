@@ -15,6 +15,8 @@ public:
     void readState(std::array<uint8_t, 256>& state) override;
     std::vector<KeyPress> takePresses() override;
     void windowKeyEvent(const QKeyEvent& event, bool down) override;
+    // On the loss of the focus every key is let go: their releases go to another window.
+    void windowFocusChanged(bool focused) override;
 
     // Lets go of every key, as when the window loses the focus and its releases go to
     // another window.

@@ -65,6 +65,9 @@ void stateFromKeymap(const char (&keys)[32], std::array<uint8_t, 256>& state)
 struct X11KeySource::Impl
 {
     DisplayHandle display;
+    // Raw-event mode: the reader thread owns `display`, so the key map is asked for on a
+    // connection of its own.
+    DisplayHandle queries;
     bool raw = false;
     int xiOpcode = 0;
 
@@ -82,6 +85,7 @@ struct X11KeySource::Impl
     void readEvents();
     void keyEvent(int keycode, bool down);
     void pollKeymap();
+    void resync();
 };
 
 bool X11KeySource::Impl::selectRawEvents()
@@ -91,8 +95,11 @@ bool X11KeySource::Impl::selectRawEvents()
     int error = 0;
     if (!XQueryExtension(dpy, "XInputExtension", &xiOpcode, &event, &error))
         return false;
+    // The version asked for decides what the server sends: up to 2.0, no raw events while
+    // another client grabs the keyboard, so keys typed then would be lost and a release
+    // lost that way would leave its key down. A server below 2.2 answers with its own.
     int major = 2;
-    int minor = 0;
+    int minor = 2;
     if (XIQueryVersion(dpy, &major, &minor) != Success || major < 2)
         return false;
 
@@ -167,6 +174,20 @@ void X11KeySource::Impl::pollKeymap()
     state = now;
 }
 
+void X11KeySource::Impl::resync()
+{
+    Display* dpy = raw ? queries.get() : display.get();
+    if (!dpy)
+        return;
+    char keys[32] = {};
+    XQueryKeymap(dpy, keys);
+    std::array<uint8_t, 256> now{};
+    stateFromKeymap(keys, now);
+    // Keys found down count as held: their presses were either taken already or missed.
+    std::lock_guard guard(lock);
+    state = now;
+}
+
 std::unique_ptr<X11KeySource> X11KeySource::open(const char* displayName)
 {
     auto impl = std::make_unique<Impl>();
@@ -181,8 +202,10 @@ std::unique_ptr<X11KeySource> X11KeySource::open(const char* displayName)
     XQueryKeymap(impl->display.get(), keys);
     stateFromKeymap(keys, impl->state);
 
-    if (impl->raw)
+    if (impl->raw) {
+        impl->queries.reset(XOpenDisplay(displayName));
         impl->reader = std::thread([d = impl.get()] { d->readEvents(); });
+    }
     return std::unique_ptr<X11KeySource>(new X11KeySource(std::move(impl)));
 }
 
@@ -209,6 +232,11 @@ void X11KeySource::readState(std::array<uint8_t, 256>& state)
         d->pollKeymap();
     std::lock_guard guard(d->lock);
     state = d->state;
+}
+
+void X11KeySource::resync()
+{
+    d->resync();
 }
 
 std::vector<KeyPress> X11KeySource::takePresses()

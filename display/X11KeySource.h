@@ -8,7 +8,8 @@ namespace tavix {
 
 // The whole keyboard through X11, whichever window has the focus. With XInput2, a
 // background thread follows the raw key events, which also give the moment of each press;
-// without it the key map is read at every snapshot.
+// without it the key map is read at every snapshot. XInput 2.2 is asked for, as from 2.1
+// on raw events keep arriving while another client grabs the keyboard.
 class X11KeySource : public KeySource
 {
 public:
@@ -18,6 +19,8 @@ public:
 
     void readState(std::array<uint8_t, 256>& state) override;
     std::vector<KeyPress> takePresses() override;
+    // Reads the key map (XQueryKeymap) into the state.
+    void resync() override;
 
     // True when the raw key events are followed, false when the key map is polled.
     bool followsRawEvents() const;

@@ -1,5 +1,6 @@
 #include "FieldEdit.h"
 
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 
@@ -20,7 +21,9 @@ void FieldEdit::keyPressEvent(QKeyEvent* event)
 void FieldEdit::focusOutEvent(QFocusEvent* event)
 {
     QLineEdit::focusOutEvent(event);
-    emit focusLost();
+    const Qt::FocusReason reason = event->reason();
+    if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason)
+        emit focusLost();
 }
 
 void FieldEdit::mouseDoubleClickEvent(QMouseEvent* event)

@@ -22,9 +22,11 @@ struct Place
     int left, top, width, height;
 };
 
+// A heavy face narrow enough that the longest counters ("59:59/59:59", "9999/9999") show
+// whole in their labels, from a font package the install script names.
 QFont labelFont()
 {
-    QFont font(QStringLiteral("Arial Black"));
+    QFont font(QStringLiteral("Roboto Condensed"));
     font.setPointSizeF(15.75);
     font.setWeight(QFont::Black);
     return font;
@@ -254,6 +256,17 @@ TavixKey& KE::renderer()
     if (!m_Renderer)
         m_Renderer = std::make_unique<TavixKey>(m_kep, *this);
     return *m_Renderer;
+}
+
+bool KE::event(QEvent* event)
+{
+    // Key releases may go astray while another window has the focus: the keyboard is read
+    // afresh whenever the window gains or loses it.
+    const QEvent::Type type = event->type();
+    if ((type == QEvent::WindowActivate || type == QEvent::WindowDeactivate) && m_Keyboard &&
+        !m_state.IsClosing)
+        m_Keyboard->windowFocusChanged(type == QEvent::WindowActivate);
+    return QWidget::event(event);
 }
 
 void KE::closeEvent(QCloseEvent* event)

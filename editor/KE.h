@@ -114,6 +114,10 @@ public:
     // Runs a redraw asked for and not yet done; true when there was one.
     bool runPendingFrame();
     bool frameTickActive() const { return m_frameTick.isActive(); }
+    // The song's length became known late, when its decoding ended (a header that could
+    // only estimate it, or that told nothing): the chart is resized to it as for a song
+    // just opened, and so are the time bar and the counters.
+    void resizeToSongLength(int32_t songLenMs);
     double frameRateHz() const { return m_frameHz; }
 
     // --- Tempo, offset and auto space (KEFields.cpp)
@@ -146,6 +150,7 @@ public:
     bool openChartFile(const QString& path, const QString& title);
 
 protected:
+    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -169,6 +174,8 @@ private:
     void reportError(const QString& what);
     void finishPlayback();
     void updateDecodeProgress();
+    // True once the song is decoded; its length is then final and followed.
+    bool followDecodedLength();
     CellTiming currentTiming() const;
 
     // Editing (KEMouseEditing.cpp, KEClipboardCommands.cpp)

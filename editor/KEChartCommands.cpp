@@ -14,7 +14,6 @@
 #include <QDir>
 
 #include <algorithm>
-#include <cmath>
 #include <exception>
 
 namespace tavix {
@@ -43,7 +42,8 @@ void KE::saveChartCommand()
     disarmAutoSpace();
     if (m_state.IsPlaying && !m_state.IsPaused)
         return;
-    if (!m_kep.hasGrid()) {
+    // The script exports even without a grid; the native file needs one.
+    if (!m_kep.hasGrid() && !m_kep.ScriptMode) {
         m_services.messages.warning(
             this, tr(SaveTitle), tr("There is nothing to save yet: open a song or a chart first."));
         return;
@@ -105,8 +105,8 @@ bool KE::openChartFile(const QString& name, const QString& title)
     float rate = m_kep.BeatRate;
     int32_t songLenMs = m_state.SongLenMs;
     if (noMusic) {
-        const std::optional<double> bpm = localeNumber(m_services.locale, m_sBpm.text());
-        if (!bpm || !std::isfinite(*bpm) || *bpm <= 0.0) {
+        const std::optional<float> tempo = tempoRate(m_services.locale, m_sBpm.text());
+        if (!tempo || *tempo <= 0.0f) {
             m_services.messages.warning(
                 this, tr(OpenTitle),
                 tr("The chart \"%1\" was not opened: without music its length comes from the "
@@ -114,10 +114,10 @@ bool KE::openChartFile(const QString& name, const QString& title)
                     .arg(shownPath(name), m_sBpm.text()));
             return false;
         }
-        rate = KeP::rateFromBpm(*bpm);
+        rate = *tempo;
         const std::optional<int32_t> length =
             nearestTo<int32_t>(double(opened.TotalBeats) / double(rate));
-        if (rate <= 0.0f || !length) {
+        if (!length) {
             m_services.messages.warning(
                 this, tr(OpenTitle),
                 tr("The chart \"%1\" was not opened: at a tempo of %2 its %3 cells would last "

@@ -24,11 +24,11 @@ void KE::commitTempo()
     m_sBpm.setVisible(false);
     m_fieldCommitting = false;
 
-    const std::optional<double> bpm = localeNumber(m_services.locale, m_sBpm.text());
-    if (!bpm)
+    const std::optional<float> rate = tempoRate(m_services.locale, m_sBpm.text());
+    if (!rate)
         return;
     m_sBpmB.setText(m_sBpm.text());
-    m_kep.setTempo(*bpm);
+    m_kep.BeatRate = *rate;
     // The chart only grows here: keys keep their cells, whatever the new tempo.
     m_kep.growForSong(m_state.SongLenMs);
     m_cBeat.setText(m_kep.beatCounterAtStart());
@@ -47,13 +47,14 @@ void KE::commitOffset()
 {
     if (m_fieldCommitting)
         return;
-    // A text the locale does not take for a number leaves the box open as it is.
-    if (!localeNumber(m_services.locale, m_sOff.text()))
+    // A text the locale does not take for a number leaves the box open as it is. The
+    // text is accepted by the locale's rules, but read with "." whatever the locale says.
+    const std::optional<double> term = offsetTermOf(m_services.locale, m_sOff.text());
+    if (!term)
         return;
     m_fieldCommitting = true;
     m_slSetOff.setText(m_sOff.text());
-    // Accepted by the locale's rules, but read with "." whatever the locale says.
-    m_state.OffsetVal = offsetTerm(leadingNumber(m_sOff.text()));
+    m_state.OffsetVal = *term;
     m_sOff.setVisible(false);
     m_slSetOff.setVisible(true);
     m_fieldCommitting = false;

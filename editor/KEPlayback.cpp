@@ -90,8 +90,8 @@ bool KE::openMusicFile(const QString& path, const QString& title)
         return false;
     }
     const int32_t songLenMs = engine.FSOUND_Stream_GetLengthMs(stream);
-    const std::optional<double> bpm = localeNumber(m_services.locale, m_sBpm.text());
-    if (!bpm) {
+    const std::optional<float> tempo = tempoRate(m_services.locale, m_sBpm.text());
+    if (!tempo) {
         engine.FSOUND_Stream_Close(stream);
         m_services.messages.warning(
             this, tr(OpenMusicTitle),
@@ -99,7 +99,7 @@ bool KE::openMusicFile(const QString& path, const QString& title)
                 .arg(shown, m_sBpm.text()));
         return false;
     }
-    const float rate = KeP::rateFromBpm(*bpm);
+    const float rate = *tempo;
     const auto cells = nearestTo<int64_t>(double(rate) * double(songLenMs));
     if (!cells || *cells < 0 || *cells > KeP::MaxCells) {
         engine.FSOUND_Stream_Close(stream);
@@ -219,6 +219,8 @@ void KE::startMusic()
     // start is mixed with the music's very first frame rather than a buffer later.
     SoundEngine& engine = sound();
     const StreamHandle music = m_state.MusicStream;
+    // A key let go while another client grabbed the keyboard must not stay down.
+    m_Keyboard->resync();
     beginSegment(engine.FSOUND_Stream_GetTime(music));
     scheduleHitSounds();
     engine.FSOUND_Stream_Play(MusicChannel, music);
@@ -249,7 +251,10 @@ void KE::finishPlayback()
 {
     stopFrameTick();
     cancelPendingHits(sound().streamTimeExact(m_state.MusicStream));
+    // A run can end while paused (the cursor moved past the end): the next play must
+    // start a run that moves, not a paused one.
     m_state.IsPlaying = false;
+    m_state.IsPaused = false;
     enableOpenButtons(true);
     setPlayButton(false);
     scheduleFrame();
@@ -380,7 +385,11 @@ void KE::playbackPass()
         recordKeys(recordCell, soundCell >= 0 && soundCell < m_kep.TotalBeats);
     }
     renderFrame(m_TimeSet.value(), m_state.PlayMs, !m_state.IsPaused);
-    if (m_state.IsPlaying && !(m_state.PlayMs < m_state.SongLenMs))
+    // The run ends where the chart position reaches the song's length, or at the latest
+    // where the music itself ends (a chart lagging the music never reaches the length).
+    // Both wait until decoding has told the real length.
+    if (m_state.IsPlaying && followDecodedLength() &&
+        (m_state.PlayMs >= m_state.SongLenMs || t >= m_state.SongLenMs))
         finishPlayback();
 }
 
@@ -453,6 +462,8 @@ void KE::updateDecodeProgress()
     if (progress >= 1.0 || m_state.IsClosing) {
         m_decodeBar.setVisible(false);
         m_decodeTimer.stop();
+        if (!m_state.IsClosing)
+            followDecodedLength();
         return;
     }
     m_decodeBar.setValue(int(std::clamp(progress, 0.0, 1.0) * 1000.0));
@@ -460,6 +471,34 @@ void KE::updateDecodeProgress()
     m_decodeBar.setVisible(true);
     if (!m_decodeTimer.isActive())
         m_decodeTimer.start();
+}
+
+bool KE::followDecodedLength()
+{
+    const StreamHandle music = m_state.MusicStream;
+    if (music == 0 || sound().decodeProgress(music) < 1.0)
+        return false;
+    const int32_t length = sound().FSOUND_Stream_GetLengthMs(music);
+    if (length != m_state.SongLenMs)
+        resizeToSongLength(length);
+    return true;
+}
+
+void KE::resizeToSongLength(int32_t songLenMs)
+{
+    m_state.SongLenMs = songLenMs;
+    // Resize rule of an opened song: keys keep their cells, the cells beyond the end go.
+    m_kep.fitToSong(songLenMs);
+    try {
+        renderer().Initialise(*m_Picture1, m_kep.TotalBeats);
+    } catch (const std::exception& e) {
+        reportError(QString::fromLocal8Bit(e.what()));
+    }
+    m_TimeSet.setMaximum(std::max(0, nearestInt32(double(songLenMs) / 100.0)));
+    const int32_t shown = m_state.IsPlaying ? m_state.PlayMs : m_state.CursorMs;
+    m_cPos.setText(PosString(shown));
+    m_cBeat.setText(m_kep.beatCounter(shown));
+    scheduleFrame();
 }
 
 } // namespace tavix

@@ -75,6 +75,7 @@ void KE::releaseStreams()
     if (m_state.IsPlaying)
         engine.FSOUND_Stream_Stop(m_state.MusicStream);
     m_state.IsPlaying = false;
+    m_state.IsPaused = false;
     if (m_state.MusicStream != 0)
         engine.FSOUND_Stream_Close(m_state.MusicStream);
     m_state.MusicStream = 0;

@@ -1,5 +1,7 @@
 #include "NumberReading.h"
 
+#include "KeP.h"
+
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -11,9 +13,30 @@ std::optional<double> localeNumber(const QLocale& locale, const QString& text)
 {
     bool ok = false;
     const double value = locale.toDouble(text.trimmed(), &ok);
-    if (!ok)
+    if (!ok || !std::isfinite(value))
         return std::nullopt;
     return value;
+}
+
+std::optional<float> tempoRate(const QLocale& locale, const QString& text)
+{
+    const std::optional<double> bpm = localeNumber(locale, text);
+    if (!bpm)
+        return std::nullopt;
+    const float rate = KeP::rateFromBpm(*bpm);
+    if (!std::isfinite(rate))
+        return std::nullopt;
+    return rate;
+}
+
+std::optional<double> offsetTermOf(const QLocale& locale, const QString& text)
+{
+    if (!localeNumber(locale, text))
+        return std::nullopt;
+    const double term = offsetTerm(leadingNumber(text));
+    if (!std::isfinite(term))
+        return std::nullopt;
+    return term;
 }
 
 namespace {

@@ -7,8 +7,9 @@ namespace tavix {
 
 // A toolbar button that is only a picture. It reports presses, releases and clicks by
 // its index and leaves the pressed look (moving it) to the window, which knows the
-// button's home position. A click is a left release inside the button. Disabled
-// buttons receive no mouse events at all.
+// button's home position. A click is a left release inside the button that follows a
+// press on it; the second press of a double-click is no press, so a double-click runs
+// the command once. Disabled buttons receive no mouse events at all.
 class PictureButton : public QWidget
 {
     Q_OBJECT
@@ -29,9 +30,11 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
     int m_index;
+    bool m_pressed = false;
     QPixmap m_picture;
 };
 

@@ -9,6 +9,7 @@ packages=(
   libaubio-dev # onset strength and beat tracking for tempo detection
   xvfb xauth xdotool x11-utils imagemagick sox libsox-fmt-all xclip
   fonts-dejavu-core fonts-liberation2
+  fonts-roboto-unhinted # Roboto Condensed Bold, the labels' face: heavy, and the counters fit
   libclang-rt-14-dev # libFuzzer and the sanitizer runtimes of clang (a recommend of clang, not pulled in)
   dpkg-dev desktop-file-utils shared-mime-info # the Debian package: dpkg-shlibdeps, and its test's checks
 )

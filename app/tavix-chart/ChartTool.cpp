@@ -2,6 +2,7 @@
 
 #include "ChartFile.h"
 #include "KeP.h"
+#include "Rounding.h"
 #include "SylkWriter.h"
 
 #include <QTextStream>
@@ -42,8 +43,8 @@ std::optional<double> parseBpm(const QString& text)
 {
     bool ok = false;
     const double b = text.toDouble(&ok);
-    // At least one cell per ten minutes, and a tempo a single-precision rate can hold.
-    if (!ok || !(b > 0.0) || b > 1.0e6)
+    // A tempo whose single-precision rate is above 0, and not absurdly fast.
+    if (!ok || !(b > 0.0) || b > 1.0e6 || !(KeP::rateFromBpm(b) > 0.0f))
         return std::nullopt;
     return b;
 }
@@ -92,7 +93,7 @@ std::variant<Options, UsageError> parse(const QStringList& args)
             const auto v = takeValue();
             const auto b = v ? parseBpm(*v) : std::nullopt;
             if (!b)
-                return UsageError{QStringLiteral("--bpm needs a tempo above 0")};
+                return UsageError{QStringLiteral("--bpm needs a tempo above 0 (and up to 1e6)")};
             o.bpm = *b;
         } else if (a.startsWith(QLatin1Char('-')) && a.size() > 1) {
             return UsageError{QStringLiteral("unknown option '%1' for %2").arg(a, o.command)};
@@ -107,6 +108,12 @@ std::variant<Options, UsageError> parse(const QStringList& args)
                                                           : QStringLiteral("one FILE"))
                               .arg(o.files.size())};
     return o;
+}
+
+int usageError(QTextStream& err, const QString& what)
+{
+    err << ToolName << ": " << what << "\n\n" << chartToolUsage() << Qt::flush;
+    return 2;
 }
 
 int fileError(QTextStream& err, const QString& file, const QString& reason)
@@ -161,6 +168,12 @@ int info(const Options& o, QTextStream& out, QTextStream& err)
         markers += kep->isSet(c, 7);
     }
     kep->setTempo(o.bpm);
+    // The length is a 32-bit count of milliseconds; beyond it no length can be shown.
+    if (!nearestTo<int32_t>(double(kep->TotalBeats) / double(kep->BeatRate)))
+        return usageError(err, QStringLiteral("--bpm %1 is too slow: %2 cells would last longer "
+                                              "than a length can show")
+                                   .arg(o.bpm)
+                                   .arg(kep->TotalBeats));
     out << "cells: " << kep->TotalBeats << '\n'
         << "keys: " << keys << '\n'
         << "markers: " << markers << '\n'
@@ -193,10 +206,8 @@ QString chartToolUsage()
 int runChartTool(const QStringList& args, QTextStream& out, QTextStream& err)
 {
     const auto parsed = parse(args);
-    if (const auto* e = std::get_if<UsageError>(&parsed)) {
-        err << ToolName << ": " << e->what << "\n\n" << chartToolUsage() << Qt::flush;
-        return 2;
-    }
+    if (const auto* e = std::get_if<UsageError>(&parsed))
+        return usageError(err, e->what);
     const Options& o = std::get<Options>(parsed);
     if (o.help) {
         out << chartToolUsage() << Qt::flush;

@@ -318,9 +318,8 @@ TEST(Failures, ACutOffFileEndsWhereItsAudioEnds)
 {
     // Half of each file, as a download still under way leaves it.
     TempDir dir;
-    for (const auto& [name, format] :
-         {std::pair{"song.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
-          std::pair{"song.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS}}) {
+    for (const auto& [name, format] : {std::pair{"song.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
+                                       std::pair{"song.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS}}) {
         SCOPED_TRACE(name);
         const std::string whole = dir.file(name);
         ASSERT_TRUE(

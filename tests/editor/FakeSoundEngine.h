@@ -170,7 +170,7 @@ public:
         if (!s)
             return 0;
         return s->decodeProgress < 1.0 && s->lengthWhileDecodingMs >= 0 ? s->lengthWhileDecodingMs
-                                                                         : s->lengthMs;
+                                                                        : s->lengthMs;
     }
 
     bool FSOUND_Stream_Play(int channel, StreamHandle h) override

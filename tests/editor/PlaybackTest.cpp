@@ -286,7 +286,8 @@ TEST(OpenMusic, ALengthKnownOnlyWhenDecodingEndsResizesTheChartAndTheBar)
         EXPECT_EQ(rig.kep.TotalBeats, song.cells);
         EXPECT_EQ(rig.ke.TimeSet().maximum(), song.realMs / 100);
         EXPECT_EQ(rig.ke.cPos().text(), QStringLiteral("0:00/") + song.length);
-        EXPECT_EQ(rig.ke.cBeat().text(), QStringLiteral("0000/%1").arg(song.cells, 4, 10, QLatin1Char('0')));
+        EXPECT_EQ(rig.ke.cBeat().text(),
+                  QStringLiteral("0000/%1").arg(song.cells, 4, 10, QLatin1Char('0')));
     }
 }
 

@@ -28,7 +28,7 @@ void expectLabel(QLabel& label, const QString& text, QRect place, const QColor& 
     SCOPED_TRACE(label.text().toStdString());
     EXPECT_EQ(label.text(), text);
     EXPECT_EQ(label.geometry(), place);
-    EXPECT_EQ(label.font().family(), QStringLiteral("Arial Black"));
+    EXPECT_EQ(label.font().family(), QStringLiteral("Roboto Condensed"));
     EXPECT_DOUBLE_EQ(label.font().pointSizeF(), 15.75);
     EXPECT_EQ(label.font().weight(), QFont::Black);
     EXPECT_EQ(label.palette().color(QPalette::WindowText), colour);
@@ -88,8 +88,8 @@ TEST(WindowControls, TheLongestCountersShowWholeInTheirLabels)
     EditorRig rig;
     KE& ke = rig.make();
     ke.show();
-    for (auto [label, text, width] : {std::tuple{&ke.cPos(), "59:59/59:59", 105},
-                                      std::tuple{&ke.cBeat(), "9999/9999", 121}}) {
+    for (auto [label, text, width] :
+         {std::tuple{&ke.cPos(), "59:59/59:59", 105}, std::tuple{&ke.cBeat(), "9999/9999", 121}}) {
         SCOPED_TRACE(text);
         label->setText(QString::fromLatin1(text));
         EXPECT_EQ(label->width(), width);
@@ -120,7 +120,7 @@ TEST(WindowControls, HiddenEntryBoxesAtTheLabelsPlaces)
     KE& ke = rig.make();
     for (FieldEdit* box : {&ke.sBpm(), &ke.sOff()}) {
         EXPECT_TRUE(box->isHidden());
-        EXPECT_EQ(box->font().family(), QStringLiteral("Arial Black"));
+        EXPECT_EQ(box->font().family(), QStringLiteral("Roboto Condensed"));
         EXPECT_DOUBLE_EQ(box->font().pointSizeF(), 15.75);
         EXPECT_EQ(box->font().weight(), QFont::Black);
         EXPECT_EQ(box->palette().color(QPalette::Base), QColor(255, 192, 128));

@@ -21,15 +21,15 @@ bool PrivateXServer::start(const QString& screen)
         return false;
     m_server.start(QStringLiteral("Xvfb"),
                    {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                    QStringLiteral("0"), screen, QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+                    QStringLiteral("0"), screen, QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                    QStringLiteral("-noreset")});
     if (!m_server.waitForStarted(5000))
         return false;
     // The number comes once the server accepts connections.
     QByteArray out;
     QElapsedTimer t;
     t.start();
-    while (!out.contains('\n') && t.elapsed() < 10000 &&
-           m_server.state() == QProcess::Running) {
+    while (!out.contains('\n') && t.elapsed() < 10000 && m_server.state() == QProcess::Running) {
         m_server.waitForReadyRead(200);
         out += m_server.readAllStandardOutput();
     }
