@@ -14,6 +14,7 @@ struct PlayOptions
     double offsetMs = 0;           // music time of the first beat
     std::optional<double> seconds; // stop after this much music
     double startMs = 0;
+    int rate = 44100; // asked of the device when it does not say its own
 
     // nullopt and a message in `error` when the arguments do not make sense.
     static std::optional<PlayOptions> parse(const std::vector<std::string>& args,

@@ -38,7 +38,8 @@ public:
 
     bool ready() const { return !m_clicks.empty(); }
 
-    // From the music position `fromMs`: the beats up to `aheadMs` later.
+    // From the music position `fromMs`: the beats up to `aheadMs` later, as many as the
+    // engine takes now; the rest on a later call.
     void scheduleUntil(double fromMs, double aheadMs)
     {
         if (m_next < 0)
@@ -48,7 +49,8 @@ public:
             if (at > fromMs + aheadMs || at >= m_lengthMs)
                 break;
             const auto slot = static_cast<size_t>(m_next % static_cast<long>(m_clicks.size()));
-            m_engine.FSOUND_Stream_PlayAt(static_cast<int>(slot), m_clicks[slot], m_music, at);
+            if (!m_engine.FSOUND_Stream_PlayAt(static_cast<int>(slot), m_clicks[slot], m_music, at))
+                break;
             ++m_scheduled;
         }
     }
@@ -85,13 +87,14 @@ int main(int argc, char** argv)
     initSoundsResources();
 
     FMod engine;
-    if (!engine.FSOUND_Init(44100, 32, 0)) {
+    if (!engine.FSOUND_Init(options->rate, 32, 0)) {
         std::fprintf(stderr, "tavix-play: %s\n", qPrintable(engine.lastError()));
         return 1;
     }
     const AudioDevice::Info device = engine.deviceInfo();
-    std::printf("device: %s, %d frames a buffer (%.1f ms), latency %.0f frames%s\n",
-                qPrintable(device.driver), device.bufferFrames,
+    std::printf("device: %s at %d Hz%s, %d frames a buffer (%.1f ms), latency %.0f frames%s\n",
+                qPrintable(device.driver), device.rate,
+                device.preferredRate ? " (its own rate)" : "", device.bufferFrames,
                 device.bufferFrames * 1000.0 / device.rate, device.latencyFrames,
                 device.frameCounter ? ", positions by frame count" : "");
     if (!engine.lastError().isEmpty())
@@ -104,7 +107,8 @@ int main(int argc, char** argv)
         return 1;
     }
     const int32_t length = engine.FSOUND_Stream_GetLengthMs(music);
-    std::printf("length: %d ms\n", length);
+    std::printf("length: %d ms (%lld frames at %d Hz)\n", length,
+                static_cast<long long>(engine.lengthFrames(music)), engine.mixRate());
 
     std::optional<BeatClicks> clicks;
     if (options->bpm) {
