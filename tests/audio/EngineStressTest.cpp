@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <random>
 #include <thread>
 
@@ -56,7 +57,20 @@ TEST(EngineStress, RandomCallsWhileTheMixerRunsFlatOut)
     const auto until = Clock::now() + std::chrono::seconds(3);
     while (Clock::now() < until) {
         ++calls;
-        switch (below(12)) {
+        // Opening and closing (each starts or joins a decoding thread) far less often than
+        // the calls made while playing: 2% open a song, 2% a clip, 3% close, 10% each play,
+        // stop and seek, 25% schedule, 5% cancel, the rest read.
+        const int op = below(100);
+        const int call = op < 2    ? 0
+                         : op < 4  ? 1
+                         : op < 7  ? 2
+                         : op < 17 ? 3
+                         : op < 27 ? 4
+                         : op < 37 ? 5
+                         : op < 62 ? 6
+                         : op < 67 ? 8
+                                   : 9;
+        switch (call) {
         case 0:
             if (music.size() < 4) {
                 const std::string& path = songs[static_cast<size_t>(below(3))];
@@ -99,7 +113,6 @@ TEST(EngineStress, RandomCallsWhileTheMixerRunsFlatOut)
             engine.FSOUND_Stream_SetTime(anyHandle(), below(25000) - 500);
             break;
         case 6:
-        case 7:
             engine.FSOUND_Stream_PlayAt(below(17), anyHandle(), anyHandle(),
                                         below(20000) + below(1000) / 1000.0);
             break;
@@ -121,9 +134,11 @@ TEST(EngineStress, RandomCallsWhileTheMixerRunsFlatOut)
         }
         }
     }
-    EXPECT_GT(calls, 1000);
-    EXPECT_GT(opened, 10);
-    EXPECT_GT(closed, 5);
+    std::printf("%lld calls, %d opens, %d closes, %lld frames mixed\n", static_cast<long long>(calls),
+                opened, closed, static_cast<long long>(engine.framesMixed()));
+    EXPECT_GT(calls, 500);
+    EXPECT_GT(opened, 5);
+    EXPECT_GT(closed, 3);
     EXPECT_GT(engine.framesMixed(), 44100); // the mixer ran all along
     // Once the audio thread has seen the last close, the next call frees what it let go.
     for (StreamHandle h : music)

@@ -275,11 +275,7 @@ public:
         return s ? s->decodeProgress : 1.0;
     }
 
-    void setCalibratedLatencyMs(double ms) override
-    {
-        log.push_back("Latency " + std::to_string(ms));
-        calibratedLatencyMs = ms;
-    }
+    void setCalibratedLatencyMs(double ms) override { calibratedLatencyMs = ms; }
 
     bool calibratedLatencyApplies() override { return latencyApplies; }
 
