@@ -50,9 +50,9 @@ bool AudioDevice::openSdl(int rate, int bufferFrames, QString* reason)
     SDL_AudioSpec obtained{};
     // The rate and the block size are the device's own, so nothing converts in between
     // and the latency below is real; format and channels are converted by SDL if needed.
-    const SDL_AudioDeviceID device = SDL_OpenAudioDevice(
-        nullptr, 0, &wanted, &obtained,
-        SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_SAMPLES_CHANGE);
+    const SDL_AudioDeviceID device =
+        SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained,
+                            SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_SAMPLES_CHANGE);
     if (device == 0) {
         *reason = QString::fromUtf8(SDL_GetError());
         return false;
@@ -103,13 +103,13 @@ void AudioDevice::start()
     const int rate = m_info.rate;
     const int bufferFrames = m_info.bufferFrames;
     if (m_info.kind == Kind::FreeRun) {
-        m_timer = std::jthread([this, bufferFrames](std::stop_token stop) {
+        m_timer = std::jthread([this, bufferFrames](const std::stop_token& stop) {
             while (!stop.stop_requested())
                 m_render(m_scratch.data(), bufferFrames, Clock::now());
         });
         return;
     }
-    m_timer = std::jthread([this, rate, bufferFrames](std::stop_token stop) {
+    m_timer = std::jthread([this, rate, bufferFrames](const std::stop_token& stop) {
         const auto period = std::chrono::duration_cast<Clock::duration>(
             std::chrono::duration<double>(static_cast<double>(bufferFrames) / rate));
         auto next = Clock::now();

@@ -37,10 +37,10 @@ public:
     {
         Kind kind = Kind::Manual;
         QString driver; // SDL's name ("alsa", "pulseaudio", "disk", ...), "timer" or "manual"
-        int rate = 0;              // the rate the device runs at, and so the mix
-        bool preferredRate = false; // SDL reported it as the device's own
-        int bufferFrames = 0;      // frames per request
-        double latencyFrames = 0;  // from a request to its first frame being heard
+        int rate = 0;   // the rate the device runs at, and so the mix
+        bool preferredRate = false;          // SDL reported it as the device's own
+        int bufferFrames = 0;                // frames per request
+        double latencyFrames = 0;            // from a request to its first frame being heard
         bool latencyFromEnvironment = false; // TAVIX_AUDIO_LATENCY set it
         // Positions follow the frames mixed, not the clock: the disk driver with
         // SDL_DISKAUDIODELAY=0, and manual output.

@@ -268,7 +268,8 @@ void Decoder::flushResampler()
         job.output_frames = room;
         if (src_process(d.resampler.get(), &job) != 0)
             break;
-        store(d.resampled.data(), std::min<int64_t>(job.output_frames_gen, target - m_outputFrames));
+        store(d.resampled.data(),
+              std::min<int64_t>(job.output_frames_gen, target - m_outputFrames));
     }
 }
 

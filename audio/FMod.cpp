@@ -119,8 +119,10 @@ bool FMod::FSOUND_Init(int mixRate, int maxSoftwareChannels, unsigned /*flags*/)
     // Nothing runs on the audio thread before start(): all of this is set up beforehand.
     const AudioDevice::Info& info = m_device.info();
     m_rate = info.rate;
-    m_commands = std::make_unique<SpscQueue<Command>>(std::max<size_t>(m_options.commandCapacity, 2));
+    m_commands =
+        std::make_unique<SpscQueue<Command>>(std::max<size_t>(m_options.commandCapacity, 2));
     m_mixer = std::make_unique<Mixer>(maxSoftwareChannels, m_rate);
+    m_channels = maxSoftwareChannels;
     m_clock.reset(m_rate, 0, info.frameCounter);
     m_clockOut.publish(m_clock);
     m_linked = nullptr;
@@ -385,7 +387,7 @@ bool FMod::FSOUND_Stream_Play(int channel, StreamHandle h)
     if (!r)
         return false;
     reclaim();
-    if (channel >= m_mixer->channels())
+    if (channel >= m_channels)
         return fail(QStringLiteral("No channel %1").arg(channel));
     const Intent known = knownState(*r);
     Intent next;
@@ -557,7 +559,7 @@ bool FMod::FSOUND_Stream_PlayAt(int channel, StreamHandle effect, StreamHandle m
                         .arg(music)
                         .arg(why));
     };
-    if (e == m || channel < 0 || channel >= m_mixer->channels())
+    if (e == m || channel < 0 || channel >= m_channels)
         return refuse(QStringLiteral("no such channel, or the stream is its own music"));
     if (m_startsSent - m_startsRetired.load(std::memory_order_acquire) >= Mixer::MaxPending)
         return refuse(QStringLiteral("%1 starts wait already").arg(Mixer::MaxPending));

@@ -160,6 +160,7 @@ private:
 
     Options m_options;
     int m_rate = 44100;
+    int m_channels = 0;
     double m_calibratedMs = 0;
     AudioDevice m_device;
 

@@ -13,8 +13,10 @@ constexpr float SampleScale = 1.0f / 32768.0f;
 
 int16_t toInt16Sample(float sample)
 {
-    const long v = std::lrint(sample * 32768.0f);
-    return static_cast<int16_t>(std::clamp(v, -32768L, 32767L));
+    // Rounded by hand: the library's rounding is a call per sample. Whole values, which is
+    // what a lone 16-bit voice gives, come out unchanged.
+    const float v = std::clamp(sample * 32768.0f, -32768.0f, 32767.0f);
+    return static_cast<int16_t>(static_cast<int>(v + std::copysign(0.5f, v)));
 }
 
 Mixer::Mixer(int channels, int rate)

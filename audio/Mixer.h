@@ -64,8 +64,8 @@ public:
         std::array<Segment, SegmentHistory> segments{};
         int segmentCount = 0;
         int newest = -1;
-        int64_t pos = 0;   // the next frame the mixer will take from the stream
-        int channel = -1;  // -1 while not playing
+        int64_t pos = 0;  // the next frame the mixer will take from the stream
+        int channel = -1; // -1 while not playing
         bool endedNaturally = false;
 
         // The stream position heard when the listener hears mix frame `heardFrame`: the
@@ -179,7 +179,8 @@ private:
     double m_listener = 0;
 };
 
-// A mixed sample at 16 bits: scaled by 2^15, rounded to the nearest, clamped to the range.
+// A mixed sample at 16 bits: scaled by 2^15, clamped to the range, rounded to the nearest
+// (halves away from zero).
 int16_t toInt16Sample(float sample);
 
 } // namespace tavix

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 
 namespace tavix {
 
@@ -19,10 +20,18 @@ PeakLimiter::PeakLimiter(int rate)
 
 void PeakLimiter::process(float* samples, int frames)
 {
+    if (m_dip == 0.0f) {
+        // The usual case, nothing near full scale: one quick look and the block is done.
+        float peak = 0.0f;
+        for (int i = 0; i < 2 * frames; ++i)
+            peak = std::max(peak, std::abs(samples[i]));
+        if (peak <= 1.0f)
+            return;
+    }
     // The dip below 1 is what recovers, so it keeps its precision however small it gets.
     float dip = m_dip;
     for (int f = 0; f < frames; ++f) {
-        float* frame = samples + 2 * f;
+        float* frame = samples + 2 * static_cast<std::ptrdiff_t>(f);
         const float peak = std::max(std::abs(frame[0]), std::abs(frame[1]));
         if (dip > 0.0f) {
             dip *= m_recovery;

@@ -10,8 +10,7 @@ namespace tavix {
 // A fixed-size queue from one producer thread to one consumer thread, without locks:
 // neither side ever waits for the other, and nothing is allocated after construction.
 // A push into a full queue fails at once; the producer decides what to do about it.
-template <typename T>
-class SpscQueue
+template <typename T> class SpscQueue
 {
     static_assert(std::is_trivially_copyable_v<T>, "items are copied in and out by value");
 

@@ -11,8 +11,7 @@ namespace tavix {
 // without locks and without either ever waiting: the writer fills a slot of its own and
 // swaps it into the middle; the reader swaps the middle out when a newer value is there.
 // The reader always sees a whole value, the newest published or one published earlier.
-template <typename T>
-class TripleBuffer
+template <typename T> class TripleBuffer
 {
     static_assert(std::is_trivially_copyable_v<T>, "values are copied between the threads");
 
@@ -27,8 +26,9 @@ public:
     void publish(const T& value)
     {
         m_slots[m_back] = value;
-        m_back = m_middle.exchange(static_cast<uint8_t>(m_back | Fresh), std::memory_order_acq_rel) &
-                 IndexMask;
+        m_back =
+            m_middle.exchange(static_cast<uint8_t>(m_back | Fresh), std::memory_order_acq_rel) &
+            IndexMask;
     }
 
     // Reader side: the newest value published (the initial one before any).
@@ -44,9 +44,9 @@ private:
     static constexpr uint8_t Fresh = 4;
 
     std::array<T, 3> m_slots{};
-    uint8_t m_back = 0;                  // the writer's own
+    uint8_t m_back = 0; // the writer's own
     alignas(64) std::atomic<uint8_t> m_middle{1};
-    alignas(64) uint8_t m_front = 2;     // the reader's own
+    alignas(64) uint8_t m_front = 2; // the reader's own
 };
 
 } // namespace tavix

@@ -29,8 +29,8 @@ void KE::calibrateLatency()
     }
     std::vector<StreamHandle> clicks(m_state.KeySounds.begin(),
                                      m_state.KeySounds.begin() + KeySoundChannels);
-    auto* dialog = new LatencyDialog(sound(), *m_Keyboard, std::move(clicks), m_services.settings,
-                                     this);
+    auto* dialog =
+        new LatencyDialog(sound(), *m_Keyboard, std::move(clicks), m_services.settings, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     m_latencyDialog = dialog;
     dialog->open(); // modal to the window, so nothing plays or edits while it runs

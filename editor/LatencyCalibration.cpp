@@ -45,9 +45,8 @@ void LatencyCalibration::addPress(double heardMs)
     Press press{beat, heardMs - clickMs(beat), false};
     // Too far from any click to be meant for one, or a second press on the same click.
     press.dropped = std::abs(press.errorMs) > m_beatMs / 2 ||
-                    std::any_of(m_presses.begin(), m_presses.end(), [&](const Press& p) {
-                        return p.beat == beat && !p.dropped;
-                    });
+                    std::any_of(m_presses.begin(), m_presses.end(),
+                                [&](const Press& p) { return p.beat == beat && !p.dropped; });
     m_presses.push_back(press);
 }
 
@@ -56,6 +55,7 @@ LatencyCalibration::Result LatencyCalibration::result() const
     Result r;
     r.presses = m_presses;
     std::vector<double> errors;
+    errors.reserve(r.presses.size());
     for (const Press& p : r.presses)
         if (!p.dropped)
             errors.push_back(p.errorMs);
@@ -63,10 +63,12 @@ LatencyCalibration::Result LatencyCalibration::result() const
     // median absolute deviation), or than the minimum tolerance if the rest agree closely.
     const double centre = median(errors);
     std::vector<double> deviations;
+    deviations.reserve(errors.size());
     for (double e : errors)
         deviations.push_back(std::abs(e - centre));
     const double tolerance = std::max(3.0 * 1.4826 * median(deviations), MinimumToleranceMs);
     std::vector<double> kept;
+    kept.reserve(errors.size());
     for (Press& p : r.presses) {
         if (!p.dropped && std::abs(p.errorMs - centre) > tolerance)
             p.dropped = true;

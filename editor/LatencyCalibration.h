@@ -36,8 +36,8 @@ public:
 
     struct Press
     {
-        int beat = 0;        // the click it is compared with, from 0
-        double errorMs = 0;  // the press minus that click
+        int beat = 0;       // the click it is compared with, from 0
+        double errorMs = 0; // the press minus that click
         bool dropped = false;
     };
     struct Result

@@ -96,10 +96,10 @@ LatencyDialog::LatencyDialog(SoundEngine& engine, KeyInput& keyboard,
                         .arg(m_calibration.beats())
                         .arg(LatencyCalibration::DefaultBpm));
     m_inUse.setWordWrap(true);
-    const QString inUse = tr("Latency in use: %1 ms, of which %2 ms calibrated.")
-                              .arg(m_engine.outputLatencyMs(), 0, 'f', 1)
-                              .arg(m_engine.calibratedLatencyApplies() ? m_savedMs : 0.0, 0,
-                                   'f', 1);
+    const QString inUse =
+        tr("Latency in use: %1 ms, of which %2 ms calibrated.")
+            .arg(m_engine.outputLatencyMs(), 0, 'f', 1)
+            .arg(m_engine.calibratedLatencyApplies() ? m_savedMs : 0.0, 0, 'f', 1);
     m_inUse.setText(m_engine.calibratedLatencyApplies()
                         ? inUse
                         : inUse + QLatin1Char(' ') +
@@ -109,10 +109,10 @@ LatencyDialog::LatencyDialog(SoundEngine& engine, KeyInput& keyboard,
     m_presses.setMinimumHeight(200);
     m_resultText.setWordWrap(true);
     m_resultText.setText(tr("No presses yet."));
-    m_start.setText(tr("Start"));
-    m_save.setText(tr("Save"));
+    m_start.setText(tr("&Start"));
+    m_save.setText(tr("&Save"));
     m_save.setEnabled(false);
-    m_close.setText(tr("Close"));
+    m_close.setText(tr("&Close"));
     // Keypad keys reach the dialog itself, never a button.
     for (QPushButton* b : {&m_start, &m_save, &m_close}) {
         b->setAutoDefault(false);
@@ -189,7 +189,7 @@ void LatencyDialog::start()
     }
     m_keyboard.takePresses(); // what was pressed before the clicks is no answer to them
     m_engine.FSOUND_Stream_Play(MusicChannel, m_track);
-    m_start.setText(tr("Restart"));
+    m_start.setText(tr("&Restart"));
     m_save.setEnabled(false);
     m_resultText.setText(tr("Listening: press keypad 5 with every click."));
     m_tick.start();

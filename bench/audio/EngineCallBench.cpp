@@ -65,12 +65,13 @@ void EngineCallsWhileMixing(benchmark::State& state)
 {
     const std::string musicPath = callBenchFile("music.wav");
     const std::string hitPath = callBenchFile("hit.wav");
-    if (!writeNoise(musicPath, 2, 44100 * 60, 8000) || !writeNoise(hitPath, 1, 4410, 4000)) {
+    if (!writeNoise(musicPath, 2, int64_t{44100} * 60, 8000) || !writeNoise(hitPath, 1, 4410, 4000)) {
         state.SkipWithError("cannot write the sounds");
         return;
     }
     std::ifstream in(hitPath, std::ios::binary);
-    const std::vector<char> hit{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::vector<char> hit{std::istreambuf_iterator<char>(in),
+                                std::istreambuf_iterator<char>()};
 
     std::vector<double> all;
     all.reserve(4000000);
@@ -79,9 +80,11 @@ void EngineCallsWhileMixing(benchmark::State& state)
     for (auto _ : state) {
         FMod engine(FMod::Options{AudioDevice::Kind::Manual, 256});
         engine.FSOUND_Init(44100, 32, 0);
-        const StreamHandle music = engine.FSOUND_Stream_Open(musicPath.c_str(), FSOUND_NORMAL, 0, 0);
+        const StreamHandle music =
+            engine.FSOUND_Stream_Open(musicPath.c_str(), FSOUND_NORMAL, 0, 0);
         engine.waitDecoded(music);
         std::vector<StreamHandle> hits;
+        hits.reserve(16);
         for (int i = 0; i < 16; ++i)
             hits.push_back(engine.FSOUND_Stream_Open(hit.data(), FSOUND_MEMORY_MODE, 0,
                                                      static_cast<int>(hit.size())));
@@ -128,7 +131,8 @@ void EngineCallsWhileMixing(benchmark::State& state)
             } else {
                 benchmark::DoNotOptimize(engine.isPlaying(music));
             }
-            const double us = std::chrono::duration<double, std::micro>(Clock::now() - begin).count();
+            const double us =
+                std::chrono::duration<double, std::micro>(Clock::now() - begin).count();
             all.push_back(us);
             if (involuntarySwitches() == switches)
                 worstUnpreempted = std::max(worstUnpreempted, us);

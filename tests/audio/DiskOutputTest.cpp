@@ -149,8 +149,7 @@ TEST(DiskOutput, SixteenFullScaleHitsOverLoudMusicNeverWrap)
     const auto music = test::noise(frames, 2, 32767, 5);
     const std::string musicPath = dir.file("loud.wav");
     const std::string hitPath = dir.file("hit.wav");
-    ASSERT_TRUE(
-        test::writeSoundFile(musicPath, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100, music));
+    ASSERT_TRUE(test::writeSoundFile(musicPath, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100, music));
     ASSERT_TRUE(test::writeSoundFile(hitPath, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 44100,
                                      test::constant(2000, 1, 32767)));
     const auto hitBytes = test::readBytes(hitPath);

@@ -29,7 +29,7 @@ TEST(EngineStress, RandomCallsWhileTheMixerRunsFlatOut)
     ASSERT_TRUE(test::writeSoundFile(songs[1], SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 48000,
                                      test::noise(30000, 1, 8000, 2)));
     ASSERT_TRUE(test::writeSoundFile(songs[2], SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 2, 44100,
-                                     test::noise(44100 * 20, 2, 8000, 3)));
+                                     test::noise(int64_t{44100} * 20, 2, 8000, 3)));
     const std::string clipPath = dir.file("clip.wav");
     ASSERT_TRUE(test::writeSoundFile(clipPath, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 44100,
                                      test::noise(2000, 1, 20000, 4)));
@@ -134,8 +134,9 @@ TEST(EngineStress, RandomCallsWhileTheMixerRunsFlatOut)
         }
         }
     }
-    std::printf("%lld calls, %d opens, %d closes, %lld frames mixed\n", static_cast<long long>(calls),
-                opened, closed, static_cast<long long>(engine.framesMixed()));
+    std::printf("%lld calls, %d opens, %d closes, %lld frames mixed\n",
+                static_cast<long long>(calls), opened, closed,
+                static_cast<long long>(engine.framesMixed()));
     EXPECT_GT(calls, 500);
     EXPECT_GT(opened, 5);
     EXPECT_GT(closed, 3);

@@ -331,7 +331,7 @@ TEST(MixerRestart, ScheduledRestartOfASoundingEffectCrossfades)
     for (int i = 0; i < 300; ++i) {
         const double was = effect[static_cast<size_t>(old + i)];
         const double fading = i < Mixer::FadeFrames ? was * (Mixer::FadeFrames - i) / 128 : 0;
-        ASSERT_EQ(left(out, restart + i), std::lrint(effect[static_cast<size_t>(i)] + fading))
+        ASSERT_EQ(left(out, restart + i), std::lround(effect[static_cast<size_t>(i)] + fading))
             << i;
     }
     // Neighbouring frames differ by no more than two tones at their steepest plus the

@@ -47,8 +47,7 @@ struct Session
 
     void pressOn(int beat, double offMs = 0)
     {
-        keys.presses.push_back(
-            atMs(origin, calibration.clickMs(beat) + trueMs + offMs));
+        keys.presses.push_back(atMs(origin, calibration.clickMs(beat) + trueMs + offMs));
     }
 
     LatencyCalibration::Result collect()
@@ -69,20 +68,20 @@ TEST(LatencyCalibration, FindsTheMissingLatencyAndDropsWhatIsNotAPressForAClick)
     run.trueMs = 110;
     std::mt19937 random(5);
     std::uniform_real_distribution<double> jitter(-6.0, 6.0);
-    run.pressOn(0, 140);                // a slip on the first click, far late
+    run.pressOn(0, 140); // a slip on the first click, far late
     for (int beat = 1; beat < 16; ++beat) {
         if (beat == 9)
-            continue;                   // a click not pressed at all
+            continue; // a click not pressed at all
         run.pressOn(beat, jitter(random));
         if (beat == 5)
-            run.pressOn(beat, 40);      // a second press on the same click
+            run.pressOn(beat, 40); // a second press on the same click
     }
     run.keys.presses.insert(run.keys.presses.begin(), atMs(run.origin, 100)); // before any click
     const LatencyCalibration::Result r = run.collect();
 
     ASSERT_EQ(r.presses.size(), 17u);
-    EXPECT_TRUE(r.presses[0].dropped);  // before the first click by far more than half a beat
-    EXPECT_TRUE(r.presses[1].dropped);  // the slip
+    EXPECT_TRUE(r.presses[0].dropped); // before the first click by far more than half a beat
+    EXPECT_TRUE(r.presses[1].dropped); // the slip
     EXPECT_EQ(r.presses[1].beat, 0);
     EXPECT_NEAR(r.presses[1].errorMs, 90 + 140, 1e-6);
     int dropped = 0;

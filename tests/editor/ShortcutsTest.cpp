@@ -176,7 +176,9 @@ TEST(Shortcuts, KeypadKeysStayFreeForRecording)
 
 TEST(Shortcuts, CtrlLCalibratesTheLatencyAndSaveKeepsIt)
 {
-    const auto settings = [] { return QSettings(QStringLiteral("tavix"), QStringLiteral("tavix-editor")); };
+    const auto settings = [] {
+        return QSettings(QStringLiteral("tavix"), QStringLiteral("tavix-editor"));
+    };
     settings().setValue(QLatin1String(LatencyDialog::SettingsKey), 20.0);
     ShownRig rig;
     ASSERT_TRUE(rig.active);
