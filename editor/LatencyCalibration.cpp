@@ -76,7 +76,6 @@ LatencyCalibration::Result LatencyCalibration::result() const
             kept.push_back(p.errorMs);
     }
     r.kept = static_cast<int>(kept.size());
-    r.valid = r.kept >= MinimumPresses;
     if (kept.empty())
         return r;
     r.medianMs = median(kept);
@@ -88,6 +87,7 @@ LatencyCalibration::Result LatencyCalibration::result() const
     }
     const double mean = sum / r.kept;
     r.spreadMs = std::sqrt(std::max(0.0, squares / r.kept - mean * mean));
+    r.valid = r.kept >= MinimumPresses && r.spreadMs <= MaxSpreadMs;
     return r;
 }
 

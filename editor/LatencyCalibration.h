@@ -32,6 +32,7 @@ public:
     static constexpr int DefaultBeats = 16;
     static constexpr double LeadInMs = 1000.0; // silence before the first click
     static constexpr int MinimumPresses = 6;   // presses kept for a result to count
+    static constexpr double MaxSpreadMs = 50;  // beyond it the presses say nothing reliable
     static constexpr double MaxLatencyMs = 1000.0;
 
     struct Press
@@ -46,7 +47,7 @@ public:
         int kept = 0;
         double medianMs = 0; // the latency still missing
         double spreadMs = 0; // standard deviation of the kept errors
-        bool valid = false;  // enough presses were kept
+        bool valid = false;  // enough presses were kept, and they agree well enough
     };
 
     explicit LatencyCalibration(double bpm = DefaultBpm, int beats = DefaultBeats);

@@ -138,6 +138,12 @@ LatencyDialog::LatencyDialog(SoundEngine& engine, KeyInput& keyboard,
     connect(&m_close, &QPushButton::clicked, this, &QDialog::reject);
     m_tick.setInterval(15);
     connect(&m_tick, &QTimer::timeout, this, &LatencyDialog::tick);
+
+    // Made now, not at Start: decoding it (and resampling, for a device at another rate)
+    // takes a moment that would otherwise delay the first click after the press of Start.
+    m_trackBlock = silentWav(m_calibration.trackMs());
+    m_track = m_engine.FSOUND_Stream_Open(m_trackBlock.constData(), FSOUND_MEMORY_MODE, 0,
+                                          int(m_trackBlock.size()));
 }
 
 LatencyDialog::~LatencyDialog()
@@ -169,11 +175,6 @@ double LatencyDialog::proposedLatencyMs() const
 void LatencyDialog::start()
 {
     stopTrack();
-    if (m_track == 0) {
-        m_trackBlock = silentWav(m_calibration.trackMs());
-        m_track = m_engine.FSOUND_Stream_Open(m_trackBlock.constData(), FSOUND_MEMORY_MODE, 0,
-                                              int(m_trackBlock.size()));
-    }
     if (m_track == 0 || m_clickSounds.empty()) {
         m_resultText.setText(tr("The clicks cannot play: %1").arg(m_engine.lastError()));
         return;
@@ -224,11 +225,16 @@ void LatencyDialog::finish()
                 .arg(m_result.spreadMs, 0, 'f', 1)
                 .arg(proposedLatencyMs(), 0, 'f', 1));
         m_save.setEnabled(true);
-    } else {
+    } else if (m_result.kept < LatencyCalibration::MinimumPresses) {
         m_resultText.setText(tr("Only %1 presses matched the clicks; at least %2 are needed. "
                                 "Press Restart to try again.")
                                  .arg(m_result.kept)
                                  .arg(LatencyCalibration::MinimumPresses));
+    } else {
+        m_resultText.setText(tr("The presses are too far apart to measure anything (spread %1 "
+                                "ms, at most %2 ms). Press Restart to try again.")
+                                 .arg(m_result.spreadMs, 0, 'f', 1)
+                                 .arg(LatencyCalibration::MaxSpreadMs));
     }
 }
 

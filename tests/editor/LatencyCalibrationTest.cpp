@@ -112,7 +112,7 @@ TEST(LatencyCalibration, EarlyPressesLowerTheLatencyButNeverBelowZero)
     EXPECT_EQ(LatencyCalibration::nextLatencyMs(5, r), 0);
 }
 
-TEST(LatencyCalibration, TooFewPressesGiveNoResult)
+TEST(LatencyCalibration, TooFewOrTooScatteredPressesGiveNoResult)
 {
     Session run;
     for (int beat = 0; beat < LatencyCalibration::MinimumPresses - 1; ++beat)
@@ -120,6 +120,14 @@ TEST(LatencyCalibration, TooFewPressesGiveNoResult)
     const auto r = run.collect();
     EXPECT_FALSE(r.valid);
     EXPECT_EQ(LatencyCalibration::nextLatencyMs(42, r), 42); // unchanged
+
+    Session wild;
+    for (int beat = 0; beat < 16; ++beat)
+        wild.pressOn(beat, (beat % 4) * 60.0 - 90); // -90, -30, 30, 90: all kept, far apart
+    const auto w = wild.collect();
+    EXPECT_EQ(w.kept, 16);
+    EXPECT_GT(w.spreadMs, LatencyCalibration::MaxSpreadMs);
+    EXPECT_FALSE(w.valid);
     EXPECT_FALSE(run.calibration.over(run.calibration.clickMs(15)));
     EXPECT_TRUE(run.calibration.over(run.calibration.clickMs(15) + 250));
 }
