@@ -64,6 +64,10 @@ struct FMod::Intent
     int64_t pos = 0;
     double stamp = 0;
     bool active = false;
+    // Where the stream stood, at rest, before this was asked: what a moment before the
+    // stamp reads (a stream playing before it reads the mixer's stretches instead).
+    bool restBefore = false;
+    int64_t posBefore = 0;
 };
 
 struct FMod::StreamRecord
@@ -392,6 +396,8 @@ bool FMod::FSOUND_Stream_Play(int channel, StreamHandle h)
     const Intent known = knownState(*r);
     Intent next;
     next.active = true;
+    next.restBefore = !known.active;
+    next.posBefore = known.pos;
     if (known.active) {
         next.kind = Intent::Kind::Carry; // plays on, on this channel or moved to it
     } else {
@@ -419,6 +425,8 @@ double FMod::heardPosition(StreamRecord& r, double heardFrame)
     // asked for, and a stream at rest stands there whatever moment is asked about.
     if (!intent.active || heardFrame >= intent.stamp)
         return static_cast<double>(intent.pos);
+    if (intent.restBefore)
+        return static_cast<double>(intent.posBefore);
     return p.timeline.heardPosition(heardFrame);
 }
 
@@ -505,6 +513,8 @@ bool FMod::FSOUND_Stream_SetTime(StreamHandle h, int32_t ms)
     next.seq = c.seq;
     next.pos = frame;
     next.active = known.active;
+    next.restBefore = !known.active;
+    next.posBefore = known.pos;
     next.stamp = c.stamp;
     r->intent = next;
     return true;
