@@ -35,32 +35,42 @@ void AudioDevice::sdlCallback(void* user, uint8_t* stream, int bytes)
 
 bool AudioDevice::openSdl(int rate, int bufferFrames, QString* reason)
 {
+    // The default device's own rate, where SDL knows it (the sound servers' drivers do):
+    // mixing at that rate spares the server a second resampling.
+    SDL_AudioSpec preferred{};
+    const bool reported = SDL_GetDefaultAudioInfo(nullptr, &preferred, 0) == 0 &&
+                          preferred.freq >= 8000 && preferred.freq <= 384000;
     SDL_AudioSpec wanted{};
-    wanted.freq = rate;
+    wanted.freq = reported ? preferred.freq : rate;
     wanted.format = AUDIO_S16SYS;
     wanted.channels = 2;
     wanted.samples = static_cast<Uint16>(bufferFrames);
     wanted.callback = &AudioDevice::sdlCallback;
     wanted.userdata = this;
     SDL_AudioSpec obtained{};
-    // Rate, format and channels are converted by SDL if the device differs; the block
-    // size is the device's own, so the latency below is real.
+    // The rate and the block size are the device's own, so nothing converts in between
+    // and the latency below is real; format and channels are converted by SDL if needed.
     const SDL_AudioDeviceID device =
-        SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, SDL_AUDIO_ALLOW_SAMPLES_CHANGE);
+        SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained,
+                            SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_SAMPLES_CHANGE);
     if (device == 0) {
         *reason = QString::fromUtf8(SDL_GetError());
         return false;
     }
     m_sdlDevice = device;
     const char* driver = SDL_GetCurrentAudioDriver();
+    m_info = Info{};
     m_info.kind = Kind::Sdl;
     m_info.driver = QString::fromUtf8(driver ? driver : "");
-    m_info.rate = rate;
+    m_info.rate = obtained.freq;
+    m_info.preferredRate = reported && obtained.freq == preferred.freq;
     m_info.bufferFrames = obtained.samples;
     // The file driver takes each block the moment it is made; a real device still has
     // about one block queued in front of it.
     const bool immediate = m_info.driver == "disk";
-    m_info.latencyFrames = envInt("TAVIX_AUDIO_LATENCY", immediate ? 0 : obtained.samples, 0);
+    const int fromDevice = immediate ? 0 : obtained.samples;
+    m_info.latencyFrames = envInt("TAVIX_AUDIO_LATENCY", fromDevice, 0);
+    m_info.latencyFromEnvironment = envInt("TAVIX_AUDIO_LATENCY", -1, 0) >= 0;
     // Writing to a file with no delay runs as fast as the disk goes: no moment of the clock
     // means anything, so positions follow the frames written.
     const char* delay = std::getenv("SDL_DISKAUDIODELAY");
@@ -69,9 +79,14 @@ bool AudioDevice::openSdl(int rate, int bufferFrames, QString* reason)
     return true;
 }
 
-void AudioDevice::useTimer(int rate, int bufferFrames)
+void AudioDevice::useThread(Kind kind, int rate, int bufferFrames)
 {
-    m_info = Info{Kind::Timer, QStringLiteral("timer"), rate, bufferFrames, 0, false};
+    m_info = Info{};
+    m_info.kind = kind;
+    m_info.driver = kind == Kind::Timer ? QStringLiteral("timer") : QStringLiteral("free-run");
+    m_info.rate = rate;
+    m_info.bufferFrames = bufferFrames;
+    m_info.frameCounter = kind == Kind::FreeRun;
     m_scratch.assign(static_cast<size_t>(bufferFrames) * 2, 0);
 }
 
@@ -83,11 +98,18 @@ void AudioDevice::start()
         SDL_PauseAudioDevice(m_sdlDevice, 0);
         return;
     }
-    if (m_info.kind != Kind::Timer || m_timer.joinable())
+    if ((m_info.kind != Kind::Timer && m_info.kind != Kind::FreeRun) || m_timer.joinable())
         return;
     const int rate = m_info.rate;
     const int bufferFrames = m_info.bufferFrames;
-    m_timer = std::jthread([this, rate, bufferFrames](std::stop_token stop) {
+    if (m_info.kind == Kind::FreeRun) {
+        m_timer = std::jthread([this, bufferFrames](const std::stop_token& stop) {
+            while (!stop.stop_requested())
+                m_render(m_scratch.data(), bufferFrames, Clock::now());
+        });
+        return;
+    }
+    m_timer = std::jthread([this, rate, bufferFrames](const std::stop_token& stop) {
         const auto period = std::chrono::duration_cast<Clock::duration>(
             std::chrono::duration<double>(static_cast<double>(bufferFrames) / rate));
         auto next = Clock::now();
@@ -110,12 +132,17 @@ void AudioDevice::open(Kind kind, int rate, int bufferFrames, Render render, QSt
     if (note)
         note->clear();
     if (kind == Kind::Manual) {
-        m_info = Info{Kind::Manual, QStringLiteral("manual"), rate, bufferFrames, 0, true};
+        m_info = Info{};
+        m_info.kind = Kind::Manual;
+        m_info.driver = QStringLiteral("manual");
+        m_info.rate = rate;
+        m_info.bufferFrames = bufferFrames;
+        m_info.frameCounter = true;
         m_scratch.assign(static_cast<size_t>(bufferFrames) * 2, 0);
         return;
     }
-    if (kind == Kind::Timer) {
-        useTimer(rate, bufferFrames);
+    if (kind == Kind::Timer || kind == Kind::FreeRun) {
+        useThread(kind, rate, bufferFrames);
         return;
     }
     QString reason;
@@ -127,14 +154,14 @@ void AudioDevice::open(Kind kind, int rate, int bufferFrames, Render render, QSt
             // SDL's dummy driver sleeps whole milliseconds per block and so runs off the
             // rate; our own timer keeps silent playback in step with the clock.
             closeSdl();
-            useTimer(rate, bufferFrames);
+            useThread(Kind::Timer, rate, bufferFrames);
             return;
         }
         closeSdl();
     } else {
         reason = QString::fromUtf8(SDL_GetError());
     }
-    useTimer(rate, bufferFrames);
+    useThread(Kind::Timer, rate, bufferFrames);
     if (note)
         *note = QStringLiteral("No audio device (%1); playing silently").arg(reason);
 }

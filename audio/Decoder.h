@@ -13,8 +13,10 @@
 namespace tavix {
 
 // Decodes a sound file (Ogg Vorbis, MP3, WAV, FLAC and whatever else libsndfile reads)
-// front to back into a DecodedSound at the mix rate, resampling with libsamplerate where
-// the file's rate differs. The decoder is only ever read forward: libsndfile's seek is not
+// front to back into a DecodedSound at the mix rate, resampling once, with libsamplerate's
+// medium sinc converter, where the file's rate differs; a file at the mix rate keeps its
+// samples exactly. Every decoded stretch reaches the sound through store(), in the mix
+// rate's frames. The decoder is only ever read forward: libsndfile's seek is not
 // sample-exact for every format, so positions are taken in the decoded samples instead.
 //
 // Opening reads the header only, so it is quick and tells at once whether the file can be
@@ -65,9 +67,10 @@ private:
     int m_sourceRate = 0;
     int m_sourceChannels = 0;
     int64_t m_sourceFrames = 0;
-    int64_t m_sourceFramesRead = 0;
     bool m_lengthExact = true;
     bool m_done = false;
+    int64_t m_inputFrames = 0;  // read from the file
+    int64_t m_outputFrames = 0; // stored, at the mix rate
     QString m_error;
 };
 

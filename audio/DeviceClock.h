@@ -15,6 +15,9 @@ namespace tavix {
 //
 // Devices that run faster than real time (writing to a file) have no meaningful moment:
 // in frame-counter mode the listener hears exactly what has been mixed.
+//
+// A plain value: the engine filters on the audio thread and publishes copies to the
+// reading thread.
 class DeviceClock
 {
 public:
@@ -32,6 +35,8 @@ public:
 
     bool frameCounter() const { return m_frameCounter; }
     double latencyFrames() const { return m_latency; }
+    // The latency may change at any time; the frames already filtered stay as they are.
+    void setLatencyFrames(double frames) { m_latency = frames; }
     // The device's measured period per block, in seconds (0 before it runs).
     double periodSeconds() const { return m_started ? m_t1 - m_t0 : 0.0; }
     int64_t callbacks() const { return m_count; }

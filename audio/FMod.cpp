@@ -6,6 +6,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace tavix {
@@ -16,11 +17,70 @@ namespace {
 // ones decode in the background like files.
 constexpr int64_t SynchronousDecodeBytes = 4 * 1024 * 1024;
 
+// The calibrated latency is kept within what any output could plausibly add.
+constexpr double MaxCalibratedMs = 1000.0;
+
 } // namespace
+
+// The part of a stream that the audio thread works on. The caller's thread makes it whole
+// and hands it over with an Add command; from then on only the audio thread touches
+// `voice`, `appliedSeq` and the links, until the Remove command has been carried out.
+struct FMod::EngineStream
+{
+    struct Published
+    {
+        Mixer::Timeline timeline;
+        uint64_t appliedSeq = 0; // the last command on this stream that the mixer carried out
+    };
+
+    explicit EngineStream(std::shared_ptr<const DecodedSound> sound) : voice(std::move(sound)) {}
+
+    Mixer::Stream voice;
+    TripleBuffer<Published> out;
+    uint64_t appliedSeq = 0;
+    EngineStream* prev = nullptr;
+    EngineStream* next = nullptr;
+};
+
+struct FMod::Command
+{
+    enum class Kind : uint8_t { Add, Remove, Play, Stop, Seek, PlayAt, Cancel };
+    Kind kind = Kind::Play;
+    int channel = 0;
+    EngineStream* stream = nullptr; // the effect of a PlayAt, the music of a Cancel
+    EngineStream* music = nullptr;  // PlayAt only
+    int64_t frame = 0;              // Seek, PlayAt
+    double stamp = 0;               // the frame the listener heard when it was given
+    uint64_t seq = 0;
+};
+
+// What the caller's thread last asked of a stream, to read until the audio thread has
+// carried it out.
+struct FMod::Intent
+{
+    enum class Kind : uint8_t { None, Start, Carry, Seek, Stop };
+    Kind kind = Kind::None;
+    uint64_t seq = 0;
+    int64_t pos = 0;
+    double stamp = 0;
+    bool active = false;
+    // Where the stream stood, at rest, before this was asked: what a moment before the
+    // stamp reads (a stream playing before it reads the mixer's stretches instead).
+    bool restBefore = false;
+    int64_t posBefore = 0;
+};
+
+struct FMod::StreamRecord
+{
+    std::shared_ptr<DecodedSound> sound;
+    std::unique_ptr<EngineStream> engine;
+    Intent intent;
+    std::jthread decoder; // destroyed first: stops and joins before the sound goes
+};
 
 FMod::FMod() : FMod(Options{}) {}
 
-FMod::FMod(Options options) : m_options(options) {}
+FMod::FMod(Options options) : m_options(std::move(options)) {}
 
 FMod::~FMod()
 {
@@ -33,17 +93,16 @@ bool FMod::fail(const QString& why)
     return false;
 }
 
-bool FMod::known(StreamHandle h) const
+FMod::StreamRecord* FMod::find(StreamHandle h)
 {
-    return h != 0 && m_streams.count(h) != 0;
+    auto it = h != 0 ? m_streams.find(h) : m_streams.end();
+    return it == m_streams.end() ? nullptr : it->second.get();
 }
 
-std::unique_lock<std::mutex> FMod::lockForCommand()
+const FMod::StreamRecord* FMod::find(StreamHandle h) const
 {
-    std::unique_lock lock(m_mutex);
-    if (m_mixer)
-        m_mixer->setListenerFrame(m_clock.heardFrameNow(Clock::now()));
-    return lock;
+    auto it = h != 0 ? m_streams.find(h) : m_streams.end();
+    return it == m_streams.end() ? nullptr : it->second.get();
 }
 
 bool FMod::FSOUND_Init(int mixRate, int maxSoftwareChannels, unsigned /*flags*/)
@@ -54,12 +113,6 @@ bool FMod::FSOUND_Init(int mixRate, int maxSoftwareChannels, unsigned /*flags*/)
         return fail(QStringLiteral("Unsupported mix rate %1 Hz").arg(mixRate));
     if (maxSoftwareChannels < 1 || maxSoftwareChannels > 256)
         return fail(QStringLiteral("Unsupported channel count %1").arg(maxSoftwareChannels));
-    m_rate = mixRate;
-    {
-        std::lock_guard lock(m_mutex);
-        m_mixer = std::make_unique<Mixer>(maxSoftwareChannels);
-        m_closing = false;
-    }
     const int buffer =
         m_options.bufferFrames > 0 ? m_options.bufferFrames : AudioDevice::requestedBufferFrames();
     QString note;
@@ -67,67 +120,173 @@ bool FMod::FSOUND_Init(int mixRate, int maxSoftwareChannels, unsigned /*flags*/)
         m_options.output, mixRate, buffer,
         [this](int16_t* out, int frames, Clock::time_point when) { render(out, frames, when); },
         &note);
-    {
-        std::lock_guard lock(m_mutex);
-        const AudioDevice::Info& info = m_device.info();
-        m_clock.reset(mixRate, info.latencyFrames, info.frameCounter);
-        // A file driver with no delay would write silence as fast as the disk takes it:
-        // while nothing plays it goes at the speed of real time instead (see render()).
-        m_throttleIdle = info.kind == AudioDevice::Kind::Sdl && info.frameCounter;
-    }
+    // Nothing runs on the audio thread before start(): all of this is set up beforehand.
+    const AudioDevice::Info& info = m_device.info();
+    m_rate = info.rate;
+    m_commands =
+        std::make_unique<SpscQueue<Command>>(std::max<size_t>(m_options.commandCapacity, 2));
+    m_mixer = std::make_unique<Mixer>(maxSoftwareChannels, m_rate);
+    m_channels = maxSoftwareChannels;
+    m_clock.reset(m_rate, 0, info.frameCounter);
+    m_clockOut.publish(m_clock);
+    m_linked = nullptr;
+    m_lastApplied = m_nextSeq;
+    m_appliedSeq.store(m_nextSeq, std::memory_order_relaxed);
+    m_startsSent = 0;
+    m_startsRetired.store(0, std::memory_order_relaxed);
+    m_framesMixed.store(0, std::memory_order_relaxed);
+    m_lastHeard = 0;
+    m_closing.store(false, std::memory_order_relaxed);
+    // A file driver with no delay would write silence as fast as the disk takes it: while
+    // nothing plays it goes at the speed of real time instead (see render()).
+    m_throttleIdle = info.kind == AudioDevice::Kind::Sdl && info.frameCounter;
     m_device.start();
     m_lastError = note;
     return true;
 }
 
+// ---- The audio thread ----------------------------------------------------------------------
+
+void FMod::link(EngineStream* s)
+{
+    s->prev = nullptr;
+    s->next = m_linked;
+    if (m_linked)
+        m_linked->prev = s;
+    m_linked = s;
+}
+
+void FMod::unlink(EngineStream* s)
+{
+    if (s->prev)
+        s->prev->next = s->next;
+    else if (m_linked == s)
+        m_linked = s->next;
+    if (s->next)
+        s->next->prev = s->prev;
+    s->prev = s->next = nullptr;
+}
+
+void FMod::applyCommands()
+{
+    Command c;
+    while (m_commands->pop(c)) {
+        Mixer& mixer = *m_mixer;
+        mixer.setListenerFrame(c.stamp);
+        EngineStream& s = *c.stream;
+        switch (c.kind) {
+        case Command::Kind::Add:
+            mixer.addStream(s.voice);
+            link(&s);
+            break;
+        case Command::Kind::Remove:
+            mixer.removeStream(s.voice);
+            unlink(&s);
+            break;
+        case Command::Kind::Play:
+            mixer.play(c.channel, s.voice);
+            break;
+        case Command::Kind::Stop:
+            mixer.stop(s.voice);
+            break;
+        case Command::Kind::Seek:
+            mixer.seek(s.voice, c.frame);
+            break;
+        case Command::Kind::PlayAt:
+            mixer.playAt(c.channel, s.voice, c.music->voice, c.frame);
+            break;
+        case Command::Kind::Cancel:
+            mixer.cancelScheduled(s.voice);
+            break;
+        }
+        if (c.kind != Command::Kind::PlayAt && c.kind != Command::Kind::Cancel)
+            s.appliedSeq = c.seq;
+        m_lastApplied = c.seq;
+    }
+}
+
+void FMod::publish()
+{
+    for (EngineStream* s = m_linked; s; s = s->next)
+        s->out.publish({s->voice.timeline(), s->appliedSeq});
+    m_clockOut.publish(m_clock);
+    m_framesMixed.store(m_mixer->mixFrame(), std::memory_order_release);
+    m_startsRetired.store(m_mixer->startsRetired(), std::memory_order_release);
+    // Last: once the caller sees a command carried out, the audio thread is done with
+    // whatever that command let go of.
+    m_appliedSeq.store(m_lastApplied, std::memory_order_release);
+}
+
 void FMod::render(int16_t* out, int frames, Clock::time_point when)
 {
-    std::unique_lock lock(m_mutex);
-    if (!m_mixer || m_closing) {
-        std::fill_n(out, 2 * frames, int16_t{0});
-        return;
-    }
+    auto silence = [&] { std::fill_n(out, 2 * frames, int16_t{0}); };
+    if (!m_mixer || m_closing.load(std::memory_order_acquire))
+        return silence();
+    applyCommands();
     if (m_throttleIdle && !m_mixer->busy()) {
-        const auto block = std::chrono::duration<double>(static_cast<double>(frames) / m_rate);
-        m_wake.wait_for(lock, block, [this] { return m_closing || m_mixer->busy(); });
-        if (m_closing) {
-            std::fill_n(out, 2 * frames, int16_t{0});
-            return;
-        }
+        // Nothing to mix for a file written as fast as it goes: let a block's worth of
+        // real time pass unless a command comes first. A file driver has no deadline, so
+        // this is the one place the audio thread sleeps.
+        const auto until =
+            when + std::chrono::duration_cast<Clock::duration>(
+                       std::chrono::duration<double>(static_cast<double>(frames) / m_rate));
+        while (m_commands->empty() && Clock::now() < until &&
+               !m_closing.load(std::memory_order_acquire))
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        if (m_closing.load(std::memory_order_acquire))
+            return silence();
+        applyCommands();
         when = Clock::now();
     }
     // Time means nothing to a file driver, so rather than write silence where a song is
     // still being decoded, wait for the decoder: the capture then has no gaps.
     for (int waited = 0; m_throttleIdle && m_mixer->waitingForData() && waited < 5000; ++waited) {
-        m_wake.wait_for(lock, std::chrono::milliseconds(1));
-        if (m_closing) {
-            std::fill_n(out, 2 * frames, int16_t{0});
-            return;
-        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (m_closing.load(std::memory_order_acquire))
+            return silence();
     }
     const int64_t before = m_mixer->mixFrame();
     m_clock.onCallback(when, before, frames);
-    if (m_observer)
-        m_observer(when, before, frames);
+    if (m_options.observer)
+        m_options.observer(when, before, frames);
     m_mixer->render(out, frames);
+    publish();
+}
+
+// ---- The caller's thread -------------------------------------------------------------------
+
+bool FMod::send(Command& command)
+{
+    command.seq = ++m_nextSeq;
+    command.stamp = heardFrameNow();
+    if (m_commands->push(command))
+        return true;
+    --m_nextSeq;
+    return fail(QStringLiteral("The sound engine is busy: %1 commands wait for the audio "
+                               "device, which has stopped taking them")
+                    .arg(m_commands->capacity()));
+}
+
+void FMod::reclaim()
+{
+    if (m_retired.empty())
+        return;
+    const uint64_t done = m_appliedSeq.load(std::memory_order_acquire);
+    std::erase_if(m_retired, [done](const auto& entry) { return entry.first <= done; });
 }
 
 void FMod::FSOUND_Close()
 {
     if (!m_mixer)
         return;
-    {
-        std::lock_guard lock(m_mutex);
-        m_closing = true;
-    }
-    m_wake.notify_all();
-    m_device.close();
-    {
-        std::lock_guard lock(m_mutex);
-        m_mixer.reset();
-    }
+    m_closing.store(true, std::memory_order_release);
+    m_device.close(); // no render call runs once this returns
     m_streams.clear();
-    m_closing = false;
+    m_retired.clear();
+    m_linked = nullptr;
+    m_mixer.reset();
+    m_commands.reset();
+    m_closing.store(false, std::memory_order_relaxed);
 }
 
 StreamHandle FMod::addStream(std::shared_ptr<DecodedSound> sound, std::jthread decoder)
@@ -136,12 +295,15 @@ StreamHandle FMod::addStream(std::shared_ptr<DecodedSound> sound, std::jthread d
         m_nextHandle = 1;
     while (m_streams.count(m_nextHandle))
         ++m_nextHandle;
+    auto record = std::make_unique<StreamRecord>();
+    record->engine = std::make_unique<EngineStream>(sound);
+    Command add{Command::Kind::Add, 0, record->engine.get()};
+    if (!send(add))
+        return 0; // the decoder, if any, stops and the stream is freed here
+    record->sound = std::move(sound);
+    record->decoder = std::move(decoder);
     const StreamHandle h = m_nextHandle++;
-    {
-        std::lock_guard lock(m_mutex);
-        m_mixer->addStream(h, sound);
-    }
-    m_streams.emplace(h, StreamRecord{std::move(sound), std::move(decoder)});
+    m_streams.emplace(h, std::move(record));
     return h;
 }
 
@@ -151,6 +313,7 @@ StreamHandle FMod::FSOUND_Stream_Open(const char* nameOrData, unsigned mode, int
         fail(QStringLiteral("The sound engine is not initialised"));
         return 0;
     }
+    reclaim();
     if (!nameOrData) {
         fail(QStringLiteral("No file name or sound data"));
         return 0;
@@ -196,68 +359,181 @@ StreamHandle FMod::FSOUND_Stream_Open(const char* nameOrData, unsigned mode, int
 
 int32_t FMod::FSOUND_Stream_GetLengthMs(StreamHandle h)
 {
-    auto it = h != 0 ? m_streams.find(h) : m_streams.end();
-    if (it == m_streams.end())
+    const StreamRecord* r = find(h);
+    if (!r)
         return 0;
-    const DecodedSound& sound = *it->second.sound;
+    const DecodedSound& sound = *r->sound;
     int64_t frames = sound.lengthFrames();
     if (frames < 0)
         frames = std::max(sound.estimatedFrames(), sound.availableFrames());
     return wholeMsFromFrames(static_cast<double>(frames), m_rate);
 }
 
+FMod::Intent FMod::knownState(StreamRecord& r)
+{
+    // Where the stream stands as far as this thread can tell: what it asked last, or what
+    // the mixer published once it has carried that out.
+    const EngineStream::Published& p = r.engine->out.read();
+    const Intent& intent = r.intent;
+    if (intent.kind == Intent::Kind::None || p.appliedSeq >= intent.seq ||
+        intent.kind == Intent::Kind::Carry) {
+        Intent now;
+        now.pos = p.timeline.pos;
+        now.active = p.timeline.channel >= 0 || intent.kind == Intent::Kind::Carry;
+        return now;
+    }
+    return intent;
+}
+
 bool FMod::FSOUND_Stream_Play(int channel, StreamHandle h)
 {
-    if (!known(h))
+    StreamRecord* r = find(h);
+    if (!r)
         return false;
-    bool ok = false;
-    {
-        auto lock = lockForCommand();
-        ok = m_mixer->play(channel, h);
+    reclaim();
+    if (channel >= m_channels)
+        return fail(QStringLiteral("No channel %1").arg(channel));
+    const Intent known = knownState(*r);
+    Intent next;
+    next.active = true;
+    next.restBefore = !known.active;
+    next.posBefore = known.pos;
+    if (known.active) {
+        next.kind = Intent::Kind::Carry; // plays on, on this channel or moved to it
+    } else {
+        next.kind = Intent::Kind::Start;
+        const int64_t length = r->sound->lengthFrames();
+        next.pos = length >= 0 && known.pos >= length ? 0 : known.pos;
     }
-    m_wake.notify_all();
-    return ok || fail(QStringLiteral("No channel %1").arg(channel));
+    Command c{Command::Kind::Play, channel, r->engine.get()};
+    if (!send(c))
+        return false;
+    next.seq = c.seq;
+    next.stamp = c.stamp;
+    r->intent = next;
+    return true;
+}
+
+double FMod::heardPosition(StreamRecord& r, double heardFrame)
+{
+    const EngineStream::Published& p = r.engine->out.read();
+    const Intent& intent = r.intent;
+    if (p.appliedSeq >= intent.seq || intent.kind == Intent::Kind::None ||
+        intent.kind == Intent::Kind::Carry)
+        return p.timeline.heardPosition(heardFrame);
+    // Asked for and not yet carried out: the new position holds from the moment it was
+    // asked for, and a stream at rest stands there whatever moment is asked about.
+    if (!intent.active || heardFrame >= intent.stamp)
+        return static_cast<double>(intent.pos);
+    if (intent.restBefore)
+        return static_cast<double>(intent.posBefore);
+    return p.timeline.heardPosition(heardFrame);
+}
+
+bool FMod::audible(StreamRecord& r, double heardFrame)
+{
+    const EngineStream::Published& p = r.engine->out.read();
+    if (p.appliedSeq >= r.intent.seq || r.intent.kind == Intent::Kind::None)
+        return p.timeline.isAudible(heardFrame);
+    return r.intent.active;
+}
+
+bool FMod::usesCalibration() const
+{
+    // A file and the silent timer have no latency to calibrate, and a latency set from the
+    // environment is taken as it stands.
+    const AudioDevice::Info& info = m_device.info();
+    return isInitialised() && info.kind == AudioDevice::Kind::Sdl && info.driver != "disk" &&
+           !info.latencyFromEnvironment;
+}
+
+double FMod::latencyFrames() const
+{
+    double frames = m_device.info().latencyFrames;
+    if (usesCalibration())
+        frames += m_calibratedMs * m_rate / 1000.0;
+    return frames;
+}
+
+double FMod::heardFrameAt(Clock::time_point when)
+{
+    DeviceClock clock = m_clockOut.read();
+    clock.setLatencyFrames(latencyFrames());
+    return clock.heardFrameAt(when);
+}
+
+double FMod::heardFrameNow()
+{
+    if (!m_mixer)
+        return 0;
+    m_lastHeard = std::max(m_lastHeard, heardFrameAt(Clock::now()));
+    return m_lastHeard;
 }
 
 double FMod::streamTimeExact(StreamHandle h)
 {
-    if (!known(h))
+    StreamRecord* r = find(h);
+    if (!r)
         return 0;
-    std::lock_guard lock(m_mutex);
-    const double heard = m_clock.heardFrameNow(Clock::now());
-    return msFromFrames(m_mixer->heardPosition(h, heard), m_rate);
+    return msFromFrames(heardPosition(*r, heardFrameNow()), m_rate);
 }
 
 double FMod::streamTimeAt(StreamHandle h, Clock::time_point when)
 {
-    if (!known(h))
+    StreamRecord* r = find(h);
+    if (!r)
         return 0;
-    std::lock_guard lock(m_mutex);
-    const double heard = m_clock.heardFrameAt(when);
-    return msFromFrames(m_mixer->heardPosition(h, heard), m_rate);
+    return msFromFrames(heardPosition(*r, heardFrameAt(when)), m_rate);
 }
 
 int32_t FMod::FSOUND_Stream_GetTime(StreamHandle h)
 {
-    if (!known(h))
+    if (!find(h))
         return 0;
     return static_cast<int32_t>(std::llround(streamTimeExact(h)));
 }
 
 bool FMod::FSOUND_Stream_SetTime(StreamHandle h, int32_t ms)
 {
-    if (!known(h))
+    StreamRecord* r = find(h);
+    if (!r)
         return false;
-    auto lock = lockForCommand();
-    return m_mixer->seek(h, framesFromMs(ms, m_rate));
+    reclaim();
+    int64_t frame = std::max<int64_t>(framesFromMs(ms, m_rate), 0);
+    const int64_t length = r->sound->lengthFrames();
+    if (length >= 0)
+        frame = std::min(frame, length);
+    const Intent known = knownState(*r);
+    Command c{Command::Kind::Seek, 0, r->engine.get()};
+    c.frame = frame;
+    if (!send(c))
+        return false;
+    Intent next;
+    next.kind = Intent::Kind::Seek;
+    next.seq = c.seq;
+    next.pos = frame;
+    next.active = known.active;
+    next.restBefore = !known.active;
+    next.posBefore = known.pos;
+    next.stamp = c.stamp;
+    r->intent = next;
+    return true;
 }
 
 bool FMod::FSOUND_Stream_Stop(StreamHandle h)
 {
-    if (!known(h))
+    StreamRecord* r = find(h);
+    if (!r)
         return false;
-    auto lock = lockForCommand();
-    return m_mixer->stop(h);
+    reclaim();
+    Command c{Command::Kind::Stop, 0, r->engine.get()};
+    if (!send(c))
+        return false;
+    Intent next;
+    next.kind = Intent::Kind::Stop;
+    next.seq = c.seq;
+    r->intent = next;
+    return true;
 }
 
 bool FMod::FSOUND_Stream_Close(StreamHandle h)
@@ -265,51 +541,80 @@ bool FMod::FSOUND_Stream_Close(StreamHandle h)
     auto it = h != 0 ? m_streams.find(h) : m_streams.end();
     if (it == m_streams.end())
         return false;
-    {
-        std::lock_guard lock(m_mutex);
-        m_mixer->removeStream(h);
-    }
+    reclaim();
+    StreamRecord& r = *it->second;
+    Command c{Command::Kind::Remove, 0, r.engine.get()};
+    if (!send(c))
+        return false;
+    // The decoder stops and is joined now; the samples and the mixer's part wait until
+    // the audio thread has let go of them.
+    r.decoder = std::jthread();
+    m_retired.emplace_back(c.seq, std::move(r.engine));
     m_streams.erase(it);
+    reclaim();
     return true;
 }
 
 bool FMod::FSOUND_Stream_PlayAt(int channel, StreamHandle effect, StreamHandle music,
                                 double musicMs)
 {
-    if (!known(effect) || !known(music))
+    StreamRecord* e = find(effect);
+    StreamRecord* m = find(music);
+    if (!e || !m)
         return false;
-    bool ok = false;
-    {
-        auto lock = lockForCommand();
-        ok = m_mixer->playAt(channel, effect, music, framesFromMs(musicMs, m_rate));
-    }
-    m_wake.notify_all();
-    return ok || fail(QStringLiteral("Cannot schedule stream %1 on channel %2 over stream %3")
-                          .arg(effect)
-                          .arg(channel)
-                          .arg(music));
+    const auto refuse = [&](const QString& why) {
+        return fail(QStringLiteral("Cannot schedule stream %1 on channel %2 over stream %3: %4")
+                        .arg(effect)
+                        .arg(channel)
+                        .arg(music)
+                        .arg(why));
+    };
+    if (e == m || channel < 0 || channel >= m_channels)
+        return refuse(QStringLiteral("no such channel, or the stream is its own music"));
+    if (m_startsSent - m_startsRetired.load(std::memory_order_acquire) >= Mixer::MaxPending)
+        return refuse(QStringLiteral("%1 starts wait already").arg(Mixer::MaxPending));
+    Command c{Command::Kind::PlayAt, channel, e->engine.get(), m->engine.get()};
+    c.frame = framesFromMs(musicMs, m_rate);
+    if (!send(c))
+        return false;
+    ++m_startsSent;
+    return true;
 }
 
 void FMod::FSOUND_Stream_CancelScheduled(StreamHandle music)
 {
-    if (!known(music))
-        return;
-    std::lock_guard lock(m_mutex);
-    m_mixer->cancelScheduled(music);
+    if (StreamRecord* r = find(music)) {
+        Command c{Command::Kind::Cancel, 0, r->engine.get()};
+        send(c);
+    }
 }
 
 bool FMod::isPlaying(StreamHandle h)
 {
-    if (!known(h))
-        return false;
-    std::lock_guard lock(m_mutex);
-    return m_mixer->isAudible(h, m_clock.heardFrameNow(Clock::now()));
+    StreamRecord* r = find(h);
+    return r && audible(*r, heardFrameNow());
 }
 
 double FMod::decodeProgress(StreamHandle h)
 {
-    auto it = h != 0 ? m_streams.find(h) : m_streams.end();
-    return it == m_streams.end() ? 0.0 : it->second.sound->progress();
+    reclaim();
+    const StreamRecord* r = find(h);
+    return r ? r->sound->progress() : 0.0;
+}
+
+void FMod::setCalibratedLatencyMs(double ms)
+{
+    m_calibratedMs = std::isfinite(ms) ? std::clamp(ms, 0.0, MaxCalibratedMs) : 0.0;
+}
+
+bool FMod::calibratedLatencyApplies()
+{
+    return usesCalibration();
+}
+
+double FMod::outputLatencyMs()
+{
+    return isInitialised() ? msFromFrames(latencyFrames(), m_rate) : 0.0;
 }
 
 AudioDevice::Info FMod::deviceInfo() const
@@ -319,29 +624,28 @@ AudioDevice::Info FMod::deviceInfo() const
 
 double FMod::listenerFrameAt(Clock::time_point when)
 {
-    std::lock_guard lock(m_mutex);
-    return m_clock.heardFrameAt(when);
-}
-
-int64_t FMod::framesMixed() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_mixer ? m_mixer->mixFrame() : 0;
+    return m_mixer ? heardFrameAt(when) : 0.0;
 }
 
 int64_t FMod::memoryBytes(StreamHandle h) const
 {
-    auto it = h != 0 ? m_streams.find(h) : m_streams.end();
-    return it == m_streams.end() ? 0 : it->second.sound->memoryBytes();
+    const StreamRecord* r = find(h);
+    return r ? r->sound->memoryBytes() : 0;
+}
+
+int64_t FMod::lengthFrames(StreamHandle h) const
+{
+    const StreamRecord* r = find(h);
+    return r ? r->sound->lengthFrames() : -1;
 }
 
 bool FMod::waitDecoded(StreamHandle h)
 {
-    auto it = h != 0 ? m_streams.find(h) : m_streams.end();
-    if (it == m_streams.end())
+    StreamRecord* r = find(h);
+    if (!r)
         return false;
-    if (it->second.decoder.joinable())
-        it->second.decoder.join();
+    if (r->decoder.joinable())
+        r->decoder.join();
     return true;
 }
 
@@ -349,12 +653,6 @@ void FMod::advance(int frames, std::vector<int16_t>* capture)
 {
     if (m_mixer)
         m_device.pump(frames, capture);
-}
-
-void FMod::setObserver(Observer observer)
-{
-    std::lock_guard lock(m_mutex);
-    m_observer = std::move(observer);
 }
 
 } // namespace tavix

@@ -5,39 +5,56 @@
 #include "DeviceClock.h"
 #include "Mixer.h"
 #include "SoundEngine.h"
+#include "SpscQueue.h"
+#include "TripleBuffer.h"
 
-#include <condition_variable>
+#include <atomic>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <unordered_map>
+#include <vector>
 
 namespace tavix {
 
 // The sound engine: FMOD-style stream calls over our own mixer and an SDL2 device.
 //
 // Threads: every call comes from one caller thread (the window's); the device mixes on its
-// own thread, and songs decode on threads of their own. One mutex, held briefly by each
-// call and by each device request, guards the mixer and the clock; nothing is allocated
-// while it is held on the device side.
+// own thread (the audio thread), and songs decode on threads of their own. The two never
+// wait for each other and share no lock:
+// - the caller passes its commands (play, stop, seek, play-at, cancel, and the streams
+//   themselves, made ready on its own thread, for open and close) through a fixed-size
+//   single-producer single-consumer queue, which the audio thread empties at the start of
+//   every device request; a call that finds the queue full fails at once and says so in
+//   lastError();
+// - after mixing, the audio thread publishes what the caller reads (each stream's
+//   position and recent stretches of playback, the device clock, the frames mixed)
+//   through lock-free triple buffers and atomics;
+// - the audio thread never allocates or frees: a closed stream is freed by the caller's
+//   thread, in a later call, once the audio thread has confirmed it let go of it.
+// Until the audio thread has carried a command out, the caller reads what the command
+// will do (a start or seek reads its new position, a stopped stream reads 0).
 //
-// Times. The mix rate is `mixRate` (44100). A time in milliseconds becomes the frame
-// llround(ms * mixRate / 1000) (double arithmetic, halves away from zero), and a frame
-// reads back as the nearest whole millisecond, so SetTime(ms) then GetTime gives ms, and a
-// stream that has played to its end reads exactly GetLengthMs.
+// Times. The mix runs at the output's own rate (mixRate(); SDL's preferred rate for the
+// default device where it reports one, else the rate FSOUND_Init asks for). Songs and clips
+// at another rate are resampled once, on their decoding thread. A time in milliseconds of
+// the song becomes the frame llround(ms * mixRate / 1000) (double arithmetic, halves away
+// from zero), and a frame reads back as the nearest whole millisecond, so SetTime(ms) then
+// GetTime gives ms, and a stream that has played to its end reads exactly GetLengthMs.
 //
 // - FSOUND_Stream_PlayAt(channel, effect, music, musicMs): the effect's first sample is
 //   mixed with the music's frame llround(musicMs * mixRate / 1000). With the disk driver
 //   that is exactly the output frame (music start frame + that frame - music start
-//   position). A start already passed when the music gets there sounds at once.
+//   position). A start already passed when the music gets there sounds at once. At most
+//   Mixer::MaxPending starts wait at once; beyond that PlayAt fails.
 // - Positions (GetTime, streamTimeExact) are what the listener hears: the frames mixed,
-//   less the device latency, interpolated between device requests; they never go back
-//   while a stream plays. After a start or a seek they read the new position at once and
-//   advance from when its first frame is heard. With the disk driver and
-//   SDL_DISKAUDIODELAY=0 (faster than real time) they follow the frames mixed exactly;
-//   that driver then also waits for the decoder instead of writing gaps, and writes silence
-//   only at the pace of real time while nothing plays.
+//   less the output latency (the device's, plus the calibrated one where it applies),
+//   interpolated between device requests; they never go back while a stream plays. After
+//   a start or a seek they read the new position at once and advance from when its first
+//   frame is heard. With the disk driver and SDL_DISKAUDIODELAY=0 (faster than real time)
+//   they follow the frames mixed exactly; that driver then also waits for the decoder
+//   instead of writing gaps, and writes silence only at the pace of real time while
+//   nothing plays.
 // - Streams opened from a path decode on a thread of their own: the open returns after
 //   reading the header, the stream plays as far as decoded (waiting, silent and with its
 //   position held, if it gets ahead of the decoder), decodeProgress says how far it is.
@@ -52,12 +69,23 @@ namespace tavix {
 class FMod final : public SoundEngine
 {
 public:
+    using Observer = std::function<void(Clock::time_point when, int64_t framesBefore, int frames)>;
+    static constexpr size_t DefaultCommandCapacity = 4096;
+
     struct Options
     {
+        Options(AudioDevice::Kind output_ = AudioDevice::Kind::Sdl, int bufferFrames_ = 0)
+            : output(output_), bufferFrames(bufferFrames_)
+        {
+        }
+
         AudioDevice::Kind output = AudioDevice::Kind::Sdl;
         int bufferFrames = 0; // 0: TAVIX_AUDIO_BUFFER, else AudioDevice::DefaultBufferFrames
+        // Called on the audio thread at every device request, before its frames are mixed
+        // (tests and benchmarks). Given here, as nothing may change it while the device runs.
+        Observer observer;
+        size_t commandCapacity = DefaultCommandCapacity;
     };
-    using Observer = std::function<void(Clock::time_point when, int64_t framesBefore, int frames)>;
 
     FMod();
     explicit FMod(Options options);
@@ -82,6 +110,9 @@ public:
     double streamTimeAt(StreamHandle h, Clock::time_point when) override;
     bool isPlaying(StreamHandle h) override;
     double decodeProgress(StreamHandle h) override;
+    void setCalibratedLatencyMs(double ms) override;
+    bool calibratedLatencyApplies() override;
+    double outputLatencyMs() override;
     QString lastError() const override { return m_lastError; }
 
     // Beyond the interface, for the command-line player, tests and benchmarks.
@@ -90,42 +121,73 @@ public:
     AudioDevice::Info deviceInfo() const;
     // The mix frame the listener hears at `when`.
     double listenerFrameAt(Clock::time_point when);
-    int64_t framesMixed() const;
+    int64_t framesMixed() const { return m_framesMixed.load(std::memory_order_acquire); }
     // Bytes of decoded samples a stream holds.
     int64_t memoryBytes(StreamHandle h) const;
+    // Frames of a stream at the mix rate (its length once decoding has told it), -1 while
+    // unknown or for an unknown handle.
+    int64_t lengthFrames(StreamHandle h) const;
     // Blocks until a stream is decoded completely (or closed); false for an unknown handle.
     bool waitDecoded(StreamHandle h);
     // Manual output only: mixes `frames` on this thread, appending them to `capture`.
     void advance(int frames, std::vector<int16_t>* capture = nullptr);
-    // Called on the device thread at every request, with the lock held.
-    void setObserver(Observer observer);
+    // Closed streams whose memory waits for the audio thread to let go of them.
+    size_t streamsAwaitingRelease() const { return m_retired.size(); }
 
 private:
-    struct StreamRecord
-    {
-        std::shared_ptr<DecodedSound> sound;
-        std::jthread decoder; // destroyed first: stops and joins before the sound goes
-    };
+    struct EngineStream;
+    struct Command;
+    struct Intent;
+    struct StreamRecord;
 
     void render(int16_t* out, int frames, Clock::time_point when);
+    void applyCommands();
+    void publish();
+    void link(EngineStream* s);
+    void unlink(EngineStream* s);
+
     StreamHandle addStream(std::shared_ptr<DecodedSound> sound, std::jthread decoder);
     bool fail(const QString& why);
-    bool known(StreamHandle h) const;
-    // Locks, and tells the mixer what the listener hears now (for the time lookups).
-    std::unique_lock<std::mutex> lockForCommand();
+    StreamRecord* find(StreamHandle h);
+    const StreamRecord* find(StreamHandle h) const;
+    bool send(Command& command); // numbers and stamps it
+    void reclaim();
+    double heardFrameNow();
+    double heardFrameAt(Clock::time_point when);
+    bool usesCalibration() const;
+    double latencyFrames() const;
+    double heardPosition(StreamRecord& r, double heardFrame);
+    bool audible(StreamRecord& r, double heardFrame);
+    Intent knownState(StreamRecord& r);
 
     Options m_options;
-    mutable std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::unique_ptr<Mixer> m_mixer;
-    DeviceClock m_clock;
-    AudioDevice m_device;
-    Observer m_observer;
-    bool m_closing = false;
-    bool m_throttleIdle = false;
     int m_rate = 44100;
-    std::unordered_map<StreamHandle, StreamRecord> m_streams;
+    int m_channels = 0;
+    double m_calibratedMs = 0;
+    AudioDevice m_device;
+
+    // Shared with the audio thread.
+    std::unique_ptr<SpscQueue<Command>> m_commands;
+    std::unique_ptr<Mixer> m_mixer; // used by the audio thread alone while the device runs
+    TripleBuffer<DeviceClock> m_clockOut;
+    std::atomic<uint64_t> m_appliedSeq{0};
+    std::atomic<uint64_t> m_startsRetired{0};
+    std::atomic<int64_t> m_framesMixed{0};
+    std::atomic<bool> m_closing{false};
+
+    // The audio thread's own.
+    DeviceClock m_clock;
+    EngineStream* m_linked = nullptr;
+    uint64_t m_lastApplied = 0;
+    bool m_throttleIdle = false;
+
+    // The caller's own.
+    std::unordered_map<StreamHandle, std::unique_ptr<StreamRecord>> m_streams;
+    std::vector<std::pair<uint64_t, std::unique_ptr<EngineStream>>> m_retired;
     StreamHandle m_nextHandle = 1;
+    uint64_t m_nextSeq = 0;
+    uint64_t m_startsSent = 0;
+    double m_lastHeard = 0;
     QString m_lastError;
 };
 

@@ -2,94 +2,84 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 
 namespace tavix {
 
-int16_t softClip(int32_t sum)
+namespace {
+
+constexpr float SampleScale = 1.0f / 32768.0f;
+
+} // namespace
+
+int16_t toInt16Sample(float sample)
 {
-    constexpr int32_t knee = Mixer::ClipKnee;
-    if (sum >= -knee && sum <= knee)
-        return static_cast<int16_t>(sum);
-    constexpr double range = 32767.0 - knee;
-    const double over = (std::abs(static_cast<double>(sum)) - knee) / range;
-    const auto bent = static_cast<int32_t>(std::lround(knee + range * std::tanh(over)));
-    const int32_t magnitude = std::min(bent, 32767);
-    return static_cast<int16_t>(sum < 0 ? -magnitude : magnitude);
+    // Rounded by hand: the library's rounding is a call per sample. Whole values, which is
+    // what a lone 16-bit voice gives, come out unchanged.
+    const float v = std::clamp(sample * 32768.0f, -32768.0f, 32767.0f);
+    return static_cast<int16_t>(static_cast<int>(v + std::copysign(0.5f, v)));
 }
 
-Mixer::Mixer(int channels) : m_voices(static_cast<size_t>(std::max(channels, 1)), nullptr)
+Mixer::Mixer(int channels, int rate)
+    : m_voices(static_cast<size_t>(std::max(channels, 1)), nullptr), m_limiter(rate)
 {
-    // Enough for the editor's look-ahead many times over; more only grows on the
-    // caller's side, never in render().
-    m_pending.reserve(4096);
+    m_pending.reserve(MaxPending);
 }
 
-Mixer::Stream* Mixer::find(StreamId id)
+bool Mixer::addStream(Stream& s)
 {
-    auto it = m_streams.find(id);
-    return it == m_streams.end() ? nullptr : &it->second;
-}
-
-const Mixer::Stream* Mixer::find(StreamId id) const
-{
-    auto it = m_streams.find(id);
-    return it == m_streams.end() ? nullptr : &it->second;
-}
-
-bool Mixer::addStream(StreamId id, std::shared_ptr<const DecodedSound> sound)
-{
-    if (!sound || m_streams.count(id))
+    if (!s.m_sound || s.m_added)
         return false;
-    Stream s;
-    s.sound = std::move(sound);
-    m_streams.emplace(id, std::move(s));
+    s.m_added = true;
     return true;
 }
 
-bool Mixer::removeStream(StreamId id)
+bool Mixer::removeStream(Stream& s)
 {
-    Stream* s = find(id);
-    if (!s)
+    if (!s.m_added)
         return false;
-    if (s->channel >= 0)
-        m_voices[static_cast<size_t>(s->channel)] = nullptr;
+    if (s.m_t.channel >= 0)
+        m_voices[static_cast<size_t>(s.m_t.channel)] = nullptr;
     for (Tail& t : m_tails)
-        if (t.sound == s->sound.get())
+        if (t.sound == s.m_sound.get())
             t = Tail{};
-    std::erase_if(m_pending, [s](const Pending& p) { return p.music == s || p.effect == s; });
-    m_streams.erase(id);
+    m_startsRetired += static_cast<uint64_t>(std::erase_if(
+        m_pending, [&s](const Pending& p) { return p.music == &s || p.effect == &s; }));
+    s.m_t.channel = -1;
+    s.m_stalled = false;
+    s.m_added = false;
     return true;
 }
 
 bool Mixer::fresh(const Stream& s, int64_t now)
 {
     // Started or seeked, but not a frame of it mixed yet: it can be changed silently.
-    if (s.segmentCount == 0 || s.stalled)
+    if (s.m_t.segmentCount == 0 || s.m_stalled)
         return false;
-    const Segment& seg = s.segments[static_cast<size_t>(s.newest)];
+    const Segment& seg = s.m_t.segments[static_cast<size_t>(s.m_t.newest)];
     return seg.mixEnd < 0 && seg.mixStart == now;
 }
 
 void Mixer::pushSegment(Stream& s, int64_t mixStart, int64_t songStart, double stamp)
 {
-    s.newest = (s.newest + 1) % SegmentHistory;
-    s.segments[static_cast<size_t>(s.newest)] = Segment{mixStart, songStart, -1, stamp};
-    s.segmentCount = std::min(s.segmentCount + 1, SegmentHistory);
+    Timeline& t = s.m_t;
+    t.newest = (t.newest + 1) % SegmentHistory;
+    t.segments[static_cast<size_t>(t.newest)] = Segment{mixStart, songStart, -1, stamp};
+    t.segmentCount = std::min(t.segmentCount + 1, SegmentHistory);
 }
 
 void Mixer::closeSegment(Stream& s, int64_t mixEnd)
 {
-    if (s.segmentCount == 0)
+    Timeline& t = s.m_t;
+    if (t.segmentCount == 0)
         return;
-    Segment& seg = s.segments[static_cast<size_t>(s.newest)];
+    Segment& seg = t.segments[static_cast<size_t>(t.newest)];
     if (seg.mixEnd < 0)
         seg.mixEnd = mixEnd;
 }
 
 void Mixer::fadeOut(Stream& s)
 {
-    if (fresh(s, m_now) || s.stalled)
+    if (fresh(s, m_now) || s.m_stalled)
         return;
     Tail* slot = &m_tails[0];
     for (Tail& t : m_tails) {
@@ -100,25 +90,25 @@ void Mixer::fadeOut(Stream& s)
         if (t.left < slot->left)
             slot = &t;
     }
-    *slot = Tail{s.sound.get(), s.pos, FadeFrames};
+    *slot = Tail{s.m_sound.get(), s.m_t.pos, FadeFrames};
 }
 
 void Mixer::release(Stream& s)
 {
-    if (s.channel < 0)
+    if (s.m_t.channel < 0)
         return;
     fadeOut(s);
     closeSegment(s, m_now);
-    m_voices[static_cast<size_t>(s.channel)] = nullptr;
-    s.channel = -1;
-    s.stalled = false;
+    m_voices[static_cast<size_t>(s.m_t.channel)] = nullptr;
+    s.m_t.channel = -1;
+    s.m_stalled = false;
 }
 
 void Mixer::evict(int channel)
 {
     if (Stream* other = m_voices[static_cast<size_t>(channel)]) {
         release(*other);
-        other->endedNaturally = false;
+        other->m_t.endedNaturally = false;
     }
 }
 
@@ -126,122 +116,105 @@ void Mixer::start(Stream& s, int channel, double stamp)
 {
     evict(channel);
     m_voices[static_cast<size_t>(channel)] = &s;
-    s.channel = channel;
-    s.stalled = false;
-    s.endedNaturally = false;
-    pushSegment(s, m_now, s.pos, stamp);
+    s.m_t.channel = channel;
+    s.m_stalled = false;
+    s.m_t.endedNaturally = false;
+    pushSegment(s, m_now, s.m_t.pos, stamp);
 }
 
-bool Mixer::play(int channel, StreamId id)
+bool Mixer::play(int channel, Stream& s)
 {
-    Stream* s = find(id);
-    if (!s || channel >= channels())
+    if (!s.m_added || channel >= channels())
         return false;
+    Timeline& t = s.m_t;
     if (channel < 0) {
-        if (s->channel >= 0)
+        if (t.channel >= 0)
             return true;
         auto it = std::find(m_voices.begin(), m_voices.end(), nullptr);
         if (it == m_voices.end())
             return false;
         channel = static_cast<int>(it - m_voices.begin());
     }
-    s->endedNaturally = false;
-    if (s->channel == channel)
+    t.endedNaturally = false;
+    if (t.channel == channel)
         return true;
-    if (s->channel >= 0) {
+    if (t.channel >= 0) {
         // Same position, other channel: no fade, no gap.
-        m_voices[static_cast<size_t>(s->channel)] = nullptr;
+        m_voices[static_cast<size_t>(t.channel)] = nullptr;
         evict(channel);
-        m_voices[static_cast<size_t>(channel)] = s;
-        s->channel = channel;
+        m_voices[static_cast<size_t>(channel)] = &s;
+        t.channel = channel;
         return true;
     }
-    const int64_t length = s->sound->lengthFrames();
-    if (length >= 0 && s->pos >= length)
-        s->pos = 0;
-    start(*s, channel, m_listener);
+    const int64_t length = s.m_sound->lengthFrames();
+    if (length >= 0 && t.pos >= length)
+        t.pos = 0;
+    start(s, channel, m_listener);
     return true;
 }
 
-bool Mixer::stop(StreamId id)
+bool Mixer::stop(Stream& s)
 {
-    Stream* s = find(id);
-    if (!s)
+    if (!s.m_added)
         return false;
-    dropPendingOf(s);
-    release(*s);
-    s->pos = 0;
-    s->endedNaturally = false;
+    dropPendingOf(&s);
+    release(s);
+    s.m_t.pos = 0;
+    s.m_t.endedNaturally = false;
     return true;
 }
 
-bool Mixer::seek(StreamId id, int64_t frame)
+bool Mixer::seek(Stream& s, int64_t frame)
 {
-    Stream* s = find(id);
-    if (!s)
+    if (!s.m_added)
         return false;
     frame = std::max<int64_t>(frame, 0);
-    const int64_t length = s->sound->lengthFrames();
+    const int64_t length = s.m_sound->lengthFrames();
     if (length >= 0)
         frame = std::min(frame, length);
-    dropPendingOf(s);
-    s->endedNaturally = false;
-    if (s->channel < 0) {
-        s->pos = frame;
+    dropPendingOf(&s);
+    Timeline& t = s.m_t;
+    t.endedNaturally = false;
+    if (t.channel < 0) {
+        t.pos = frame;
         return true;
     }
-    if (fresh(*s, m_now)) {
-        Segment& seg = s->segments[static_cast<size_t>(s->newest)];
+    if (fresh(s, m_now)) {
+        Segment& seg = t.segments[static_cast<size_t>(t.newest)];
         seg.songStart = frame;
         seg.stamp = m_listener;
-        s->pos = frame;
+        t.pos = frame;
         return true;
     }
-    fadeOut(*s);
-    closeSegment(*s, m_now);
-    s->pos = frame;
-    s->stalled = false;
-    pushSegment(*s, m_now, frame, m_listener);
+    fadeOut(s);
+    closeSegment(s, m_now);
+    t.pos = frame;
+    s.m_stalled = false;
+    pushSegment(s, m_now, frame, m_listener);
     return true;
 }
 
-bool Mixer::playAt(int channel, StreamId effect, StreamId music, int64_t musicFrame)
+bool Mixer::playAt(int channel, Stream& effect, Stream& music, int64_t musicFrame)
 {
-    Stream* e = find(effect);
-    Stream* m = find(music);
-    if (!e || !m || e == m || channel < 0 || channel >= channels())
+    if (!effect.m_added || !music.m_added || &effect == &music || channel < 0 ||
+        channel >= channels() || m_pending.size() >= MaxPending) {
+        ++m_startsRetired;
         return false;
-    m_pending.push_back(Pending{e, m, channel, musicFrame});
+    }
+    m_pending.push_back(Pending{&effect, &music, channel, musicFrame});
     return true;
 }
 
-void Mixer::cancelScheduled(StreamId music)
+void Mixer::cancelScheduled(Stream& music)
 {
-    if (const Stream* m = find(music))
-        dropPendingOf(m);
+    if (music.m_added)
+        dropPendingOf(&music);
 }
 
 void Mixer::dropPendingOf(const Stream* music)
 {
-    std::erase_if(m_pending, [music](const Pending& p) { return p.music == music; });
-}
-
-int64_t Mixer::position(StreamId id) const
-{
-    const Stream* s = find(id);
-    return s ? s->pos : 0;
-}
-
-int64_t Mixer::lengthFrames(StreamId id) const
-{
-    const Stream* s = find(id);
-    return s ? s->sound->lengthFrames() : -1;
-}
-
-int Mixer::channelOf(StreamId id) const
-{
-    const Stream* s = find(id);
-    return s ? s->channel : -1;
+    m_startsRetired += static_cast<uint64_t>(
+        std::erase_if(m_pending, [music](const Pending& p) { return p.music == music; }));
 }
 
 bool Mixer::busy() const
@@ -253,52 +226,45 @@ bool Mixer::busy() const
         if (t.left > 0)
             return true;
     return std::any_of(m_pending.begin(), m_pending.end(),
-                       [](const Pending& p) { return p.music->channel >= 0; });
+                       [](const Pending& p) { return p.music->m_t.channel >= 0; });
 }
 
 bool Mixer::waitingForData() const
 {
     for (const Stream* v : m_voices)
-        if (v && !v->sound->isComplete() && v->pos >= v->sound->availableFrames())
+        if (v && !v->m_sound->isComplete() && v->m_t.pos >= v->m_sound->availableFrames())
             return true;
     return false;
 }
 
-double Mixer::heardPosition(StreamId id, double heardFrame) const
+double Mixer::Timeline::heardPosition(double heardFrame) const
 {
-    const Stream* s = find(id);
-    if (!s)
-        return 0;
-    if ((s->channel < 0 && !s->endedNaturally) || s->segmentCount == 0)
-        return static_cast<double>(s->pos);
+    if ((channel < 0 && !endedNaturally) || segmentCount == 0)
+        return static_cast<double>(pos);
     // The newest stretch begun while the listener heard no later than heardFrame.
-    int index = s->newest;
-    for (int k = 0; k < s->segmentCount; ++k) {
-        const int i = (s->newest - k + SegmentHistory) % SegmentHistory;
+    int index = newest;
+    for (int k = 0; k < segmentCount; ++k) {
+        const int i = (newest - k + SegmentHistory) % SegmentHistory;
         index = i;
-        if (s->segments[static_cast<size_t>(i)].stamp <= heardFrame)
+        if (segments[static_cast<size_t>(i)].stamp <= heardFrame)
             break;
     }
-    const Segment& seg = s->segments[static_cast<size_t>(index)];
+    const Segment& seg = segments[static_cast<size_t>(index)];
     const bool open = seg.mixEnd < 0;
-    const double extent = open && index == s->newest
-                              ? static_cast<double>(s->pos - seg.songStart)
-                              : static_cast<double>(seg.mixEnd - seg.mixStart);
+    const double extent = open && index == newest ? static_cast<double>(pos - seg.songStart)
+                                                  : static_cast<double>(seg.mixEnd - seg.mixStart);
     const double into =
         std::clamp(heardFrame - static_cast<double>(seg.mixStart), 0.0, std::max(extent, 0.0));
     return static_cast<double>(seg.songStart) + into;
 }
 
-bool Mixer::isAudible(StreamId id, double heardFrame) const
+bool Mixer::Timeline::isAudible(double heardFrame) const
 {
-    const Stream* s = find(id);
-    if (!s)
-        return false;
-    if (s->channel >= 0)
+    if (channel >= 0)
         return true;
-    if (!s->endedNaturally || s->segmentCount == 0)
+    if (!endedNaturally || segmentCount == 0)
         return false;
-    const Segment& seg = s->segments[static_cast<size_t>(s->newest)];
+    const Segment& seg = segments[static_cast<size_t>(newest)];
     return heardFrame < static_cast<double>(seg.mixEnd);
 }
 
@@ -306,7 +272,7 @@ void Mixer::fire(const Pending& p)
 {
     Stream& e = *p.effect;
     release(e);
-    e.pos = 0;
+    e.m_t.pos = 0;
     start(e, p.channel, static_cast<double>(m_now));
 }
 
@@ -316,26 +282,29 @@ int Mixer::fireDue(int maxSpan)
     for (size_t i = 0; i < m_pending.size();) {
         const Pending p = m_pending[i];
         const Stream& music = *p.music;
-        if (music.channel < 0) {
-            if (music.endedNaturally)
+        if (music.m_t.channel < 0) {
+            if (music.m_t.endedNaturally) {
                 m_pending.erase(m_pending.begin() + static_cast<std::ptrdiff_t>(i));
-            else
+                ++m_startsRetired;
+            } else {
                 ++i;
+            }
             continue;
         }
-        const int64_t ahead = p.musicFrame - music.pos;
+        const int64_t ahead = p.musicFrame - music.m_t.pos;
         if (ahead <= 0) {
             m_pending.erase(m_pending.begin() + static_cast<std::ptrdiff_t>(i));
+            ++m_startsRetired;
             fire(p);
             continue;
         }
         // The music must be known to advance without a break up to the start; otherwise
         // look again where it might stop.
-        const DecodedSound& sound = *music.sound;
+        const DecodedSound& sound = *music.m_sound;
         const int64_t length = sound.lengthFrames();
-        int64_t run = (music.stalled ? music.pos : sound.availableFrames()) - music.pos;
+        int64_t run = (music.m_stalled ? music.m_t.pos : sound.availableFrames()) - music.m_t.pos;
         if (length >= 0)
-            run = std::min(run, length - music.pos);
+            run = std::min(run, length - music.m_t.pos);
         if (run > 0)
             span = static_cast<int>(std::min<int64_t>(span, ahead <= run ? ahead : run));
         ++i;
@@ -355,12 +324,12 @@ void Mixer::render(int16_t* out, int frames)
 
 void Mixer::renderBlock(int16_t* out, int frames)
 {
-    std::fill_n(m_sum.begin(), 2 * frames, 0);
+    std::fill_n(m_sum.begin(), 2 * frames, 0.0f);
     int done = 0;
     while (done < frames) {
         m_now = m_mixFrame + done;
         const int span = std::max(fireDue(frames - done), 1);
-        int32_t* dst = m_sum.data() + 2 * done;
+        float* dst = m_sum.data() + 2 * done;
         for (Stream* v : m_voices)
             if (v)
                 mixVoice(*v, dst, span, m_now);
@@ -371,69 +340,72 @@ void Mixer::renderBlock(int16_t* out, int frames)
     }
     m_mixFrame += frames;
     m_now = m_mixFrame;
+    m_limiter.process(m_sum.data(), frames);
     for (int i = 0; i < 2 * frames; ++i)
-        out[i] = softClip(m_sum[static_cast<size_t>(i)]);
+        out[i] = toInt16Sample(m_sum[static_cast<size_t>(i)]);
 }
 
 void Mixer::endVoice(Stream& s, int64_t mixAt)
 {
     closeSegment(s, mixAt);
-    m_voices[static_cast<size_t>(s.channel)] = nullptr;
-    s.channel = -1;
-    s.stalled = false;
-    s.endedNaturally = true;
+    m_voices[static_cast<size_t>(s.m_t.channel)] = nullptr;
+    s.m_t.channel = -1;
+    s.m_stalled = false;
+    s.m_t.endedNaturally = true;
 }
 
-void Mixer::mixVoice(Stream& s, int32_t* dst, int frames, int64_t mixAt)
+void Mixer::mixVoice(Stream& s, float* dst, int frames, int64_t mixAt)
 {
-    const DecodedSound& sound = *s.sound;
+    const DecodedSound& sound = *s.m_sound;
+    Timeline& t = s.m_t;
     const bool stereo = sound.channels() == 2;
     int done = 0;
     while (done < frames) {
         const int64_t length = sound.lengthFrames();
-        if (length >= 0 && s.pos >= length) {
+        if (length >= 0 && t.pos >= length) {
             endVoice(s, mixAt + done);
             return;
         }
         int64_t run = 0;
-        const int16_t* src = sound.framesAt(s.pos, run);
+        const int16_t* src = sound.framesAt(t.pos, run);
         if (!src) {
-            if (sound.isComplete() && s.pos >= sound.availableFrames()) {
+            if (sound.isComplete() && t.pos >= sound.availableFrames()) {
                 endVoice(s, mixAt + done);
-            } else if (!s.stalled) {
+            } else if (!s.m_stalled) {
                 // Decoding has not got this far: wait, and take up the position again
                 // when the frames arrive.
                 closeSegment(s, mixAt + done);
-                s.stalled = true;
+                s.m_stalled = true;
             }
             return;
         }
-        if (s.stalled) {
-            s.stalled = false;
-            pushSegment(s, mixAt + done, s.pos, static_cast<double>(mixAt + done));
+        if (s.m_stalled) {
+            s.m_stalled = false;
+            pushSegment(s, mixAt + done, t.pos, static_cast<double>(mixAt + done));
         }
         int64_t n = std::min<int64_t>(frames - done, run);
         if (length >= 0)
-            n = std::min(n, length - s.pos);
-        int32_t* d = dst + 2 * done;
+            n = std::min(n, length - t.pos);
+        float* d = dst + 2 * done;
         if (stereo) {
             for (int64_t i = 0; i < 2 * n; ++i)
-                d[i] += src[i];
+                d[i] += static_cast<float>(src[i]) * SampleScale;
         } else {
             for (int64_t i = 0; i < n; ++i) {
-                d[2 * i] += src[i];
-                d[2 * i + 1] += src[i];
+                const float v = static_cast<float>(src[i]) * SampleScale;
+                d[2 * i] += v;
+                d[2 * i + 1] += v;
             }
         }
-        s.pos += n;
+        t.pos += n;
         done += static_cast<int>(n);
     }
     const int64_t length = sound.lengthFrames();
-    if (length >= 0 && s.pos >= length)
+    if (length >= 0 && t.pos >= length)
         endVoice(s, mixAt + done);
 }
 
-void Mixer::mixTail(Tail& t, int32_t* dst, int frames)
+void Mixer::mixTail(Tail& t, float* dst, int frames)
 {
     const bool stereo = t.sound->channels() == 2;
     int done = 0;
@@ -446,14 +418,16 @@ void Mixer::mixTail(Tail& t, int32_t* dst, int frames)
             return;
         }
         const int64_t n = std::min<int64_t>({frames - done, run, t.left});
-        int32_t* d = dst + 2 * done;
+        float* d = dst + 2 * done;
         for (int64_t i = 0; i < n; ++i) {
-            const int32_t gain = t.left - static_cast<int32_t>(i);
+            // A linear fade to silence, FadeFrames long.
+            const float gain =
+                static_cast<float>(t.left - i) * (SampleScale / static_cast<float>(FadeFrames));
             if (stereo) {
-                d[2 * i] += src[2 * i] * gain / FadeFrames;
-                d[2 * i + 1] += src[2 * i + 1] * gain / FadeFrames;
+                d[2 * i] += static_cast<float>(src[2 * i]) * gain;
+                d[2 * i + 1] += static_cast<float>(src[2 * i + 1]) * gain;
             } else {
-                const int32_t v = src[i] * gain / FadeFrames;
+                const float v = static_cast<float>(src[i]) * gain;
                 d[2 * i] += v;
                 d[2 * i + 1] += v;
             }

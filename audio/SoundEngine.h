@@ -21,7 +21,9 @@ inline constexpr unsigned FSOUND_LOADMEMORY = 0x8000;   // first argument is dat
 inline constexpr unsigned FSOUND_MEMORY_MODE = 0x2A130; // as the editor opens its clips
 
 // The sound engine as the editor calls it. The real one mixes into an SDL2 device; tests
-// use a fake. Positions are milliseconds of the stream, from its start.
+// use a fake. Positions are milliseconds of the stream, from its start. Every call comes
+// from one thread (the window's) and returns without waiting for the audio thread; a call
+// that cannot be passed on at once fails, and lastError() says why.
 class SoundEngine
 {
 public:
@@ -63,6 +65,17 @@ public:
 
     // How far a stream's background decoding has come, 0..1 (1 when complete).
     virtual double decodeProgress(StreamHandle h) = 0;
+
+    // Beyond the original: the output latency the user has measured on top of what the
+    // device reports (the latency calibration). Positions and the moments of key presses
+    // are mapped through it from the next call on. Outputs without a latency of their own
+    // (a file, silence on a timer) keep it but do not use it, and neither does an output
+    // whose latency TAVIX_AUDIO_LATENCY sets.
+    virtual void setCalibratedLatencyMs(double ms) = 0;
+    // Whether the calibrated latency is used by this output (see above).
+    virtual bool calibratedLatencyApplies() = 0;
+    // The whole output latency in force, in ms.
+    virtual double outputLatencyMs() = 0;
 
     // Why the last failing call failed, for the window to show.
     virtual QString lastError() const = 0;

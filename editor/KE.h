@@ -11,6 +11,7 @@
 
 #include <QByteArray>
 #include <QLabel>
+#include <QPointer>
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QSet>
@@ -26,6 +27,7 @@ class KeP;
 class KeyCanvas;
 class KeyInput;
 class KeyboardShortcuts;
+class LatencyDialog;
 class TavixKey;
 struct CellTiming;
 struct CanvasView;
@@ -120,6 +122,12 @@ public:
     void resizeToSongLength(int32_t songLenMs);
     double frameRateHz() const { return m_frameHz; }
 
+    // --- Latency calibration (KELatency.cpp)
+    // Opens the calibration dialog (not while playing); it plays clicks over the engine
+    // and, when saved, keeps the latency found in the settings and gives it to the engine.
+    void calibrateLatency();
+    LatencyDialog* latencyDialog() const;
+
     // --- Tempo, offset and auto space (KEFields.cpp)
     void tempoLabelDoubleClicked();
     void commitTempo();
@@ -159,6 +167,7 @@ private:
     void connectControls();
     void startUp();
     void releaseStreams();
+    void applySavedLatency();
 
     void setPlayButton(bool showPause);
     void enableOpenButtons(bool enabled);
@@ -210,6 +219,7 @@ private:
     std::array<std::unique_ptr<PictureButton>, EditorState::ButtonCount> m_NeC1;
     std::array<std::unique_ptr<QLabel>, 2> m_iC;
 
+    QPointer<LatencyDialog> m_latencyDialog;
     std::unique_ptr<TavixKey> m_Renderer;
     std::unique_ptr<KeyInput> m_Keyboard;
     // The sound data the clip streams play from; they stay allocated for the whole run.

@@ -4,6 +4,7 @@
 #include "FrameTick.h"
 #include "GData.h"
 #include "KeyInput.h"
+#include "LatencyDialog.h"
 #include "NumberReading.h"
 #include "ScriptTemplates.h"
 #include "SoundEngine.h"
@@ -41,8 +42,10 @@ void KE::startUp()
     m_kep.ScriptMode = commandLineHasScriptSwitch(m_services.commandLine);
     // 4. No selection.
     m_state.SelKeys = emptySelection();
-    // 5. The sound engine; its result is not examined, a failed engine hands out 0s.
+    // 5. The sound engine; its result is not examined, a failed engine hands out 0s. The
+    // output latency calibrated in an earlier run applies from the start.
     sound().FSOUND_Init(44100, 32, 0);
+    applySavedLatency();
     // 6. The offset term from the offset text.
     m_state.OffsetVal = offsetTerm(leadingNumber(m_sOff.text()));
     // 7. Fifteen key-sound streams over one block, so up to fifteen can overlap.
@@ -90,6 +93,8 @@ void KE::shutdown()
     if (m_state.IsClosing)
         return;
     // Nothing may draw or play once the streams are gone.
+    if (m_latencyDialog)
+        delete m_latencyDialog;
     m_frameTick.stop();
     m_idleFrame.stop();
     m_decodeTimer.stop();

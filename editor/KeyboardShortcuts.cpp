@@ -19,19 +19,39 @@ const std::vector<KeyboardShortcuts::Binding>& KeyboardShortcuts::bindings()
     return all;
 }
 
+const std::vector<KeyboardShortcuts::CommandBinding>& KeyboardShortcuts::commandBindings()
+{
+    static const std::vector<CommandBinding> all{
+        {QKeySequence(Qt::CTRL | Qt::Key_L), &KE::calibrateLatency},
+    };
+    return all;
+}
+
+void KeyboardShortcuts::add(const QKeySequence& keys, std::function<void()> action)
+{
+    auto shortcut = std::make_unique<QShortcut>(keys, &m_window);
+    shortcut->setContext(Qt::WindowShortcut);
+    // A held key is one command: a repeated Space would pause and resume in turn.
+    shortcut->setAutoRepeat(false);
+    connect(shortcut.get(), &QShortcut::activated, this, std::move(action));
+    m_shortcuts.push_back(std::move(shortcut));
+}
+
 KeyboardShortcuts::KeyboardShortcuts(KE& window) : m_window(window)
 {
     // The window itself takes the focus a click or a closed box leaves behind, so Space
     // reaches the shortcut and never a control that happens to hold the focus.
     m_window.setFocusPolicy(Qt::StrongFocus);
     for (const Binding& binding : bindings()) {
-        auto shortcut = std::make_unique<QShortcut>(binding.keys, &m_window);
-        shortcut->setContext(Qt::WindowShortcut);
-        // A held key is one command: a repeated Space would pause and resume in turn.
-        shortcut->setAutoRepeat(false);
         const int button = binding.button;
-        connect(shortcut.get(), &QShortcut::activated, this, [this, button] { trigger(button); });
-        m_shortcuts.push_back(std::move(shortcut));
+        add(binding.keys, [this, button] { trigger(button); });
+    }
+    for (const CommandBinding& binding : commandBindings()) {
+        const auto command = binding.command;
+        add(binding.keys, [this, command] {
+            if (!fieldHasFocus(QApplication::focusWidget()))
+                (m_window.*command)();
+        });
     }
     if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance()))
         connect(app, &QApplication::focusChanged, this,

@@ -3,6 +3,7 @@
 #include <QKeySequence>
 #include <QObject>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -16,6 +17,7 @@ class KE;
 // The window's keyboard shortcuts. Each one does what its toolbar button does, and not
 // while a disabled button would refuse it. While the tempo or the offset box has the
 // focus they are all switched off, so the box gets its keys (Space, Delete, Ctrl+C ...).
+// Ctrl+L opens the latency calibration.
 // The keypad is left alone for live recording.
 class KeyboardShortcuts : public QObject
 {
@@ -27,6 +29,13 @@ public:
         int button; // the toolbar button it stands for
     };
     static const std::vector<Binding>& bindings();
+    // Commands without a toolbar button, under the same rule.
+    struct CommandBinding
+    {
+        QKeySequence keys;
+        void (KE::*command)();
+    };
+    static const std::vector<CommandBinding>& commandBindings();
 
     explicit KeyboardShortcuts(KE& window);
     ~KeyboardShortcuts() override;
@@ -38,6 +47,7 @@ private:
     void focusChanged(QWidget* now);
     bool fieldHasFocus(const QWidget* widget) const;
     void trigger(int button);
+    void add(const QKeySequence& keys, std::function<void()> action);
 
     KE& m_window;
     std::vector<std::unique_ptr<QShortcut>> m_shortcuts;

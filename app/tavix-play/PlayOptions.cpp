@@ -21,12 +21,16 @@ std::optional<double> number(const std::string& text)
 
 const char* PlayOptions::usage()
 {
-    return "usage: tavix-play FILE [--bpm B [--offset MS]] [--seconds S] [--start MS]\n"
+    return "usage: tavix-play FILE [--bpm B [--offset MS] [--stack N]] [--seconds S] [--start MS]\n"
+           "                  [--rate HZ]\n"
            "  Plays FILE (Ogg, MP3, WAV, FLAC) and prints the position and length every\n"
-           "  250 ms. With --bpm, mixes the key sound on every beat from OFFSET on.\n"
+           "  250 ms. With --bpm, mixes the key sound on every beat from OFFSET on, N copies\n"
+           "  at once with --stack (up to 16, to hear that loud sums are limited, not wrapped).\n"
+           "  The output runs at the default device's own rate where SDL reports it, else\n"
+           "  at HZ (44100 unless given); a file at another rate is resampled once.\n"
            "  SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=out.raw SDL_DISKAUDIODELAY=0 writes the\n"
-           "  output (16-bit stereo 44.1 kHz) to a file instead; TAVIX_AUDIO_BUFFER sets the\n"
-           "  device buffer and TAVIX_AUDIO_LATENCY the assumed output latency, in frames.\n";
+           "  output (16-bit stereo) to a file instead; TAVIX_AUDIO_BUFFER sets the device\n"
+           "  buffer and TAVIX_AUDIO_LATENCY the assumed output latency, in frames.\n";
 }
 
 std::optional<PlayOptions> PlayOptions::parse(const std::vector<std::string>& args,
@@ -35,7 +39,8 @@ std::optional<PlayOptions> PlayOptions::parse(const std::vector<std::string>& ar
     PlayOptions options;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (arg == "--bpm" || arg == "--offset" || arg == "--seconds" || arg == "--start") {
+        if (arg == "--bpm" || arg == "--offset" || arg == "--seconds" || arg == "--start" ||
+            arg == "--rate" || arg == "--stack") {
             if (i + 1 >= args.size()) {
                 *error = arg + " needs a value";
                 return std::nullopt;
@@ -51,6 +56,18 @@ std::optional<PlayOptions> PlayOptions::parse(const std::vector<std::string>& ar
                     return std::nullopt;
                 }
                 options.bpm = value;
+            } else if (arg == "--rate") {
+                if (*value < 8000 || *value > 192000 || *value != std::floor(*value)) {
+                    *error = "--rate must be a whole number of Hz from 8000 to 192000";
+                    return std::nullopt;
+                }
+                options.rate = static_cast<int>(*value);
+            } else if (arg == "--stack") {
+                if (*value < 1 || *value > 16 || *value != std::floor(*value)) {
+                    *error = "--stack must be a whole number from 1 to 16";
+                    return std::nullopt;
+                }
+                options.stack = static_cast<int>(*value);
             } else if (arg == "--offset") {
                 options.offsetMs = *value;
             } else if (arg == "--seconds") {

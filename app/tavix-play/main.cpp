@@ -20,15 +20,16 @@ namespace {
 class BeatClicks
 {
 public:
-    BeatClicks(FMod& engine, StreamHandle music, double bpm, double offsetMs, int32_t lengthMs)
+    BeatClicks(FMod& engine, StreamHandle music, double bpm, double offsetMs, int32_t lengthMs,
+               int stack)
         : m_engine(engine), m_music(music), m_beatMs(60000.0 / bpm), m_offsetMs(offsetMs),
-          m_lengthMs(lengthMs)
+          m_lengthMs(lengthMs), m_stack(stack)
     {
         QFile clip(QStringLiteral(":/SOUND/PF"));
         if (!clip.open(QIODevice::ReadOnly))
             return;
         m_clip = clip.readAll();
-        for (int i = 0; i < KeySoundChannels; ++i) {
+        for (int i = 0; i < KeySoundChannels + 1; ++i) {
             const StreamHandle h = engine.FSOUND_Stream_Open(m_clip.constData(), FSOUND_MEMORY_MODE,
                                                              0, static_cast<int>(m_clip.size()));
             if (h != 0)
@@ -36,20 +37,26 @@ public:
         }
     }
 
-    bool ready() const { return !m_clicks.empty(); }
+    bool ready() const { return static_cast<int>(m_clicks.size()) >= m_stack; }
 
-    // From the music position `fromMs`: the beats up to `aheadMs` later.
+    // From the music position `fromMs`: the beats up to `aheadMs` later, as many as the
+    // engine takes now; the rest on a later call.
     void scheduleUntil(double fromMs, double aheadMs)
     {
         if (m_next < 0)
             m_next = std::max<long>(0, std::lround(std::ceil((fromMs - m_offsetMs) / m_beatMs)));
-        for (;; ++m_next) {
+        for (;; ++m_next, m_part = 0) {
             const double at = m_offsetMs + m_next * m_beatMs;
             if (at > fromMs + aheadMs || at >= m_lengthMs)
                 break;
-            const auto slot = static_cast<size_t>(m_next % static_cast<long>(m_clicks.size()));
-            m_engine.FSOUND_Stream_PlayAt(static_cast<int>(slot), m_clicks[slot], m_music, at);
-            ++m_scheduled;
+            for (; m_part < m_stack; ++m_part) {
+                const auto slot = static_cast<size_t>((m_next * m_stack + m_part) %
+                                                      static_cast<long>(m_clicks.size()));
+                if (!m_engine.FSOUND_Stream_PlayAt(static_cast<int>(slot), m_clicks[slot], m_music,
+                                                   at))
+                    return;
+                ++m_scheduled;
+            }
         }
     }
 
@@ -61,9 +68,11 @@ private:
     double m_beatMs;
     double m_offsetMs;
     int32_t m_lengthMs;
+    int m_stack;
     QByteArray m_clip;
     std::vector<StreamHandle> m_clicks;
     long m_next = -1;
+    int m_part = 0;
     long m_scheduled = 0;
 };
 
@@ -85,13 +94,14 @@ int main(int argc, char** argv)
     initSoundsResources();
 
     FMod engine;
-    if (!engine.FSOUND_Init(44100, 32, 0)) {
+    if (!engine.FSOUND_Init(options->rate, 32, 0)) {
         std::fprintf(stderr, "tavix-play: %s\n", qPrintable(engine.lastError()));
         return 1;
     }
     const AudioDevice::Info device = engine.deviceInfo();
-    std::printf("device: %s, %d frames a buffer (%.1f ms), latency %.0f frames%s\n",
-                qPrintable(device.driver), device.bufferFrames,
+    std::printf("device: %s at %d Hz%s, %d frames a buffer (%.1f ms), latency %.0f frames%s\n",
+                qPrintable(device.driver), device.rate,
+                device.preferredRate ? " (its own rate)" : "", device.bufferFrames,
                 device.bufferFrames * 1000.0 / device.rate, device.latencyFrames,
                 device.frameCounter ? ", positions by frame count" : "");
     if (!engine.lastError().isEmpty())
@@ -104,11 +114,12 @@ int main(int argc, char** argv)
         return 1;
     }
     const int32_t length = engine.FSOUND_Stream_GetLengthMs(music);
-    std::printf("length: %d ms\n", length);
+    std::printf("length: %d ms (%lld frames at %d Hz)\n", length,
+                static_cast<long long>(engine.lengthFrames(music)), engine.mixRate());
 
     std::optional<BeatClicks> clicks;
     if (options->bpm) {
-        clicks.emplace(engine, music, *options->bpm, options->offsetMs, length);
+        clicks.emplace(engine, music, *options->bpm, options->offsetMs, length, options->stack);
         if (!clicks->ready()) {
             std::fprintf(stderr, "tavix-play: the key sound is missing: %s\n",
                          qPrintable(engine.lastError()));

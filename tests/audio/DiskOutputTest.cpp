@@ -53,13 +53,140 @@ bool waitFor(const std::function<bool()>& done, std::chrono::seconds limit)
     return true;
 }
 
+// Output goes to `capture`, written as fast as it is mixed.
+void captureTo(const std::string& capture)
+{
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", capture.c_str(), 1);
+    setenv("SDL_DISKAUDIODELAY", "0", 1);
+}
+
+std::vector<int16_t> readCapture(const std::string& capture)
+{
+    const auto bytes = test::readBytes(capture);
+    std::vector<int16_t> out(bytes.size() / 2);
+    std::memcpy(out.data(), bytes.data(), out.size() * 2);
+    return out;
+}
+
+// The first frame of the capture that is not silent, -1 if none.
+int64_t firstSoundingFrame(const std::vector<int16_t>& out)
+{
+    for (size_t i = 0; i < out.size(); ++i)
+        if (out[i] != 0)
+            return static_cast<int64_t>(i / 2);
+    return -1;
+}
+
+// Opens a song, plays it to its end with `schedule` run just before the start, and
+// returns the capture.
+std::vector<int16_t> playThrough(const std::string& capture, int rate, const std::string& song,
+                                 int64_t* lengthFrames,
+                                 const std::function<void(FMod&, StreamHandle)>& schedule = {})
+{
+    captureTo(capture);
+    {
+        FMod engine;
+        EXPECT_TRUE(engine.FSOUND_Init(rate, 32, 0));
+        EXPECT_EQ(engine.deviceInfo().driver, "disk") << engine.lastError().toStdString();
+        EXPECT_EQ(engine.mixRate(), rate);
+        const StreamHandle h = engine.FSOUND_Stream_Open(song.c_str(), FSOUND_NORMAL, 0, 0);
+        EXPECT_NE(h, 0) << engine.lastError().toStdString();
+        engine.waitDecoded(h);
+        *lengthFrames = engine.lengthFrames(h);
+        if (schedule)
+            schedule(engine, h);
+        EXPECT_TRUE(engine.FSOUND_Stream_Play(MusicChannel, h));
+        EXPECT_TRUE(waitFor([&] { return !engine.isPlaying(h); }, std::chrono::seconds(60)));
+        engine.FSOUND_Close();
+    }
+    return readCapture(capture);
+}
+
+TEST(DiskOutput, ASongAtTheDeviceRatePlaysAloneBitForBit)
+{
+    TempDir dir;
+    auto song = test::noise(48000 * 2, 2, 32767, 21);
+    song[0] = -32768;
+    song[1] = 32767;
+    const std::string path = dir.file("noise48k.wav");
+    ASSERT_TRUE(test::writeSoundFile(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 48000, song));
+    int64_t length = 0;
+    const auto out = playThrough(dir.file("capture.raw"), 48000, path, &length);
+    EXPECT_EQ(length, 48000 * 2); // not resampled
+    const int64_t start = firstSoundingFrame(out);
+    ASSERT_GE(start, 0);
+    ASSERT_GE(static_cast<int64_t>(out.size()), 2 * (start + length));
+    const std::vector<int16_t> played(out.begin() + 2 * start, out.begin() + 2 * (start + length));
+    EXPECT_EQ(played, song);
+}
+
+TEST(DiskOutput, ASongAtAnotherRateIsResampledOnceToTheDeviceRate)
+{
+    TempDir dir;
+    const int64_t frames = 44100 + 17;
+    const std::string path = dir.file("level44k.wav");
+    ASSERT_TRUE(test::writeSoundFile(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 44100,
+                                     test::constant(frames, 1, 12000)));
+    int64_t length = 0;
+    const auto out = playThrough(dir.file("capture.raw"), 48000, path, &length);
+    // The frames of the song at 48 kHz, and exactly those reach the output.
+    EXPECT_EQ(length, std::llround(frames * 48000.0 / 44100.0));
+    const int64_t start = firstSoundingFrame(out);
+    int64_t end = static_cast<int64_t>(out.size()) / 2;
+    while (end > start && out[static_cast<size_t>(2 * end - 2)] == 0)
+        --end;
+    EXPECT_EQ(end - start, length);
+    // A steady level stays that level, bar the filter's ripple at the edges.
+    for (int64_t f = start + 2000; f < end - 2000; ++f)
+        ASSERT_NEAR(out[static_cast<size_t>(2 * f)], 12000, 2) << f;
+}
+
+TEST(DiskOutput, SixteenFullScaleHitsOverLoudMusicNeverWrap)
+{
+    TempDir dir;
+    const int64_t frames = 44100;
+    const auto music = test::noise(frames, 2, 32767, 5);
+    const std::string musicPath = dir.file("loud.wav");
+    const std::string hitPath = dir.file("hit.wav");
+    ASSERT_TRUE(test::writeSoundFile(musicPath, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100, music));
+    ASSERT_TRUE(test::writeSoundFile(hitPath, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 44100,
+                                     test::constant(2000, 1, 32767)));
+    const auto hitBytes = test::readBytes(hitPath);
+    int64_t length = 0;
+    const int64_t hitFrame = 10000;
+    const auto out = playThrough(
+        dir.file("capture.raw"), 44100, musicPath, &length, [&](FMod& engine, StreamHandle song) {
+            for (int i = 0; i < 16; ++i) {
+                const StreamHandle hit = engine.FSOUND_Stream_Open(
+                    reinterpret_cast<const char*>(hitBytes.data()), FSOUND_MEMORY_MODE, 0,
+                    static_cast<int>(hitBytes.size()));
+                ASSERT_TRUE(engine.FSOUND_Stream_PlayAt(i, hit, song, hitFrame * 1000.0 / 44100));
+            }
+        });
+    const int64_t start = firstSoundingFrame(out);
+    ASSERT_GE(start, 0);
+    ASSERT_GE(static_cast<int64_t>(out.size()), 2 * (start + frames));
+    for (int64_t f = 0; f < frames; ++f) {
+        for (int side = 0; side < 2; ++side) {
+            const int16_t got = out[static_cast<size_t>(2 * (start + f) + side)];
+            const int16_t was = music[static_cast<size_t>(2 * f + side)];
+            if (f < hitFrame)
+                ASSERT_EQ(got, was) << f; // untouched before the hits
+            else if (f < hitFrame + 2000)
+                ASSERT_GE(got, 28000) << f; // 15 to 17 times full scale, brought to it
+            else
+                ASSERT_TRUE(std::abs(got) <= std::abs(was) && (got == 0 || (got > 0) == (was > 0)))
+                    << f; // the music comes back ducked, never louder, never inverted
+        }
+    }
+}
+
 TEST(DiskOutput, ScheduledHitsLandOnTheirExactFramesInTheCapture)
 {
     TempDir dir;
     const std::string capture = dir.file("capture.raw");
-    setenv("SDL_AUDIODRIVER", "disk", 1);
-    setenv("SDL_DISKAUDIOFILE", capture.c_str(), 1);
-    setenv("SDL_DISKAUDIODELAY", "0", 1);
+    captureTo(capture);
 
     const int64_t musicFrames = 44100 * 3;
     const auto music = squareWave(musicFrames);
@@ -109,10 +236,8 @@ TEST(DiskOutput, ScheduledHitsLandOnTheirExactFramesInTheCapture)
         engine.FSOUND_Close(); // flushes and closes the capture
     }
 
-    const auto bytes = test::readBytes(capture);
-    ASSERT_GT(bytes.size(), static_cast<size_t>(musicFrames * 4));
-    std::vector<int16_t> out(bytes.size() / 2);
-    std::memcpy(out.data(), bytes.data(), out.size() * 2);
+    const auto out = readCapture(capture);
+    ASSERT_GT(out.size(), static_cast<size_t>(musicFrames * 2));
     int64_t start = -1;
     for (size_t i = 0; i < out.size(); i += 2)
         if (out[i] != 0) {

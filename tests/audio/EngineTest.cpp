@@ -356,6 +356,62 @@ TEST_F(Engine, LateStartsSoundAtOnce)
     EXPECT_EQ(firstSound(mix(1000)), 0);
 }
 
+// ---- The command queue ---------------------------------------------------------------------
+
+TEST(EngineQueue, AFullQueueIsReportedAndTheCallsTakeEffectOnceItDrains)
+{
+    TempDir dir;
+    const std::string path = dir.file("song.wav");
+    ASSERT_TRUE(writeSoundFile(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100,
+                               test::constant(441000, 2, 5)));
+    FMod::Options options(AudioDevice::Kind::Manual, 256);
+    options.commandCapacity = 64;
+    FMod engine(options);
+    ASSERT_TRUE(engine.FSOUND_Init(44100, 32, 0));
+    const StreamHandle h = engine.FSOUND_Stream_Open(path.c_str(), FSOUND_NORMAL, 0, 0);
+    ASSERT_NE(h, 0);
+    engine.waitDecoded(h);
+    // Nothing mixes, so nothing empties the queue: the calls fail at once, not wait.
+    int accepted = 1; // the open
+    while (engine.FSOUND_Stream_SetTime(h, 100 + accepted))
+        ++accepted;
+    EXPECT_EQ(accepted, 64);
+    EXPECT_TRUE(engine.lastError().contains("busy")) << engine.lastError().toStdString();
+    EXPECT_FALSE(engine.FSOUND_Stream_Play(MusicChannel, h));
+    EXPECT_FALSE(engine.FSOUND_Stream_Close(h));
+    // The last accepted seek is what the position reads, and what the mixer ends up at.
+    EXPECT_EQ(engine.FSOUND_Stream_GetTime(h), 100 + 63);
+    engine.advance(256);
+    EXPECT_TRUE(engine.FSOUND_Stream_Play(MusicChannel, h));
+    engine.advance(441);
+    EXPECT_EQ(engine.FSOUND_Stream_GetTime(h), 173);
+}
+
+TEST(EngineQueue, ScheduledStartsBeyondWhatCanWaitAreRefused)
+{
+    TempDir dir;
+    const std::string music = dir.file("music.wav");
+    const std::string hit = dir.file("hit.wav");
+    ASSERT_TRUE(writeSoundFile(music, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 44100,
+                               test::constant(44100, 1, 0)));
+    ASSERT_TRUE(writeSoundFile(hit, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 44100,
+                               test::constant(10, 1, 100)));
+    FMod::Options options(AudioDevice::Kind::Manual, 256);
+    options.commandCapacity = 2 * Mixer::MaxPending;
+    FMod engine(options);
+    ASSERT_TRUE(engine.FSOUND_Init(44100, 32, 0));
+    const StreamHandle m = engine.FSOUND_Stream_Open(music.c_str(), FSOUND_NORMAL, 0, 0);
+    const StreamHandle e = engine.FSOUND_Stream_Open(hit.c_str(), FSOUND_NORMAL, 0, 0);
+    for (int i = 0; i < Mixer::MaxPending; ++i)
+        ASSERT_TRUE(engine.FSOUND_Stream_PlayAt(0, e, m, 500 + i * 0.1)) << i;
+    EXPECT_FALSE(engine.FSOUND_Stream_PlayAt(0, e, m, 900));
+    engine.advance(256); // they wait for the music, which does not play
+    EXPECT_FALSE(engine.FSOUND_Stream_PlayAt(0, e, m, 900));
+    engine.FSOUND_Stream_CancelScheduled(m);
+    engine.advance(256);
+    EXPECT_TRUE(engine.FSOUND_Stream_PlayAt(0, e, m, 900));
+}
+
 // ---- Background decoding -----------------------------------------------------------------
 
 TEST_F(Engine, LongSongIsUsableAtOnceAndReportsProgress)

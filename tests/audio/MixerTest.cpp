@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 namespace tavix {
@@ -14,7 +15,7 @@ using test::makeSound;
 using test::ramp;
 
 // Renders `frames` in pieces of `block` and returns the interleaved stereo output.
-std::vector<int16_t> renderFrames(Mixer& mixer, int frames, int block = 256)
+std::vector<int16_t> renderFrames(test::IdMixer& mixer, int frames, int block = 256)
 {
     std::vector<int16_t> out(static_cast<size_t>(2 * frames));
     for (int done = 0; done < frames;) {
@@ -47,7 +48,7 @@ int64_t firstSound(const std::vector<int16_t>& out, int64_t from = 0)
 
 TEST(MixerVoices, SilenceWhenNothingPlays)
 {
-    Mixer mixer(32);
+    test::IdMixer mixer(32);
     const auto out = renderFrames(mixer, 1000);
     EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](int16_t s) { return s == 0; }));
     EXPECT_EQ(mixer.mixFrame(), 1000);
@@ -56,7 +57,7 @@ TEST(MixerVoices, SilenceWhenNothingPlays)
 
 TEST(MixerVoices, StereoStreamComesOutSampleForSample)
 {
-    Mixer mixer(32);
+    test::IdMixer mixer(32);
     const auto samples = ramp(3000, 2);
     ASSERT_TRUE(mixer.addStream(1, makeSound(samples, 2)));
     ASSERT_TRUE(mixer.play(16, 1));
@@ -66,7 +67,7 @@ TEST(MixerVoices, StereoStreamComesOutSampleForSample)
 
 TEST(MixerVoices, MonoStreamGoesToBothSides)
 {
-    Mixer mixer(32);
+    test::IdMixer mixer(32);
     const auto samples = ramp(500, 1, 100);
     mixer.addStream(1, makeSound(samples, 1));
     mixer.play(0, 1);
@@ -79,7 +80,7 @@ TEST(MixerVoices, MonoStreamGoesToBothSides)
 
 TEST(MixerVoices, ChannelsAddUp)
 {
-    Mixer mixer(32);
+    test::IdMixer mixer(32);
     mixer.addStream(1, makeSound(constant(400, 1, 1000), 1));
     mixer.addStream(2, makeSound(constant(200, 2, -300), 2));
     mixer.play(3, 1);
@@ -93,7 +94,7 @@ TEST(MixerVoices, ChannelsAddUp)
 
 TEST(MixerVoices, StartsAtTheFirstFrameMixedAfterTheCall)
 {
-    Mixer mixer(32);
+    test::IdMixer mixer(32);
     mixer.addStream(1, makeSound(constant(100, 1, 5000), 1));
     renderFrames(mixer, 333);
     mixer.play(0, 1);
@@ -105,7 +106,7 @@ TEST(MixerVoices, StartsAtTheFirstFrameMixedAfterTheCall)
 
 TEST(MixerVoices, PlayFromTheCurrentPosition)
 {
-    Mixer mixer(32);
+    test::IdMixer mixer(32);
     const auto samples = ramp(2000, 1);
     mixer.addStream(1, makeSound(samples, 1));
     ASSERT_TRUE(mixer.seek(1, 1234));
@@ -119,7 +120,7 @@ TEST(MixerVoices, PlayFromTheCurrentPosition)
 
 TEST(MixerVoices, PlayingAgainOnTheSameChannelCarriesOn)
 {
-    Mixer mixer(32);
+    test::IdMixer mixer(32);
     const auto samples = ramp(1000, 2);
     mixer.addStream(1, makeSound(samples, 2));
     mixer.play(2, 1);
@@ -134,7 +135,7 @@ TEST(MixerVoices, PlayingAgainOnTheSameChannelCarriesOn)
 TEST(MixerVoices, MovingToAnotherChannelLeavesNoGap)
 {
     const auto samples = ramp(1000, 2);
-    Mixer mixer(32);
+    test::IdMixer mixer(32);
     mixer.addStream(1, makeSound(samples, 2));
     mixer.play(4, 1);
     auto out = renderFrames(mixer, 250);
@@ -147,7 +148,7 @@ TEST(MixerVoices, MovingToAnotherChannelLeavesNoGap)
 
 TEST(MixerVoices, FreeChannelIsPickedForNegativeChannel)
 {
-    Mixer mixer(2);
+    test::IdMixer mixer(2);
     mixer.addStream(1, makeSound(constant(10, 1, 1), 1));
     mixer.addStream(2, makeSound(constant(10, 1, 1), 1));
     mixer.addStream(3, makeSound(constant(10, 1, 1), 1));
@@ -160,7 +161,7 @@ TEST(MixerVoices, FreeChannelIsPickedForNegativeChannel)
 
 TEST(MixerVoices, UnknownStreamsAndChannelsAreRefused)
 {
-    Mixer mixer(32);
+    test::IdMixer mixer(32);
     mixer.addStream(1, makeSound(constant(10, 1, 1), 1));
     EXPECT_FALSE(mixer.play(0, 2));
     EXPECT_FALSE(mixer.play(32, 1));
@@ -176,7 +177,7 @@ TEST(MixerVoices, UnknownStreamsAndChannelsAreRefused)
 
 TEST(MixerVoices, AStartOnABusyChannelFadesTheOtherStreamOut)
 {
-    Mixer mixer(32);
+    test::IdMixer mixer(32);
     mixer.addStream(1, makeSound(constant(5000, 1, 8000), 1));
     mixer.addStream(2, makeSound(constant(5000, 1, 100), 1));
     mixer.play(5, 1);
@@ -194,7 +195,7 @@ TEST(MixerVoices, AStartOnABusyChannelFadesTheOtherStreamOut)
 
 TEST(MixerStop, FadesOutWithinAFewMillisecondsAndRewinds)
 {
-    Mixer mixer(32);
+    test::IdMixer mixer(32);
     mixer.addStream(1, makeSound(constant(10000, 2, 12000), 2));
     mixer.play(16, 1);
     renderFrames(mixer, 500);
@@ -214,7 +215,7 @@ TEST(MixerStop, FadesOutWithinAFewMillisecondsAndRewinds)
 
 TEST(MixerStop, StopBeforeAnyFrameIsMixedIsSilent)
 {
-    Mixer mixer(32);
+    test::IdMixer mixer(32);
     mixer.addStream(1, makeSound(constant(1000, 1, 12000), 1));
     mixer.play(0, 1);
     mixer.stop(1);
@@ -224,7 +225,7 @@ TEST(MixerStop, StopBeforeAnyFrameIsMixedIsSilent)
 
 TEST(MixerSeek, ClampsToTheStreamAndWorksWhilePlaying)
 {
-    Mixer mixer(32);
+    test::IdMixer mixer(32);
     const auto samples = ramp(4000, 1);
     mixer.addStream(1, makeSound(samples, 1));
     mixer.seek(1, -50);
@@ -246,7 +247,7 @@ TEST(MixerSeek, ClampsToTheStreamAndWorksWhilePlaying)
 
 TEST(MixerSeek, SeekRightAfterAStartMovesTheStartSilently)
 {
-    Mixer mixer(32);
+    test::IdMixer mixer(32);
     const auto samples = ramp(4000, 1);
     mixer.addStream(1, makeSound(samples, 1));
     mixer.play(16, 1);
@@ -258,7 +259,7 @@ TEST(MixerSeek, SeekRightAfterAStartMovesTheStartSilently)
 
 TEST(MixerEnd, PositionReachesTheLengthAndTheVoiceStops)
 {
-    Mixer mixer(32);
+    test::IdMixer mixer(32);
     mixer.addStream(1, makeSound(constant(1000, 2, 300), 2));
     mixer.play(16, 1);
     renderFrames(mixer, 1000, 128);
@@ -272,7 +273,7 @@ TEST(MixerEnd, PositionReachesTheLengthAndTheVoiceStops)
 
 TEST(MixerEnd, PlayingAfterTheEndStartsFromTheBeginning)
 {
-    Mixer mixer(32);
+    test::IdMixer mixer(32);
     const auto samples = ramp(300, 1, 7);
     mixer.addStream(1, makeSound(samples, 1));
     mixer.play(0, 1);
@@ -285,7 +286,7 @@ TEST(MixerEnd, PlayingAfterTheEndStartsFromTheBeginning)
 
 TEST(MixerEnd, StreamStillDecodingWaitsForItsFrames)
 {
-    Mixer mixer(32);
+    test::IdMixer mixer(32);
     auto sound = std::make_shared<DecodedSound>(1, 44100, 3000);
     const auto samples = ramp(3000, 1);
     sound->append(samples.data(), 1000);
@@ -311,7 +312,7 @@ TEST(MixerEnd, StreamStillDecodingWaitsForItsFrames)
 
 TEST(MixerRestart, ScheduledRestartOfASoundingEffectCrossfades)
 {
-    Mixer mixer(32);
+    test::IdMixer mixer(32);
     const auto effect = test::sine(6000, 1, 440, 44100, 9000);
     // Restart where the sounding instance is near its peak, so a cut would jump far.
     int64_t old = 900;
@@ -328,9 +329,10 @@ TEST(MixerRestart, ScheduledRestartOfASoundingEffectCrossfades)
     const auto out = renderFrames(mixer, 2000);
     EXPECT_EQ(left(out, 100), effect[0]);
     for (int i = 0; i < 300; ++i) {
-        const int was = effect[static_cast<size_t>(old + i)];
-        const int fading = i < Mixer::FadeFrames ? was * (Mixer::FadeFrames - i) / 128 : 0;
-        ASSERT_EQ(left(out, restart + i), effect[static_cast<size_t>(i)] + fading) << i;
+        const double was = effect[static_cast<size_t>(old + i)];
+        const double fading = i < Mixer::FadeFrames ? was * (Mixer::FadeFrames - i) / 128 : 0;
+        ASSERT_EQ(left(out, restart + i), std::lround(effect[static_cast<size_t>(i)] + fading))
+            << i;
     }
     // Neighbouring frames differ by no more than two tones at their steepest plus the
     // fade's own step; a cut would have jumped by the whole old sample.
@@ -343,7 +345,7 @@ TEST(MixerRestart, ScheduledRestartOfASoundingEffectCrossfades)
 
 TEST(MixerRestart, ManyRestartsKeepOnlyABoundedNumberOfFades)
 {
-    Mixer mixer(32);
+    test::IdMixer mixer(32);
     mixer.addStream(1, makeSound(constant(200000, 1, 0), 1));
     mixer.addStream(2, makeSound(constant(50000, 1, 100), 1));
     mixer.play(16, 1);
@@ -361,7 +363,7 @@ TEST(MixerRestart, ManyRestartsKeepOnlyABoundedNumberOfFades)
 TEST(MixerSchedule, EffectStartsAtTheExactMusicFrame)
 {
     for (int block : {1, 64, 97, 256, 512, 1000}) {
-        Mixer mixer(32);
+        test::IdMixer mixer(32);
         mixer.addStream(1, makeSound(constant(20000, 2, 0), 2));
         mixer.addStream(2, makeSound(constant(50, 1, 4000), 1));
         renderFrames(mixer, 77); // the mix timeline does not start with the music
@@ -380,7 +382,7 @@ TEST(MixerSchedule, EffectStartsAtTheExactMusicFrame)
 
 TEST(MixerSchedule, ManyStartsOnOneChannelEachLandExactly)
 {
-    Mixer mixer(32);
+    test::IdMixer mixer(32);
     mixer.addStream(1, makeSound(constant(100000, 1, 0), 1));
     mixer.addStream(2, makeSound(constant(20, 1, 3000), 1));
     mixer.play(16, 1);
@@ -402,7 +404,7 @@ TEST(MixerSchedule, ManyStartsOnOneChannelEachLandExactly)
 
 TEST(MixerSchedule, StartsWaitForTheMusicAndLateOnesSoundAtOnce)
 {
-    Mixer mixer(32);
+    test::IdMixer mixer(32);
     mixer.addStream(1, makeSound(constant(10000, 1, 0), 1));
     mixer.addStream(2, makeSound(constant(10, 1, 2000), 1));
     mixer.playAt(1, 2, 1, 10);
@@ -419,7 +421,7 @@ TEST(MixerSchedule, StartsWaitForTheMusicAndLateOnesSoundAtOnce)
 
 TEST(MixerSchedule, StopSeekCancelAndRemoveDropPendingStarts)
 {
-    Mixer mixer(32);
+    test::IdMixer mixer(32);
     mixer.addStream(1, makeSound(constant(10000, 1, 0), 1));
     mixer.addStream(2, makeSound(constant(10, 1, 2000), 1));
     mixer.play(16, 1);
@@ -440,7 +442,7 @@ TEST(MixerSchedule, StopSeekCancelAndRemoveDropPendingStarts)
 
 TEST(MixerSchedule, StartsBeyondTheEndOfTheMusicNeverSound)
 {
-    Mixer mixer(32);
+    test::IdMixer mixer(32);
     mixer.addStream(1, makeSound(constant(1000, 1, 0), 1));
     mixer.addStream(2, makeSound(constant(10, 1, 2000), 1));
     mixer.play(16, 1);
@@ -454,7 +456,7 @@ TEST(MixerSchedule, StartsBeyondTheEndOfTheMusicNeverSound)
 
 TEST(MixerSchedule, MusicWaitingForDecodingHoldsItsStarts)
 {
-    Mixer mixer(32);
+    test::IdMixer mixer(32);
     auto music = std::make_shared<DecodedSound>(1, 44100, 4000);
     const auto silence = constant(4000, 1, 0);
     music->append(silence.data(), 1000);
@@ -470,27 +472,48 @@ TEST(MixerSchedule, MusicWaitingForDecodingHoldsItsStarts)
     EXPECT_EQ(firstSound(out), 500);
 }
 
-// ---- Clipping --------------------------------------------------------------------------
+// ---- Full scale ------------------------------------------------------------------------
 
-TEST(MixerClipping, SoftClipIsExactBelowTheKneeAndBoundedAbove)
+TEST(MixerFullScale, ALoneVoiceAtFullScaleComesOutBitForBit)
 {
-    for (int32_t x = -Mixer::ClipKnee; x <= Mixer::ClipKnee; x += 7)
-        ASSERT_EQ(softClip(x), x);
-    int previous = softClip(-40 * 32768);
-    for (int32_t x = -40 * 32768; x <= 40 * 32768; x += 13) {
-        const int y = softClip(x);
-        ASSERT_GE(y, previous) << x; // monotone: louder never comes out quieter
-        ASSERT_LE(y, 32767);
-        ASSERT_GE(y, -32767);
-        ASSERT_EQ(y > 0, x > 0) << x;
-        previous = y;
-    }
+    auto samples = test::noise(20000, 2, 32767, 11);
+    samples[100] = -32768;
+    samples[101] = 32767;
+    test::IdMixer mixer(32);
+    mixer.addStream(1, makeSound(samples, 2));
+    mixer.play(16, 1);
+    EXPECT_EQ(renderFrames(mixer, 20000, 333), samples);
+    EXPECT_EQ(mixer.mixer().limiterGain(), 1.0f);
 }
 
-TEST(MixerClipping, SixteenFullScaleHitsNeverWrap)
+TEST(MixerFullScale, TheLimiterTouchesOnlySumsBeyondFullScaleAndRecoversExactly)
+{
+    // Music just below full scale, one loud hit over it, then the music alone again.
+    const auto music = constant(44100, 2, 30000);
+    test::IdMixer mixer(32);
+    mixer.addStream(1, makeSound(music, 2));
+    mixer.addStream(2, makeSound(constant(100, 1, 20000), 1));
+    mixer.play(16, 1);
+    mixer.playAt(0, 2, 1, 1000);
+    const auto out = renderFrames(mixer, 44100);
+    for (int f = 0; f < 1000; ++f)
+        ASSERT_EQ(left(out, f), 30000) << f;
+    // The sum (50000) is brought to full scale at once, not bent or wrapped...
+    EXPECT_EQ(left(out, 1000), 32767);
+    EXPECT_EQ(right(out, 1099), 32767);
+    // ... and the music is ducked while the gain recovers, never louder than it was.
+    EXPECT_LT(left(out, 1100), 30000);
+    for (int f = 1101; f < 44100; ++f)
+        ASSERT_GE(left(out, f), left(out, f - 1)) << f;
+    // Back to the music untouched within a second.
+    EXPECT_EQ(left(out, 44099), 30000);
+    EXPECT_EQ(mixer.mixer().limiterGain(), 1.0f);
+}
+
+TEST(MixerFullScale, SixteenFullScaleHitsNeverWrap)
 {
     for (int16_t level : {int16_t{32767}, int16_t{-32768}}) {
-        Mixer mixer(32);
+        test::IdMixer mixer(32);
         mixer.addStream(100, makeSound(constant(10000, 1, 0), 1));
         mixer.play(16, 100);
         for (int i = 0; i < 16; ++i) {
@@ -505,6 +528,7 @@ TEST(MixerClipping, SixteenFullScaleHitsNeverWrap)
         // Louder sums come out at least as loud.
         for (int f = 101; f < 250; ++f)
             ASSERT_GE(std::abs(left(out, f)), std::abs(left(out, f - 1))) << f;
+        EXPECT_EQ(left(out, 2400), 0);
     }
 }
 
@@ -512,7 +536,7 @@ TEST(MixerClipping, SixteenFullScaleHitsNeverWrap)
 
 TEST(MixerHeard, StartAndSeekReadTheNewPositionAtOnce)
 {
-    Mixer mixer(32);
+    test::IdMixer mixer(32);
     mixer.addStream(1, makeSound(constant(100000, 1, 0), 1));
     renderFrames(mixer, 1000);
     mixer.setListenerFrame(744); // the device is 256 frames behind
@@ -535,7 +559,7 @@ TEST(MixerHeard, StartAndSeekReadTheNewPositionAtOnce)
 
 TEST(MixerHeard, AStreamThatEndedIsHeardUpToItsLength)
 {
-    Mixer mixer(32);
+    test::IdMixer mixer(32);
     mixer.addStream(1, makeSound(constant(1000, 1, 0), 1));
     mixer.play(16, 1);
     renderFrames(mixer, 1024);
@@ -548,7 +572,7 @@ TEST(MixerHeard, AStreamThatEndedIsHeardUpToItsLength)
 
 TEST(MixerHeard, StoppedStreamReadsItsRewoundPosition)
 {
-    Mixer mixer(32);
+    test::IdMixer mixer(32);
     mixer.addStream(1, makeSound(constant(5000, 1, 0), 1));
     mixer.play(16, 1);
     renderFrames(mixer, 2000);

@@ -104,6 +104,93 @@ std::vector<unsigned char> readBytes(const std::string& path)
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+Mixer::Stream* IdMixer::find(StreamId id) const
+{
+    auto it = m_streams.find(id);
+    return it == m_streams.end() ? nullptr : it->second.get();
+}
+
+bool IdMixer::addStream(StreamId id, std::shared_ptr<const DecodedSound> sound)
+{
+    if (!sound || m_streams.count(id))
+        return false;
+    auto stream = std::make_unique<Mixer::Stream>(std::move(sound));
+    if (!m_mixer.addStream(*stream))
+        return false;
+    m_streams.emplace(id, std::move(stream));
+    return true;
+}
+
+bool IdMixer::removeStream(StreamId id)
+{
+    Mixer::Stream* s = find(id);
+    if (!s || !m_mixer.removeStream(*s))
+        return false;
+    m_streams.erase(id);
+    return true;
+}
+
+bool IdMixer::play(int channel, StreamId id)
+{
+    Mixer::Stream* s = find(id);
+    return s && m_mixer.play(channel, *s);
+}
+
+bool IdMixer::stop(StreamId id)
+{
+    Mixer::Stream* s = find(id);
+    return s && m_mixer.stop(*s);
+}
+
+bool IdMixer::seek(StreamId id, int64_t frame)
+{
+    Mixer::Stream* s = find(id);
+    return s && m_mixer.seek(*s, frame);
+}
+
+bool IdMixer::playAt(int channel, StreamId effect, StreamId music, int64_t musicFrame)
+{
+    Mixer::Stream* e = find(effect);
+    Mixer::Stream* m = find(music);
+    return e && m && m_mixer.playAt(channel, *e, *m, musicFrame);
+}
+
+void IdMixer::cancelScheduled(StreamId music)
+{
+    if (Mixer::Stream* m = find(music))
+        m_mixer.cancelScheduled(*m);
+}
+
+int64_t IdMixer::position(StreamId id) const
+{
+    const Mixer::Stream* s = find(id);
+    return s ? s->timeline().pos : 0;
+}
+
+int64_t IdMixer::lengthFrames(StreamId id) const
+{
+    const Mixer::Stream* s = find(id);
+    return s ? s->sound().lengthFrames() : -1;
+}
+
+int IdMixer::channelOf(StreamId id) const
+{
+    const Mixer::Stream* s = find(id);
+    return s ? s->timeline().channel : -1;
+}
+
+double IdMixer::heardPosition(StreamId id, double heardFrame) const
+{
+    const Mixer::Stream* s = find(id);
+    return s ? s->timeline().heardPosition(heardFrame) : 0.0;
+}
+
+bool IdMixer::isAudible(StreamId id, double heardFrame) const
+{
+    const Mixer::Stream* s = find(id);
+    return s && s->timeline().isAudible(heardFrame);
+}
+
 TempDir::TempDir()
 {
     std::string pattern = (std::filesystem::temp_directory_path() / "tavix-audio-XXXXXX").string();

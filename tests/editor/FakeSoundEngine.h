@@ -57,6 +57,10 @@ public:
     std::map<StreamHandle, Stream> streams;
     bool initialised = false;
     bool closedEngine = false;
+    int32_t memoryLengthMs = 100; // of every stream opened from memory
+    double calibratedLatencyMs = 0.0;
+    double deviceLatencyMs = 5.0;
+    bool latencyApplies = true;
     QString error;
 
     Clock::time_point now = Clock::time_point{} + std::chrono::hours(1);
@@ -71,7 +75,8 @@ public:
             now += std::chrono::duration_cast<Clock::duration>(
                 std::chrono::duration<double, std::milli>(step));
             for (auto& [handle, s] : streams) {
-                if (!s.playing || s.memory)
+                // Clips stand still; a stream from memory played as music moves like one.
+                if (!s.playing || (s.memory && s.channel != MusicChannel))
                     continue;
                 s.posMs = std::min(s.posMs + step, double(s.lengthMs));
                 hearUpTo(handle, s.posMs);
@@ -142,7 +147,7 @@ public:
             log.push_back(std::string("OpenMemory ") + modeText + " " + std::to_string(offset) +
                           " " + std::to_string(length));
             s.memory = true;
-            s.lengthMs = 100;
+            s.lengthMs = memoryLengthMs;
         } else {
             const std::string path = nameOrData ? nameOrData : "";
             log.push_back(std::string("Open ") + path + " " + modeText);
@@ -277,6 +282,15 @@ public:
     {
         const Stream* s = find(h);
         return s ? s->decodeProgress : 1.0;
+    }
+
+    void setCalibratedLatencyMs(double ms) override { calibratedLatencyMs = ms; }
+
+    bool calibratedLatencyApplies() override { return latencyApplies; }
+
+    double outputLatencyMs() override
+    {
+        return deviceLatencyMs + (latencyApplies ? calibratedLatencyMs : 0.0);
     }
 
     QString lastError() const override { return error; }

@@ -2,7 +2,9 @@
 // has the focus, and none on the keypad.
 #include "EditingRig.h"
 #include "KeyboardShortcuts.h"
+#include "LatencyDialog.h"
 
+#include <QSettings>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -170,4 +172,48 @@ TEST(Shortcuts, KeypadKeysStayFreeForRecording)
     EXPECT_FALSE(rig.ke.state().IsPlaying);
     EXPECT_TRUE(rig.chooser.requests.empty());
     EXPECT_EQ(rig.kep.KeyGrid, grid);
+}
+
+TEST(Shortcuts, CtrlLCalibratesTheLatencyAndSaveKeepsIt)
+{
+    const auto settings = [] {
+        return QSettings(QStringLiteral("tavix"), QStringLiteral("tavix-editor"));
+    };
+    settings().setValue(QLatin1String(LatencyDialog::SettingsKey), 20.0);
+    ShownRig rig;
+    ASSERT_TRUE(rig.active);
+    EXPECT_EQ(rig.engine.calibratedLatencyMs, 20.0); // kept from an earlier run
+    rig.engine.memoryLengthMs = 20000;
+    rig.key(Qt::Key_L, Qt::ControlModifier);
+    LatencyDialog* dialog = rig.ke.latencyDialog();
+    ASSERT_NE(dialog, nullptr);
+    dialog->startButton().click();
+    // Sixteen clicks over a track of their own, 500 ms apart after a second's lead-in.
+    ASSERT_EQ(rig.engine.pending.size(), 16u);
+    const StreamHandle track = rig.engine.pending[0].music;
+    const LatencyCalibration timing;
+    for (int beat = 0; beat < 16; ++beat)
+        EXPECT_EQ(rig.engine.pending[size_t(beat)].musicMs, timing.clickMs(beat));
+    // Keypad 5 pressed 60 ms after each click as the engine reckons it heard; keypad 7 is
+    // no answer to a click.
+    for (int beat = 0; beat < 16; ++beat) {
+        rig.engine.advance(timing.clickMs(beat) + 60 - rig.engine.streams[track].posMs);
+        rig.keys->press(0x4C, rig.engine.now);
+        if (beat == 3)
+            rig.keys->press(0x47, rig.engine.now);
+        dialog->tick();
+    }
+    EXPECT_TRUE(dialog->running());
+    rig.engine.advance(500);
+    dialog->tick();
+    EXPECT_FALSE(dialog->running());
+    EXPECT_EQ(dialog->pressList().count(), 16);
+    EXPECT_TRUE(dialog->pressList().item(0)->text().contains(QStringLiteral("60.0")));
+    EXPECT_TRUE(dialog->resultLabel().text().contains(QStringLiteral("80.0 ms")))
+        << dialog->resultLabel().text().toStdString();
+    dialog->saveButton().click();
+    EXPECT_EQ(rig.engine.calibratedLatencyMs, 80.0);
+    EXPECT_EQ(settings().value(QLatin1String(LatencyDialog::SettingsKey)).toDouble(), 80.0);
+    EXPECT_FALSE(rig.engine.streams[track].playing);
+    settings().remove(QLatin1String(LatencyDialog::SettingsKey));
 }
