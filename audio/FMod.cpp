@@ -44,11 +44,12 @@ struct FMod::EngineStream
 
 struct FMod::Command
 {
-    enum class Kind : uint8_t { Add, Remove, Play, Stop, Seek, PlayAt, Cancel };
+    enum class Kind : uint8_t { Add, Remove, Play, Stop, Seek, PlayAt, Cancel, Stretch };
     Kind kind = Kind::Play;
     int channel = 0;
     EngineStream* stream = nullptr; // the effect of a PlayAt, the music of a Cancel
     EngineStream* music = nullptr;  // PlayAt only
+    StretchFeed* feed = nullptr;    // Stretch only
     int64_t frame = 0;              // Seek, PlayAt
     double stamp = 0;               // the frame the listener heard when it was given
     uint64_t seq = 0;
@@ -75,7 +76,8 @@ struct FMod::StreamRecord
     std::shared_ptr<DecodedSound> sound;
     std::unique_ptr<EngineStream> engine;
     Intent intent;
-    std::jthread decoder; // destroyed first: stops and joins before the sound goes
+    std::unique_ptr<StretchFeed> stretch; // while it plays slowed down
+    std::jthread decoder;                 // destroyed first: stops and joins before the sound goes
 };
 
 FMod::FMod() : FMod(Options{}) {}
@@ -198,8 +200,12 @@ void FMod::applyCommands()
         case Command::Kind::Cancel:
             mixer.cancelScheduled(s.voice);
             break;
+        case Command::Kind::Stretch:
+            mixer.setStretch(s.voice, c.feed);
+            break;
         }
-        if (c.kind != Command::Kind::PlayAt && c.kind != Command::Kind::Cancel)
+        if (c.kind != Command::Kind::PlayAt && c.kind != Command::Kind::Cancel &&
+            c.kind != Command::Kind::Stretch)
             s.appliedSeq = c.seq;
         m_lastApplied = c.seq;
     }
@@ -240,7 +246,8 @@ void FMod::render(int16_t* out, int frames, Clock::time_point when)
     }
     // Time means nothing to a file driver, so rather than write silence where a song is
     // still being decoded, wait for the decoder: the capture then has no gaps.
-    for (int waited = 0; m_throttleIdle && m_mixer->waitingForData() && waited < 5000; ++waited) {
+    for (int waited = 0; m_throttleIdle && m_mixer->waitingForData(frames) && waited < 5000;
+         ++waited) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
         if (m_closing.load(std::memory_order_acquire))
             return silence();
@@ -269,10 +276,11 @@ bool FMod::send(Command& command)
 
 void FMod::reclaim()
 {
-    if (m_retired.empty())
+    if (m_retired.empty() && m_retiredFeeds.empty())
         return;
     const uint64_t done = m_appliedSeq.load(std::memory_order_acquire);
     std::erase_if(m_retired, [done](const auto& entry) { return entry.first <= done; });
+    std::erase_if(m_retiredFeeds, [done](const auto& entry) { return entry.first <= done; });
 }
 
 void FMod::FSOUND_Close()
@@ -283,6 +291,7 @@ void FMod::FSOUND_Close()
     m_device.close(); // no render call runs once this returns
     m_streams.clear();
     m_retired.clear();
+    m_retiredFeeds.clear();
     m_linked = nullptr;
     m_mixer.reset();
     m_commands.reset();
@@ -550,6 +559,8 @@ bool FMod::FSOUND_Stream_Close(StreamHandle h)
     // the audio thread has let go of them.
     r.decoder = std::jthread();
     m_retired.emplace_back(c.seq, std::move(r.engine));
+    if (r.stretch)
+        m_retiredFeeds.emplace_back(c.seq, std::move(r.stretch));
     m_streams.erase(it);
     reclaim();
     return true;
@@ -587,6 +598,35 @@ void FMod::FSOUND_Stream_CancelScheduled(StreamHandle music)
         Command c{Command::Kind::Cancel, 0, r->engine.get()};
         send(c);
     }
+}
+
+bool FMod::setPlaybackRate(StreamHandle h, int percent)
+{
+    StreamRecord* r = find(h);
+    if (!r)
+        return false;
+    reclaim();
+    if (percent < 1 || percent > 100)
+        return fail(QStringLiteral("No playback rate of %1%").arg(percent));
+    if (percent == playbackRate(h))
+        return true;
+    // The feeder starts idle here, on the caller's thread; the audio thread only switches
+    // to it, and the old one is freed once it has let go of it.
+    auto feed = percent < 100 ? std::make_unique<StretchFeed>(r->sound, percent) : nullptr;
+    Command c{Command::Kind::Stretch, 0, r->engine.get()};
+    c.feed = feed.get();
+    if (!send(c))
+        return false;
+    if (r->stretch)
+        m_retiredFeeds.emplace_back(c.seq, std::move(r->stretch));
+    r->stretch = std::move(feed);
+    return true;
+}
+
+int FMod::playbackRate(StreamHandle h)
+{
+    const StreamRecord* r = find(h);
+    return r && r->stretch ? r->stretch->ratePercent() : 100;
 }
 
 bool FMod::isPlaying(StreamHandle h)

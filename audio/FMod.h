@@ -6,6 +6,7 @@
 #include "Mixer.h"
 #include "SoundEngine.h"
 #include "SpscQueue.h"
+#include "StretchFeed.h"
 #include "TripleBuffer.h"
 
 #include <atomic>
@@ -62,6 +63,10 @@ namespace tavix {
 //   whose header tells none (a cut-off Ogg), whose length grows as it decodes; once
 //   decoding is complete it is that of the audio that decoded, also for a file cut off
 //   before the length its header gives. Memory streams are decoded at open.
+// - setPlaybackRate plays a stream slowed down with its pitch kept (see StretchFeed and
+//   Mixer): every position above stays in the song's own time, a PlayAt sounds at the
+//   output frame that plays its music frame, and the frames heard map back to song time
+//   through the rate of the stretch they belong to. At 100% the path is the plain one.
 // - FSOUND_Stream_Play of a stream that plays on that channel already lets it play on;
 //   on another channel it moves there without a break. Stop, a seek while playing, and a
 //   scheduled restart of a sounding effect fade the old sound out over a few ms.
@@ -113,6 +118,8 @@ public:
     void setCalibratedLatencyMs(double ms) override;
     bool calibratedLatencyApplies() override;
     double outputLatencyMs() override;
+    bool setPlaybackRate(StreamHandle h, int percent) override;
+    int playbackRate(StreamHandle h) override;
     QString lastError() const override { return m_lastError; }
 
     // Beyond the interface, for the command-line player, tests and benchmarks.
@@ -184,6 +191,7 @@ private:
     // The caller's own.
     std::unordered_map<StreamHandle, std::unique_ptr<StreamRecord>> m_streams;
     std::vector<std::pair<uint64_t, std::unique_ptr<EngineStream>>> m_retired;
+    std::vector<std::pair<uint64_t, std::unique_ptr<StretchFeed>>> m_retiredFeeds;
     StreamHandle m_nextHandle = 1;
     uint64_t m_nextSeq = 0;
     uint64_t m_startsSent = 0;

@@ -47,6 +47,9 @@ bool Mixer::removeStream(Stream& s)
     s.m_t.channel = -1;
     s.m_stalled = false;
     s.m_added = false;
+    if (s.m_stretch)
+        s.m_stretch->park();
+    s.m_stretch = nullptr;
     return true;
 }
 
@@ -63,7 +66,8 @@ void Mixer::pushSegment(Stream& s, int64_t mixStart, int64_t songStart, double s
 {
     Timeline& t = s.m_t;
     t.newest = (t.newest + 1) % SegmentHistory;
-    t.segments[static_cast<size_t>(t.newest)] = Segment{mixStart, songStart, -1, stamp};
+    t.segments[static_cast<size_t>(t.newest)] =
+        Segment{mixStart, songStart, -1, stamp, s.m_stretch ? s.m_stretch->ratePercent() : 100};
     t.segmentCount = std::min(t.segmentCount + 1, SegmentHistory);
 }
 
@@ -79,6 +83,8 @@ void Mixer::closeSegment(Stream& s, int64_t mixEnd)
 
 void Mixer::fadeOut(Stream& s)
 {
+    // A slowed stream fades out over its own song frames at their own speed: 3 ms of the
+    // same music, which no one hears apart from the stretched sound.
     if (fresh(s, m_now) || s.m_stalled)
         return;
     Tail* slot = &m_tails[0];
@@ -119,7 +125,39 @@ void Mixer::start(Stream& s, int channel, double stamp)
     s.m_t.channel = channel;
     s.m_stalled = false;
     s.m_t.endedNaturally = false;
+    beginStretchRun(s);
     pushSegment(s, m_now, s.m_t.pos, stamp);
+}
+
+void Mixer::beginStretchRun(Stream& s)
+{
+    if (!s.m_stretch)
+        return;
+    s.m_stretch->restart(s.m_t.pos);
+    s.m_stretchStart = s.m_t.pos;
+    s.m_stretchOut = 0;
+}
+
+bool Mixer::setStretch(Stream& s, StretchFeed* feed)
+{
+    if (!s.m_added)
+        return false;
+    if (feed == s.m_stretch)
+        return true;
+    const bool playing = s.m_t.channel >= 0;
+    if (playing) {
+        fadeOut(s);
+        closeSegment(s, m_now);
+    }
+    if (s.m_stretch)
+        s.m_stretch->park();
+    s.m_stretch = feed;
+    if (playing) {
+        s.m_stalled = false;
+        beginStretchRun(s);
+        pushSegment(s, m_now, s.m_t.pos, m_listener);
+    }
+    return true;
 }
 
 bool Mixer::play(int channel, Stream& s)
@@ -161,6 +199,8 @@ bool Mixer::stop(Stream& s)
     release(s);
     s.m_t.pos = 0;
     s.m_t.endedNaturally = false;
+    if (s.m_stretch)
+        s.m_stretch->park();
     return true;
 }
 
@@ -184,12 +224,14 @@ bool Mixer::seek(Stream& s, int64_t frame)
         seg.songStart = frame;
         seg.stamp = m_listener;
         t.pos = frame;
+        beginStretchRun(s);
         return true;
     }
     fadeOut(s);
     closeSegment(s, m_now);
     t.pos = frame;
     s.m_stalled = false;
+    beginStretchRun(s);
     pushSegment(s, m_now, frame, m_listener);
     return true;
 }
@@ -229,11 +271,19 @@ bool Mixer::busy() const
                        [](const Pending& p) { return p.music->m_t.channel >= 0; });
 }
 
-bool Mixer::waitingForData() const
+bool Mixer::waitingForData(int frames)
 {
-    for (const Stream* v : m_voices)
-        if (v && !v->m_sound->isComplete() && v->m_t.pos >= v->m_sound->availableFrames())
+    for (Stream* v : m_voices) {
+        if (!v)
+            continue;
+        if (v->m_stretch) {
+            if (!v->m_stretch->lastFrameReady() && v->m_stretch->readyFrames() < frames)
+                return true;
+        } else if (!v->m_sound->isComplete() &&
+                   v->m_t.pos + frames > v->m_sound->availableFrames()) {
             return true;
+        }
+    }
     return false;
 }
 
@@ -251,11 +301,13 @@ double Mixer::Timeline::heardPosition(double heardFrame) const
     }
     const Segment& seg = segments[static_cast<size_t>(index)];
     const bool open = seg.mixEnd < 0;
-    const double extent = open && index == newest ? static_cast<double>(pos - seg.songStart)
+    // Both in mix frames: the song advances ratePercent hundredths of a frame for each.
+    const double speed = seg.ratePercent / 100.0;
+    const double extent = open && index == newest ? static_cast<double>(pos - seg.songStart) / speed
                                                   : static_cast<double>(seg.mixEnd - seg.mixStart);
     const double into =
         std::clamp(heardFrame - static_cast<double>(seg.mixStart), 0.0, std::max(extent, 0.0));
-    return static_cast<double>(seg.songStart) + into;
+    return static_cast<double>(seg.songStart) + into * speed;
 }
 
 bool Mixer::Timeline::isAudible(double heardFrame) const
@@ -276,9 +328,21 @@ void Mixer::fire(const Pending& p)
     start(e, p.channel, static_cast<double>(m_now));
 }
 
+int64_t Mixer::stretchedAhead(const Stream& music, int64_t musicFrame)
+{
+    // Output frame k of the run plays song frame S + floor(k * p / 100): the first that
+    // plays musicFrame is k = ceil((musicFrame - S) * 100 / p).
+    const int64_t p = music.m_stretch->ratePercent();
+    const int64_t into = musicFrame - music.m_stretchStart;
+    const int64_t k = into <= 0 ? 0 : (into * 100 + p - 1) / p;
+    return k - music.m_stretchOut;
+}
+
 int Mixer::fireDue(int maxSpan)
 {
     int span = maxSpan;
+    const Stream* runOf = nullptr; // the stretched music whose ready frames are known
+    int64_t stretchRun = 0;
     for (size_t i = 0; i < m_pending.size();) {
         const Pending p = m_pending[i];
         const Stream& music = *p.music;
@@ -291,7 +355,8 @@ int Mixer::fireDue(int maxSpan)
             }
             continue;
         }
-        const int64_t ahead = p.musicFrame - music.m_t.pos;
+        const int64_t ahead =
+            music.m_stretch ? stretchedAhead(music, p.musicFrame) : p.musicFrame - music.m_t.pos;
         if (ahead <= 0) {
             m_pending.erase(m_pending.begin() + static_cast<std::ptrdiff_t>(i));
             ++m_startsRetired;
@@ -300,6 +365,16 @@ int Mixer::fireDue(int maxSpan)
         }
         // The music must be known to advance without a break up to the start; otherwise
         // look again where it might stop.
+        if (music.m_stretch) {
+            if (runOf != &music) {
+                runOf = &music;
+                stretchRun = music.m_stalled ? 0 : music.m_stretch->readyFrames();
+            }
+            if (stretchRun > 0)
+                span = static_cast<int>(std::min<int64_t>(span, std::min(ahead, stretchRun)));
+            ++i;
+            continue;
+        }
         const DecodedSound& sound = *music.m_sound;
         const int64_t length = sound.lengthFrames();
         int64_t run = (music.m_stalled ? music.m_t.pos : sound.availableFrames()) - music.m_t.pos;
@@ -330,9 +405,12 @@ void Mixer::renderBlock(int16_t* out, int frames)
         m_now = m_mixFrame + done;
         const int span = std::max(fireDue(frames - done), 1);
         float* dst = m_sum.data() + 2 * done;
-        for (Stream* v : m_voices)
-            if (v)
+        for (Stream* v : m_voices) {
+            if (v && v->m_stretch)
+                mixStretched(*v, dst, span, m_now);
+            else if (v)
                 mixVoice(*v, dst, span, m_now);
+        }
         for (Tail& t : m_tails)
             if (t.left > 0)
                 mixTail(t, dst, span);
@@ -403,6 +481,30 @@ void Mixer::mixVoice(Stream& s, float* dst, int frames, int64_t mixAt)
     const int64_t length = sound.lengthFrames();
     if (length >= 0 && t.pos >= length)
         endVoice(s, mixAt + done);
+}
+
+void Mixer::mixStretched(Stream& s, float* dst, int frames, int64_t mixAt)
+{
+    Timeline& t = s.m_t;
+    StretchFeed& feed = *s.m_stretch;
+    bool ended = false;
+    const int n = feed.mixInto(dst, frames, ended);
+    if (n > 0 && s.m_stalled) {
+        s.m_stalled = false;
+        pushSegment(s, mixAt, t.pos, static_cast<double>(mixAt));
+    }
+    s.m_stretchOut += n;
+    t.pos = s.m_stretchStart + s.m_stretchOut * feed.ratePercent() / 100;
+    const int64_t length = s.m_sound->lengthFrames();
+    if (ended) {
+        if (length >= 0)
+            t.pos = length;
+        endVoice(s, mixAt + n);
+    } else if (n < frames && !s.m_stalled) {
+        // The feeder is behind: wait like a stream whose decoding is behind.
+        closeSegment(s, mixAt + n);
+        s.m_stalled = true;
+    }
 }
 
 void Mixer::mixTail(Tail& t, float* dst, int frames)

@@ -2,6 +2,7 @@
 
 #include "DecodedSound.h"
 #include "PeakLimiter.h"
+#include "StretchFeed.h"
 
 #include <array>
 #include <cstdint>
@@ -35,6 +36,12 @@ namespace tavix {
 // - Voices are summed in floating point at their own level and pass a PeakLimiter, which
 //   leaves the sum untouched unless it would exceed full scale: a stream playing alone
 //   comes out sample for sample, and any number of full-scale voices never wraps.
+// - A stream may play slowed down with its pitch kept (setStretch): its frames then come
+//   from a StretchFeed, whose feeder thread stretches ahead of the mix, and its position
+//   stays in frames of the song: output frame k of a stretch begun at song frame S plays
+//   S + floor(k * rate). A scheduled start over it sounds at the first output frame that
+//   plays its song frame, so effects are never stretched but land where their instant
+//   falls in the stretched music. At 100% nothing of this is in the path.
 class Mixer
 {
 public:
@@ -53,6 +60,7 @@ public:
         int64_t songStart = 0;
         int64_t mixEnd = -1;
         double stamp = 0;
+        int ratePercent = 100; // song frames advance by this many hundredths a mix frame
 
         bool operator==(const Segment&) const = default;
     };
@@ -100,6 +108,9 @@ public:
         Timeline m_t;
         bool m_stalled = false;
         bool m_added = false;
+        StretchFeed* m_stretch = nullptr;
+        int64_t m_stretchStart = 0; // the song frame the feed's run began at
+        int64_t m_stretchOut = 0;   // frames of that run mixed
     };
 
     explicit Mixer(int channels = 32, int rate = 44100);
@@ -120,6 +131,9 @@ public:
     bool seek(Stream& s, int64_t frame);
     bool playAt(int channel, Stream& effect, Stream& music, int64_t musicFrame);
     void cancelScheduled(Stream& music);
+    // Plays the stream through `feed` from now on (nullptr: at its own speed). The caller
+    // keeps the feed alive until the stream is removed or given another.
+    bool setStretch(Stream& s, StretchFeed* feed);
 
     // The frame of the mix the listener hears while the next commands are given; it marks
     // from when a time lookup sees their effect (see Timeline::heardPosition).
@@ -131,8 +145,9 @@ public:
     uint64_t startsRetired() const { return m_startsRetired; }
     // Anything to mix (a voice, a fade or a scheduled start whose music plays).
     bool busy() const;
-    // A playing stream is held up because decoding has not reached its position.
-    bool waitingForData() const;
+    // A playing stream is held up because decoding (or, for a slowed one, stretching) has
+    // not got `frames` past its position.
+    bool waitingForData(int frames = 1);
     int64_t mixFrame() const { return m_mixFrame; }
     float limiterGain() const { return m_limiter.gain(); }
 
@@ -167,6 +182,9 @@ private:
     void mixVoice(Stream& s, float* dst, int frames, int64_t mixAt);
     static void mixTail(Tail& t, float* dst, int frames);
     void endVoice(Stream& s, int64_t mixAt);
+    void mixStretched(Stream& s, float* dst, int frames, int64_t mixAt);
+    static void beginStretchRun(Stream& s);
+    static int64_t stretchedAhead(const Stream& music, int64_t musicFrame);
 
     std::vector<Stream*> m_voices;
     std::array<Tail, MaxTails> m_tails{};

@@ -14,6 +14,7 @@ using StreamHandle = int32_t;
 inline constexpr int KeySoundChannels = 15; // 0..14
 inline constexpr int MarkerChannel = 15;
 inline constexpr int MusicChannel = 16;
+inline constexpr int MetronomeChannel = 17;
 
 // Stream modes.
 inline constexpr unsigned FSOUND_NORMAL = 0x130;        // from a file path
@@ -76,6 +77,12 @@ public:
     virtual bool calibratedLatencyApplies() = 0;
     // The whole output latency in force, in ms.
     virtual double outputLatencyMs() = 0;
+
+    // Beyond the original: plays the stream at `percent` of its speed (1..100) with its
+    // pitch kept, from its next start or seek on (at once if it plays). Positions, PlayAt
+    // instants and streamTimeAt stay in the stream's own time.
+    virtual bool setPlaybackRate(StreamHandle h, int percent) = 0;
+    virtual int playbackRate(StreamHandle h) = 0;
 
     // Why the last failing call failed, for the window to show.
     virtual QString lastError() const = 0;

@@ -29,6 +29,7 @@ struct EditorState
     static constexpr int ButtonCount = 10;
     static constexpr int SoundCount = 16;
     static constexpr int MarkerSound = 15;
+    static constexpr std::array<int, 4> PlaybackRates{25, 50, 75, 100};
 
     StreamHandle MusicStream = 0;
     int32_t SongLenMs = 0;
@@ -46,6 +47,10 @@ struct EditorState
     std::array<int32_t, ButtonCount> BtnLeft{};
     DragState drag; // MouseStartX .. MouseMove, read by the key display every frame
     bool LoopRunning = false;
+    // The metronome's clicks (beat, measure), whether it sounds, and the playback rate.
+    std::array<StreamHandle, 2> MetronomeSounds{};
+    bool metronome = false;
+    int ratePercent = 100;
 
     // Playback internals: the plan of hit sounds, what is queued in the mixer, and the
     // stretch of continuous playback that recording belongs to.

@@ -159,6 +159,17 @@ void KE::buildControls()
         m_Asp.setPalette(palette);
     }
 
+    // In the free corner right of the Random Key button; nothing else moves.
+    m_listening.setGeometry(862, 620, 130, 48);
+    {
+        QFont font(QStringLiteral("Roboto Condensed"));
+        font.setPointSizeF(11);
+        font.setBold(true);
+        m_listening.setFont(font);
+    }
+    m_listening.setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setTextColour(m_listening, CaptionColour);
+
     m_Picture1 = std::make_unique<KeyCanvas>(this);
     m_Picture1->setGeometry(15, 134, 974, 435);
 

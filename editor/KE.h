@@ -128,6 +128,16 @@ public:
     void calibrateLatency();
     LatencyDialog* latencyDialog() const;
 
+    // --- Metronome and playback rate (KEListening.cpp)
+    // A click on every beat (4 cells), a higher one on every measure (16 cells), placed
+    // like the hit sounds; the choice is remembered.
+    void toggleMetronome();
+    // One step down or up through EditorState::PlaybackRates; the pitch is kept.
+    void slowerPlayback();
+    void fasterPlayback();
+    void setPlaybackRate(int percent);
+    QLabel& listeningLabel() { return m_listening; }
+
     // --- Tempo, offset and auto space (KEFields.cpp)
     void tempoLabelDoubleClicked();
     void commitTempo();
@@ -168,6 +178,10 @@ private:
     void startUp();
     void releaseStreams();
     void applySavedLatency();
+    void applySavedListening();
+    void openMetronomeClips();
+    void showListening();
+    void replanHitSounds();
 
     void setPlayButton(bool showPause);
     void enableOpenButtons(bool enabled);
@@ -216,6 +230,7 @@ private:
     QLabel m_NofBeat{this};
     QLabel m_cBeat{this};
     ClickLabel m_Asp{this};
+    QLabel m_listening{this}; // the playback rate and the metronome, right of the buttons
     std::array<std::unique_ptr<PictureButton>, EditorState::ButtonCount> m_NeC1;
     std::array<std::unique_ptr<QLabel>, 2> m_iC;
 
@@ -225,6 +240,8 @@ private:
     // The sound data the clip streams play from; they stay allocated for the whole run.
     QByteArray m_keySoundBlock;
     QByteArray m_markerSoundBlock;
+    QByteArray m_beatClickBlock;
+    QByteArray m_measureClickBlock;
 
     QTimer m_frameTick;
     QTimer m_idleFrame;

@@ -115,6 +115,9 @@ bool KE::openMusicFile(const QString& path, const QString& title)
     if (m_state.MusicStream != 0)
         engine.FSOUND_Stream_Close(m_state.MusicStream);
     m_state.MusicStream = stream;
+    if (m_state.ratePercent != 100 && !engine.setPlaybackRate(stream, m_state.ratePercent))
+        m_state.ratePercent = engine.playbackRate(stream);
+    showListening();
     m_startFolder.remember(path);
     m_MSeteD.setText(title);
     m_state.SongLenMs = songLenMs;
@@ -317,6 +320,10 @@ void KE::scheduleHitSounds()
         }
         if (m_kep.isSet(planned.cell, 7))
             engine.FSOUND_Stream_PlayAt(MarkerChannel, m_state.KeySounds[EditorState::MarkerSound],
+                                        music, double(planned.musicMs));
+        if (m_state.metronome && planned.cell % 4 == 0 && m_state.MetronomeSounds[0] != 0)
+            engine.FSOUND_Stream_PlayAt(MetronomeChannel,
+                                        m_state.MetronomeSounds[planned.cell % 16 == 0 ? 1 : 0],
                                         music, double(planned.musicMs));
         m_state.LastSoundBeat = planned.cell;
     }

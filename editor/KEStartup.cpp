@@ -57,6 +57,8 @@ void KE::startUp()
     m_markerSoundBlock = soundBlock(QStringLiteral(":/SOUND/SP"));
     m_state.KeySounds[EditorState::MarkerSound] = sound().FSOUND_Stream_Open(
         m_markerSoundBlock.constData(), FSOUND_MEMORY_MODE, 0, int(m_markerSoundBlock.size()));
+    // The metronome as it was left (its clips are opened once it is first on).
+    applySavedListening();
     // 9. The keyboard.
     m_Keyboard = std::make_unique<KeyInput>(m_kep, m_services.keySource());
 
@@ -85,6 +87,9 @@ void KE::releaseStreams()
     m_state.IsClosing = true;
     for (StreamHandle& handle : m_state.KeySounds)
         engine.FSOUND_Stream_Close(handle);
+    for (StreamHandle& handle : m_state.MetronomeSounds)
+        if (handle != 0)
+            engine.FSOUND_Stream_Close(handle);
     engine.FSOUND_Close();
 }
 

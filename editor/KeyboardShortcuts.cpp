@@ -23,6 +23,9 @@ const std::vector<KeyboardShortcuts::CommandBinding>& KeyboardShortcuts::command
 {
     static const std::vector<CommandBinding> all{
         {QKeySequence(Qt::CTRL | Qt::Key_L), &KE::calibrateLatency},
+        {QKeySequence(Qt::Key_M), &KE::toggleMetronome},
+        {QKeySequence(Qt::Key_BracketLeft), &KE::slowerPlayback},
+        {QKeySequence(Qt::Key_BracketRight), &KE::fasterPlayback},
     };
     return all;
 }

@@ -7,6 +7,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libsdl2-dev libsndfile1-dev libsamplerate0-dev libx11-dev libxi-dev
   libaubio-dev # onset strength and beat tracking for tempo detection
+  librubberband-dev # slowed playback with the pitch kept (GPL-2.0-or-later)
   xvfb xauth xdotool x11-utils imagemagick sox libsox-fmt-all xclip
   fonts-dejavu-core fonts-liberation2
   fonts-roboto-unhinted # Roboto Condensed Bold, the labels' face: heavy, and the counters fit

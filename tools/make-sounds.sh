@@ -3,11 +3,13 @@
 # downloaded material), into resources/sounds/:
 #   PF.wav    the key sound: a high-passed noise tick over a short 3.2 kHz click, 70 ms
 #   SP.wav    the confirm-marker sound: a two-tone bell ping (E6 + B6), 140 ms
+#   MB.wav    the metronome's beat click: a 1.5 kHz woodblock-like tick, 30 ms
+#   MM.wav    the metronome's measure click: the same at 2.5 kHz, louder, 40 ms
 #   demo.ogg  a demo song to chart: 60 s at 100 BPM, stereo Ogg Vorbis, kick on every
 #             beat, hats on the off-beats, a clap on 2 and 4, a bass line and a plucked
 #             A-minor melody from bar 5
-#   sounds.qrc  the Qt resource list (prefix /SOUND, aliases PF and SP)
-# Both clips are mono 44.1 kHz 16-bit with their full level on the first frames.
+#   sounds.qrc  the Qt resource list (prefix /SOUND, aliases PF, SP, MB and MM)
+# The clips are mono 44.1 kHz 16-bit with their full level on the first frames.
 # Run from anywhere: tools/make-sounds.sh   (needs sox with Ogg Vorbis support)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -32,6 +34,17 @@ sx -n "${mono[@]}" "$work/sp-low.wav" synth 0.14 sine 1318.5 0 25 fade l 0 0.14 
 sx -n "${mono[@]}" "$work/sp-high.wav" synth 0.09 sine 1975.5 0 25 fade l 0 0.09 0.088
 sx -m -v 0.6 "$work/sp-low.wav" -v 0.5 "$work/sp-high.wav" "${mono[@]}" "$work/sp.wav"
 sx "$work/sp.wav" "${mono[@]}" "$out/SP.wav" gain -n -6
+
+# ---- MB, MM: the metronome's clicks ---------------------------------------------------
+# A sine burst from its peak with a fast decay (two quarter-sine fades), full level on
+# the first frames so the click sits on its sample.
+click() { # file frequency length level
+  sx -n "${mono[@]}" "$work/click-$2.wav" synth "$3" sine "$2" 0 25 fade q 0 "$3" "$3" \
+    fade q 0 "$3" "$3"
+  sx "$work/click-$2.wav" "${mono[@]}" "$1" gain -n "$4"
+}
+click "$out/MB.wav" 1500 0.03 -9
+click "$out/MM.wav" 2500 0.04 -5
 
 # ---- demo.ogg ------------------------------------------------------------------------
 beat=0.6   # 100 BPM
@@ -122,10 +135,12 @@ cat > "$out/sounds.qrc" <<'QRC'
 <qresource prefix="/SOUND">
     <file alias="PF">PF.wav</file>
     <file alias="SP">SP.wav</file>
+    <file alias="MB">MB.wav</file>
+    <file alias="MM">MM.wav</file>
 </qresource>
 </RCC>
 QRC
 
-for f in PF.wav SP.wav demo.ogg; do
+for f in PF.wav SP.wav MB.wav MM.wav demo.ogg; do
   printf '%-9s %8d bytes  %s s\n' "$f" "$(stat -c %s "$out/$f")" "$(soxi -D "$out/$f")"
 done

@@ -15,12 +15,15 @@ struct PlayOptions
     int stack = 1;                 // copies of the click sounded at once
     std::optional<double> seconds; // stop after this much music
     double startMs = 0;
-    int rate = 44100; // asked of the device when it does not say its own
+    int mixRate = 44100;   // asked of the device when it does not say its own
+    int ratePercent = 100; // the playback speed, pitch kept
 
     // nullopt and a message in `error` when the arguments do not make sense.
     static std::optional<PlayOptions> parse(const std::vector<std::string>& args,
                                             std::string* error);
     static const char* usage();
+    // A playback rate as given: 25, 50, 75 or 100 (percent) or 0.25, 0.5, 0.75 or 1.
+    static std::optional<int> percentOf(double value);
 };
 
 } // namespace tavix

@@ -94,7 +94,7 @@ int main(int argc, char** argv)
     initSoundsResources();
 
     FMod engine;
-    if (!engine.FSOUND_Init(options->rate, 32, 0)) {
+    if (!engine.FSOUND_Init(options->mixRate, 32, 0)) {
         std::fprintf(stderr, "tavix-play: %s\n", qPrintable(engine.lastError()));
         return 1;
     }
@@ -116,6 +116,13 @@ int main(int argc, char** argv)
     const int32_t length = engine.FSOUND_Stream_GetLengthMs(music);
     std::printf("length: %d ms (%lld frames at %d Hz)\n", length,
                 static_cast<long long>(engine.lengthFrames(music)), engine.mixRate());
+    if (options->ratePercent != 100) {
+        if (!engine.setPlaybackRate(music, options->ratePercent)) {
+            std::fprintf(stderr, "tavix-play: %s\n", qPrintable(engine.lastError()));
+            return 1;
+        }
+        std::printf("rate: %d%%, pitch kept\n", options->ratePercent);
+    }
 
     std::optional<BeatClicks> clicks;
     if (options->bpm) {

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -260,6 +261,96 @@ TEST(DiskOutput, ScheduledHitsLandOnTheirExactFramesInTheCapture)
     // After the music, silence.
     for (size_t i = static_cast<size_t>(2 * (start + musicFrames)); i < out.size(); ++i)
         ASSERT_EQ(out[i], 0) << i;
+}
+
+// ---- Slowed down with the pitch kept -----------------------------------------------------
+
+// Where |sample| of one side first reaches `level` at or after `from`, -1 if never.
+int64_t firstAbove(const std::vector<int16_t>& out, int side, int64_t from, int level)
+{
+    for (int64_t f = std::max<int64_t>(from, 0); 2 * f + 1 < static_cast<int64_t>(out.size()); ++f)
+        if (std::abs(out[static_cast<size_t>(2 * f + side)]) >= level)
+            return f;
+    return -1;
+}
+
+TEST(DiskOutput, AtHalfSpeedASineLastsTwiceAsLongAtItsOwnPitch)
+{
+    TempDir dir;
+    const int64_t frames = 44100 * 2;
+    const std::string path = dir.file("sine.wav");
+    ASSERT_TRUE(test::writeSoundFile(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100,
+                                     test::sine(frames, 2, 441.0, 44100, 12000)));
+    int64_t length = 0;
+    const auto out = playThrough(dir.file("capture.raw"), 44100, path, &length,
+                                 [](FMod& engine, StreamHandle song) {
+                                     ASSERT_TRUE(engine.setPlaybackRate(song, 50));
+                                     EXPECT_EQ(engine.playbackRate(song), 50);
+                                 });
+    const int64_t start = firstSoundingFrame(out);
+    ASSERT_GE(start, 0);
+    int64_t end = static_cast<int64_t>(out.size()) / 2;
+    while (end > start && out[static_cast<size_t>(2 * end - 2)] == 0)
+        --end;
+    EXPECT_NEAR(static_cast<double>(end - start), 2.0 * frames, 44.1 * 3); // within 3 ms
+    // Zero crossings over the middle two seconds: 441 Hz still, within 1%.
+    int crossings = 0;
+    const int64_t from = start + 44100;
+    for (int64_t f = from + 1; f < from + 2 * 44100; ++f)
+        crossings +=
+            (out[static_cast<size_t>(2 * f - 2)] < 0) != (out[static_cast<size_t>(2 * f)] < 0);
+    EXPECT_NEAR(crossings / 2.0 / 2.0, 441.0, 4.41);
+}
+
+TEST(DiskOutput, AtHalfSpeedHitsLandWhereTheirInstantFallsInTheStretchedMusic)
+{
+    // The music's right side has a sharp burst every 0.5 s (the left is silent); a hit
+    // whose only sound is on the left is scheduled on each burst.
+    TempDir dir;
+    const int64_t frames = 44100 * 3;
+    std::vector<int16_t> music(static_cast<size_t>(2 * frames), 0);
+    std::vector<int64_t> bursts;
+    const auto noise = test::noise(2205, 1, 16000, 3);
+    for (int64_t at = 11025; at + 2205 < frames; at += 22050) {
+        bursts.push_back(at);
+        for (int64_t k = 0; k < 2205; ++k)
+            music[static_cast<size_t>(2 * (at + k) + 1)] =
+                static_cast<int16_t>(noise[static_cast<size_t>(k)] * (1 - k / 2205.0));
+    }
+    std::vector<int16_t> hit;
+    for (int i = 0; i < 40; ++i) {
+        hit.push_back(static_cast<int16_t>(8000 - 150 * i));
+        hit.push_back(0);
+    }
+    const std::string musicPath = dir.file("bursts.wav");
+    const std::string hitPath = dir.file("hit.wav");
+    ASSERT_TRUE(test::writeSoundFile(musicPath, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100, music));
+    ASSERT_TRUE(test::writeSoundFile(hitPath, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100, hit));
+    const auto hitBytes = test::readBytes(hitPath);
+    int64_t length = 0;
+    const auto out = playThrough(
+        dir.file("capture.raw"), 44100, musicPath, &length, [&](FMod& engine, StreamHandle song) {
+            ASSERT_TRUE(engine.setPlaybackRate(song, 50));
+            for (size_t i = 0; i <= bursts.size(); ++i) {
+                const StreamHandle h = engine.FSOUND_Stream_Open(
+                    reinterpret_cast<const char*>(hitBytes.data()), FSOUND_MEMORY_MODE, 0,
+                    static_cast<int>(hitBytes.size()));
+                // The first at the song's start marks where it begins in the capture.
+                const double ms = i == 0 ? 0.0 : bursts[i - 1] * 1000.0 / 44100;
+                ASSERT_TRUE(engine.FSOUND_Stream_PlayAt(static_cast<int>(i % 15), h, song, ms));
+            }
+        });
+    const int64_t start = firstAbove(out, 0, 0, 7000);
+    ASSERT_GE(start, 0);
+    for (const int64_t burst : bursts) {
+        const int64_t ideal = start + 2 * burst;
+        const int64_t hitAt = firstAbove(out, 0, ideal - 441, 7000);
+        const int64_t musicAt = firstAbove(out, 1, ideal - 4410, 4000);
+        // The hit on its exact frame; the stretched burst's onset, smeared by the
+        // stretcher's window, within 6 ms of it.
+        EXPECT_EQ(hitAt, ideal) << burst;
+        EXPECT_NEAR(musicAt, ideal, 265) << burst;
+    }
 }
 
 } // namespace

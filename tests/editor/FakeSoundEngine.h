@@ -30,6 +30,7 @@ public:
         double decodeProgress = 1.0;
         int32_t lengthWhileDecodingMs = -1; // what the length reads until decoded, if set
         bool closed = false;
+        int ratePercent = 100; // song time advances this many hundredths of the clock's
     };
     struct Scheduled
     {
@@ -78,7 +79,7 @@ public:
                 // Clips stand still; a stream from memory played as music moves like one.
                 if (!s.playing || (s.memory && s.channel != MusicChannel))
                     continue;
-                s.posMs = std::min(s.posMs + step, double(s.lengthMs));
+                s.posMs = std::min(s.posMs + step * s.ratePercent / 100.0, double(s.lengthMs));
                 hearUpTo(handle, s.posMs);
                 if (s.posMs >= double(s.lengthMs))
                     s.playing = false;
@@ -269,7 +270,7 @@ public:
         if (!s->playing)
             return s->posMs;
         const double back = std::chrono::duration<double, std::milli>(now - when).count();
-        return s->posMs - back;
+        return s->posMs - back * s->ratePercent / 100.0;
     }
 
     bool isPlaying(StreamHandle h) override
@@ -291,6 +292,22 @@ public:
     double outputLatencyMs() override
     {
         return deviceLatencyMs + (latencyApplies ? calibratedLatencyMs : 0.0);
+    }
+
+    bool setPlaybackRate(StreamHandle h, int percent) override
+    {
+        Stream* s = find(h);
+        if (!s || percent < 1 || percent > 100)
+            return false;
+        log.push_back("rate " + std::to_string(h) + " " + std::to_string(percent));
+        s->ratePercent = percent;
+        return true;
+    }
+
+    int playbackRate(StreamHandle h) override
+    {
+        const Stream* s = find(h);
+        return s ? s->ratePercent : 100;
     }
 
     QString lastError() const override { return error; }
