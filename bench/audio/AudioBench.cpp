@@ -5,7 +5,8 @@
 //   MixerCost        music + 16 effect voices: ns per frame and share of one core
 //   Resample4Min     libsamplerate alone on 4 minutes of 48 kHz stereo to 44.1 kHz, by converter
 //   DecodeOgg4Min    a 4-minute Ogg song: open, playable, fully decoded; memory per minute
-// (EngineCallBench.cpp: the window thread's calls while the mixer runs flat out.)
+// (EngineCallBench.cpp: the window thread's calls while the mixer runs flat out;
+//  StretchBench.cpp: slowed playback's share of one core.)
 #include "AudioTime.h"
 #include "FMod.h"
 #include "Mixer.h"

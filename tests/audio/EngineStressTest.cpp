@@ -59,7 +59,8 @@ TEST(EngineStress, RandomCallsWhileTheMixerRunsFlatOut)
         ++calls;
         // Opening and closing (each starts or joins a decoding thread) far less often than
         // the calls made while playing: 2% open a song, 2% a clip, 3% close, 10% each play,
-        // stop and seek, 25% schedule, 5% cancel, the rest read.
+        // stop and seek, 25% schedule, 5% cancel, 2% change the playback rate (a feeder
+        // thread each), the rest read.
         const int op = below(100);
         const int call = op < 2    ? 0
                          : op < 4  ? 1
@@ -69,6 +70,7 @@ TEST(EngineStress, RandomCallsWhileTheMixerRunsFlatOut)
                          : op < 37 ? 5
                          : op < 62 ? 6
                          : op < 67 ? 8
+                         : op < 69 ? 7
                                    : 9;
         switch (call) {
         case 0:
@@ -115,6 +117,9 @@ TEST(EngineStress, RandomCallsWhileTheMixerRunsFlatOut)
         case 6:
             engine.FSOUND_Stream_PlayAt(below(17), anyHandle(), anyHandle(),
                                         below(20000) + below(1000) / 1000.0);
+            break;
+        case 7:
+            engine.setPlaybackRate(anyHandle(), 25 * (1 + below(4)));
             break;
         case 8:
             engine.FSOUND_Stream_CancelScheduled(anyHandle());
