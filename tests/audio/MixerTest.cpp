@@ -581,5 +581,23 @@ TEST(MixerHeard, StoppedStreamReadsItsRewoundPosition)
     EXPECT_FALSE(mixer.isAudible(1, 1990));
 }
 
+TEST(MixerTimeline, SlowedStretchesReadBackInSongFrames)
+{
+    // Heard from mix frame 1000 at 50% from song frame 500, until mix frame 3000; then at
+    // 25% from song frame 1500 (a rate change), open, the mixer at song frame 1600.
+    Mixer::Timeline t;
+    t.segments[0] = {1000, 500, 3000, 900.0, 50};
+    t.segments[1] = {3000, 1500, -1, 3000.0, 25};
+    t.segmentCount = 2;
+    t.newest = 1;
+    t.pos = 1600;
+    t.channel = 16;
+    EXPECT_DOUBLE_EQ(t.heardPosition(2000.0), 1000.0); // 1000 mix frames in, half as many
+    EXPECT_DOUBLE_EQ(t.heardPosition(2999.0), 1499.5);
+    EXPECT_DOUBLE_EQ(t.heardPosition(3200.0), 1550.0); // a quarter of 200
+    // No further than the mixer has taken, whatever the clock says.
+    EXPECT_DOUBLE_EQ(t.heardPosition(9000.0), 1600.0);
+}
+
 } // namespace
 } // namespace tavix
