@@ -128,13 +128,13 @@ static void BM_RecordingAccuracy(benchmark::State& state)
             p.chartMs = (double(p.cell) + 0.5 + within(random)) / rate;
             plan->presses.push_back(p);
         }
-        // Presses within 150 ms of song are timed from where the music stands now.
+        // Presses within 300 ms of song are timed from where the music stands now.
         const auto planAhead = [&] {
             const Clock::time_point now = Clock::now();
             const double songNow = engine.streamTimeAt(music, now);
             for (PlannedPress& p : plan->presses) {
                 const double songAhead = p.chartMs - lead - songNow;
-                if (p.planned || songAhead > 150.0)
+                if (p.planned || songAhead > 300.0)
                     continue;
                 p.planned = true;
                 p.when = now + std::chrono::duration_cast<Clock::duration>(
