@@ -279,8 +279,7 @@ bool Mixer::waitingForData(int frames)
         if (v->m_stretch) {
             if (!v->m_stretch->lastFrameReady() && v->m_stretch->readyFrames() < frames)
                 return true;
-        } else if (!v->m_sound->isComplete() &&
-                   v->m_t.pos + frames > v->m_sound->availableFrames()) {
+        } else if (!v->m_sound->isComplete() && v->m_t.pos >= v->m_sound->availableFrames()) {
             return true;
         }
     }

@@ -145,8 +145,8 @@ public:
     uint64_t startsRetired() const { return m_startsRetired; }
     // Anything to mix (a voice, a fade or a scheduled start whose music plays).
     bool busy() const;
-    // A playing stream is held up because decoding (or, for a slowed one, stretching) has
-    // not got `frames` past its position.
+    // A playing stream is held up because decoding has not reached its position, or a
+    // slowed one has fewer than `frames` stretched ahead.
     bool waitingForData(int frames = 1);
     int64_t mixFrame() const { return m_mixFrame; }
     float limiterGain() const { return m_limiter.gain(); }

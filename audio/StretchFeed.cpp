@@ -122,7 +122,10 @@ bool StretchFeed::lastFrameReady()
     dropStale();
     const size_t head = m_head.load(std::memory_order_acquire);
     const size_t tail = m_tail.load(std::memory_order_relaxed);
-    return head != tail && m_blocks[(head - 1) % RingBlocks].last;
+    if (head == tail)
+        return false; // the block before head may be being rewritten
+    const Block& newest = m_blocks[(head - 1) % RingBlocks];
+    return newest.generation == m_generation && newest.last;
 }
 
 // ---- The feeder thread ---------------------------------------------------------------------
