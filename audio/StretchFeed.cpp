@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <cstddef>
 #include <vector>
 
 namespace tavix {
@@ -28,7 +29,7 @@ constexpr float SampleScale = 1.0f / 32768.0f;
 StretchFeed::StretchFeed(std::shared_ptr<const DecodedSound> sound, int ratePercent)
     : m_sound(std::move(sound)), m_percent(std::clamp(ratePercent, 1, 99)),
       m_blocks(std::make_unique<Block[]>(RingBlocks)),
-      m_thread([this](std::stop_token stop) { feed(stop); })
+      m_thread([this](const std::stop_token& stop) { feed(stop); })
 {
 }
 
@@ -87,8 +88,8 @@ int StretchFeed::mixInto(float* dst, int frames, bool& ended)
             break;
         const Block& b = m_blocks[tail % RingBlocks];
         const int n = std::min(frames - done, b.frames - m_readOffset);
-        const float* src = b.samples + 2 * m_readOffset;
-        float* d = dst + 2 * done;
+        const float* src = b.samples + ptrdiff_t{2} * m_readOffset;
+        float* d = dst + ptrdiff_t{2} * done;
         for (int i = 0; i < 2 * n; ++i)
             d[i] += src[i];
         m_readOffset += n;
@@ -279,8 +280,9 @@ void StretchFeed::feed(const std::stop_token& stop)
             for (int k = 0; k < keep; ++k) {
                 const float l = outPtr[0][from + k];
                 const float r = channels == 2 ? outPtr[1][from + k] : l;
-                b.samples[2 * (staged + k)] = l;
-                b.samples[2 * (staged + k) + 1] = r;
+                const size_t at = 2 * static_cast<size_t>(staged + k);
+                b.samples[at] = l;
+                b.samples[at + 1] = r;
             }
             staged += keep;
             delivered += keep;
