@@ -130,7 +130,8 @@ void FMod::FSOUND_Close()
     m_closing = false;
 }
 
-StreamHandle FMod::addStream(std::shared_ptr<DecodedSound> sound, std::jthread decoder)
+StreamHandle FMod::addStream(std::shared_ptr<DecodedSound> sound,
+                             std::shared_ptr<const WaveformPeaks> peaks, std::jthread decoder)
 {
     if (m_nextHandle == std::numeric_limits<StreamHandle>::max())
         m_nextHandle = 1;
@@ -141,7 +142,7 @@ StreamHandle FMod::addStream(std::shared_ptr<DecodedSound> sound, std::jthread d
         std::lock_guard lock(m_mutex);
         m_mixer->addStream(h, sound);
     }
-    m_streams.emplace(h, StreamRecord{std::move(sound), std::move(decoder)});
+    m_streams.emplace(h, StreamRecord{std::move(sound), std::move(peaks), std::move(decoder)});
     return h;
 }
 
@@ -184,6 +185,7 @@ StreamHandle FMod::FSOUND_Stream_Open(const char* nameOrData, unsigned mode, int
         return 0;
     }
     std::shared_ptr<DecodedSound> sound = decoder->sound();
+    std::shared_ptr<const WaveformPeaks> peaks = decoder->peaks();
     std::jthread thread;
     if (background) {
         thread = std::jthread(
@@ -191,7 +193,7 @@ StreamHandle FMod::FSOUND_Stream_Open(const char* nameOrData, unsigned mode, int
     } else {
         decoder->decodeAll();
     }
-    return addStream(std::move(sound), std::move(thread));
+    return addStream(std::move(sound), std::move(peaks), std::move(thread));
 }
 
 int32_t FMod::FSOUND_Stream_GetLengthMs(StreamHandle h)
@@ -310,6 +312,12 @@ double FMod::decodeProgress(StreamHandle h)
 {
     auto it = h != 0 ? m_streams.find(h) : m_streams.end();
     return it == m_streams.end() ? 0.0 : it->second.sound->progress();
+}
+
+std::shared_ptr<const WaveformPeaks> FMod::waveformPeaks(StreamHandle h)
+{
+    auto it = h != 0 ? m_streams.find(h) : m_streams.end();
+    return it == m_streams.end() ? nullptr : it->second.peaks;
 }
 
 AudioDevice::Info FMod::deviceInfo() const

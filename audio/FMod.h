@@ -80,6 +80,7 @@ public:
     double streamTimeAt(StreamHandle h, Clock::time_point when) override;
     bool isPlaying(StreamHandle h) override;
     double decodeProgress(StreamHandle h) override;
+    std::shared_ptr<const WaveformPeaks> waveformPeaks(StreamHandle h) override;
     QString lastError() const override { return m_lastError; }
 
     // Beyond the interface, for the command-line player, tests and benchmarks.
@@ -102,11 +103,13 @@ private:
     struct StreamRecord
     {
         std::shared_ptr<DecodedSound> sound;
+        std::shared_ptr<const WaveformPeaks> peaks;
         std::jthread decoder; // destroyed first: stops and joins before the sound goes
     };
 
     void render(int16_t* out, int frames, Clock::time_point when);
-    StreamHandle addStream(std::shared_ptr<DecodedSound> sound, std::jthread decoder);
+    StreamHandle addStream(std::shared_ptr<DecodedSound> sound,
+                           std::shared_ptr<const WaveformPeaks> peaks, std::jthread decoder);
     bool fail(const QString& why);
     bool known(StreamHandle h) const;
     // Locks, and tells the mixer what the listener hears now (for the time lookups).

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QLocale>
+#include <QSettings>
 #include <QString>
 
 #include <chrono>
@@ -48,6 +49,10 @@ struct EditorServices
     QLocale locale = QLocale::system();
     // The program's own folder, where the file dialogs start while it is writable.
     QString programDir;
+    // Where choices are remembered between runs: the user's settings of the editor.
+    std::function<std::unique_ptr<QSettings>()> settings = [] {
+        return std::make_unique<QSettings>(QStringLiteral("tavix"), QStringLiteral("tavix-editor"));
+    };
 };
 
 } // namespace tavix

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "SoundEngine.h"
+#include "WaveformPeaks.h"
 
 #include <QString>
 
@@ -29,6 +30,7 @@ public:
         int channel = -1;
         double decodeProgress = 1.0;
         bool closed = false;
+        std::shared_ptr<const WaveformPeaks> peaks;
     };
     struct Scheduled
     {
@@ -48,6 +50,7 @@ public:
     // Songs that open, by path, with their lengths, and how far they are decoded on open.
     std::map<std::string, int32_t> songs;
     std::map<std::string, double> songProgress;
+    std::map<std::string, std::shared_ptr<const WaveformPeaks>> songPeaks;
     std::vector<std::string> log;
     std::vector<Scheduled> pending;
     std::vector<Heard> heard;
@@ -152,6 +155,8 @@ public:
             s.lengthMs = song->second;
             if (const auto p = songProgress.find(path); p != songProgress.end())
                 s.decodeProgress = p->second;
+            if (const auto p = songPeaks.find(path); p != songPeaks.end())
+                s.peaks = p->second;
         }
         const StreamHandle h = m_next++;
         streams[h] = s;
@@ -268,6 +273,12 @@ public:
     {
         const Stream* s = find(h);
         return s ? s->decodeProgress : 1.0;
+    }
+
+    std::shared_ptr<const WaveformPeaks> waveformPeaks(StreamHandle h) override
+    {
+        const Stream* s = find(h);
+        return s ? s->peaks : nullptr;
     }
 
     QString lastError() const override { return error; }
