@@ -79,7 +79,7 @@ void WaveformPeaks::push(int level, PeakRange range)
     ++l.written;
     if (level + 1 >= Levels)
         return;
-    Level& up = m_levels[size_t(level + 1)];
+    Level& up = m_levels[size_t(level) + 1];
     up.pending.include(range);
     if (++up.pendingCount == Factor) {
         const PeakRange gathered = up.pending;

@@ -56,6 +56,8 @@ OverviewStrip::OverviewStrip(const KeP& kep, QWidget* parent) : QWidget(parent),
                           ToggleSize);
     connect(m_toggle, &QToolButton::toggled, this, &OverviewStrip::guidesToggled);
     m_columns.resize(size_t(SongWidth));
+    m_countLater.setSingleShot(true);
+    connect(&m_countLater, &QTimer::timeout, this, [this] { refresh(m_lastView); });
 }
 
 OverviewStrip::~OverviewStrip() = default;
@@ -105,10 +107,15 @@ OverviewStrip::Shown OverviewStrip::shownFor(const View& view) const
     s.viewToX = pixel(view.viewToMs);
     s.playX = view.playMs >= 0 ? pixel(view.playMs) : -1;
     s.peakBlocks = m_peaks ? m_peaks->blocks(0) + (m_peaks->isComplete() ? 1 : 0) : -1;
+    return s;
+}
 
+void OverviewStrip::countKeys(Shown& s) const
+{
     // Keys of rows 1 to 6 per measure of 16 cells, and the cells with a confirm marker.
     const int32_t cells = m_kep.hasGrid() ? m_kep.TotalBeats : 0;
     s.keysPerMeasure.assign(size_t((int64_t(cells) + 15) / 16), 0);
+    s.markerCells.clear();
     const uint8_t* grid = m_kep.KeyGrid.data();
     for (int32_t c = 0; c < cells; ++c) {
         const uint8_t* cell = grid + KeP::flatIndex(c, 1);
@@ -117,12 +124,25 @@ OverviewStrip::Shown OverviewStrip::shownFor(const View& view) const
         if (cell[6] != 0)
             s.markerCells.push_back(c);
     }
-    return s;
 }
 
 void OverviewStrip::refresh(const View& view)
 {
+    constexpr qint64 CountEveryMs = 250;
+    m_lastView = view;
     Shown next = shownFor(view);
+    const auto measures = size_t((int64_t(m_kep.hasGrid() ? m_kep.TotalBeats : 0) + 15) / 16);
+    if (!m_sinceCount.isValid() || m_sinceCount.elapsed() >= CountEveryMs ||
+        measures != m_shown.keysPerMeasure.size()) {
+        countKeys(next);
+        m_sinceCount.start();
+        m_countLater.stop();
+    } else {
+        next.keysPerMeasure = m_shown.keysPerMeasure;
+        next.markerCells = m_shown.markerCells;
+        if (!m_countLater.isActive())
+            m_countLater.start(int(CountEveryMs - m_sinceCount.elapsed()) + 1);
+    }
     if (next == m_shown)
         return;
     m_shown = std::move(next);

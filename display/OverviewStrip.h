@@ -2,7 +2,8 @@
 
 #include "WaveformPeaks.h"
 
-#include <QImage>
+#include <QElapsedTimer>
+#include <QTimer>
 #include <QWidget>
 
 #include <cstdint>
@@ -92,6 +93,7 @@ private:
     };
 
     Shown shownFor(const View& view) const;
+    void countKeys(Shown& shown) const;
     void choose(double x);
     void paintEnvelope(QPainter& painter);
     void paintChart(QPainter& painter);
@@ -101,6 +103,11 @@ private:
     QToolButton* m_toggle = nullptr;
     Shown m_shown;
     std::vector<PeakRange> m_columns;
+    // The chart is counted again at most a few times a second (a long one is large); a
+    // count put off is made when the time comes, with the view last given.
+    QElapsedTimer m_sinceCount;
+    QTimer m_countLater;
+    View m_lastView;
     int m_repaintsAsked = 0;
 };
 

@@ -156,6 +156,29 @@ void blendRect(QImage& image, const Quad& quad, const QColor& colour)
     }
 }
 
+// One band row: the tinted pixel where the waveform covers row y, the band's elsewhere.
+void composeRow(int y, const int32_t* tops, const int32_t* bottoms, const QRgb* tint,
+                const QRgb* under, QRgb* out, int width)
+{
+    int x = 0;
+#if defined(__SSE2__)
+    // Four pixels at a time: the frame's largest piece of work when the music is loud.
+    const __m128i row = _mm_set1_epi32(y);
+    for (; x + 4 <= width; x += 4) {
+        const __m128i top = _mm_loadu_si128(reinterpret_cast<const __m128i*>(tops + x));
+        const __m128i bottom = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bottoms + x));
+        const __m128i inside =
+            _mm_andnot_si128(_mm_cmpgt_epi32(top, row), _mm_cmpgt_epi32(bottom, row));
+        const __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(tint + x));
+        const __m128i u = _mm_loadu_si128(reinterpret_cast<const __m128i*>(under + x));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x),
+                         _mm_or_si128(_mm_and_si128(inside, t), _mm_andnot_si128(inside, u)));
+    }
+#endif
+    for (; x < width; ++x)
+        out[x] = (y >= tops[x] && y < bottoms[x]) ? tint[x] : under[x];
+}
+
 } // namespace Internal
 
 using namespace Internal;
@@ -485,29 +508,6 @@ const QImage* TavixKey::prescaledFor(const Quad& quad) const
     return &scaled;
 }
 
-// One band row: the tinted pixel where the waveform covers row y, the band's elsewhere.
-static void composeRow(int y, const int32_t* tops, const int32_t* bottoms, const QRgb* tint,
-                       const QRgb* under, QRgb* out, int width)
-{
-    int x = 0;
-#if defined(__SSE2__)
-    // Four pixels at a time: the frame's largest piece of work when the music is loud.
-    const __m128i row = _mm_set1_epi32(y);
-    for (; x + 4 <= width; x += 4) {
-        const __m128i top = _mm_loadu_si128(reinterpret_cast<const __m128i*>(tops + x));
-        const __m128i bottom = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bottoms + x));
-        const __m128i inside =
-            _mm_andnot_si128(_mm_cmpgt_epi32(top, row), _mm_cmpgt_epi32(bottom, row));
-        const __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(tint + x));
-        const __m128i u = _mm_loadu_si128(reinterpret_cast<const __m128i*>(under + x));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x),
-                         _mm_or_si128(_mm_and_si128(inside, t), _mm_andnot_si128(inside, u)));
-    }
-#endif
-    for (; x < width; ++x)
-        out[x] = (y >= tops[x] && y < bottoms[x]) ? tint[x] : under[x];
-}
-
 void TavixKey::paintBandsWithWaveform()
 {
     // The two bands are the same picture under the same waveform, so the upper one is
@@ -516,7 +516,8 @@ void TavixKey::paintBandsWithWaveform()
     const int width = m_image.width();
     const size_t rowBytes = size_t(width) * sizeof(QRgb);
     const bool wave = !m_waveColumns.empty();
-    for (int y = 0; y < BandHeight; ++y) {
+    const int rows = std::min(BandHeight, m_image.height());
+    for (int y = 0; y < rows; ++y) {
         const auto* under = reinterpret_cast<const QRgb*>(band.constScanLine(y));
         auto* out = reinterpret_cast<QRgb*>(m_image.scanLine(y));
         if (wave)
@@ -526,7 +527,7 @@ void TavixKey::paintBandsWithWaveform()
         else
             std::memcpy(out, under, rowBytes);
     }
-    for (int y = 0; y < BandHeight; ++y)
+    for (int y = 0; y < rows && LowerBandTop + y < m_image.height(); ++y)
         std::memcpy(m_image.scanLine(LowerBandTop + y), m_image.constScanLine(y), rowBytes);
 }
 
@@ -539,14 +540,14 @@ void TavixKey::paintFrame()
     if (!m_guidesDrawn) {
         m_image.fill(qRgb(0, 0, 0));
     } else {
-        for (int y = BandHeight; y < m_image.height(); ++y) {
-            if (y == LowerBandTop)
-                y += BandHeight;
-            if (y < m_image.height()) {
+        const auto clearRows = [this](int from, int to) {
+            for (int y = from; y < std::min(to, m_image.height()); ++y) {
                 auto* line = reinterpret_cast<QRgb*>(m_image.scanLine(y));
                 std::fill(line, line + m_image.width(), qRgb(0, 0, 0));
             }
-        }
+        };
+        clearRows(BandHeight, LowerBandTop);
+        clearRows(LowerBandTop + BandHeight, m_image.height());
         paintBandsWithWaveform();
         for (const Quad& quad : m_frame)
             if (isGuideLine(quad.texture))

@@ -62,7 +62,7 @@ BENCHMARK(FullFrame)->Unit(benchmark::kMicrosecond)->Repetitions(15)->ReportAggr
 // band's height.
 std::shared_ptr<tavix::WaveformPeaks> loudSong()
 {
-    const int64_t frames = 44100 * 60;
+    const int64_t frames = int64_t{44100} * 60;
     std::vector<int16_t> samples(size_t(frames * 2));
     std::mt19937 random(11);
     std::uniform_int_distribution<int> level(-30000, 30000);

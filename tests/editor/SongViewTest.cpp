@@ -4,6 +4,7 @@
 #include "OverviewStrip.h"
 #include "Rounding.h"
 
+#include <QTest>
 #include <QToolButton>
 #include <QWheelEvent>
 
@@ -55,6 +56,23 @@ TEST(Overview, AClickOrDragPutsItsPointAtTheLeftOfTheCanvasAndEndsAFrozenSelecti
     rig.ke.PlayPause();                           // paused
     pressOnStrip(rig, last / 2.0);
     EXPECT_EQ(rig.ke.TimeSet().value(), 300);
+}
+
+TEST(Overview, ShowsTheKeysOfEachMeasureTheMarkersAndTheCanvasView)
+{
+    EditingRig rig; // 60 s at 100 BPM: 25 measures of 2.4 s over the strip
+    for (int c = 48; c < 64; ++c)
+        rig.set(c, 1 + c % 6); // measure 4, from 7.2 s
+    rig.set(96, 7);            // a marker at 14.4 s
+    QTest::qWait(300);         // the strip counts the chart a few times a second
+    rig.ke.overview().refresh({600, 0, 4000, -1, 28.0});
+    const QImage strip = rig.ke.overview().grab().toImage();
+    const auto x = [](double ms) { return int(ms / 60000 * (OverviewStrip::SongWidth - 1)); };
+    const auto at = [&](double ms, int y) { return QColor(strip.pixel(x(ms), y)); };
+    EXPECT_GT(at(8000, OverviewStrip::BarsBottom).green(), 150);    // the measure's bar
+    EXPECT_LT(at(12000, OverviewStrip::BarsBottom).green(), 50);    // none in measure 6
+    EXPECT_GT(at(14400, 1).blue(), 200);                            // the marker's tick
+    EXPECT_GT(at(2000, 20).lightness(), at(20000, 20).lightness()); // the canvas's stretch
 }
 
 TEST(Overview, WheelOverTheCanvasMovesABeatPerNotchAndAMeasureWithShift)
