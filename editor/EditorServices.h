@@ -49,7 +49,7 @@ struct EditorServices
     QLocale locale = QLocale::system();
     // The program's own folder, where the file dialogs start while it is writable.
     QString programDir;
-    // The user's remembered choices (the calibrated audio latency).
+    // Where choices are remembered between runs (the view, the calibrated audio latency).
     std::function<std::unique_ptr<QSettings>()> settings = [] {
         return std::make_unique<QSettings>(QStringLiteral("tavix"), QStringLiteral("tavix-editor"));
     };

@@ -3,6 +3,7 @@
 #include "KeyCanvas.h"
 #include "KeyInput.h"
 #include "KeyboardShortcuts.h"
+#include "OverviewStrip.h"
 #include "ResourceInit.h"
 #include "TavixKey.h"
 
@@ -168,6 +169,10 @@ void KE::buildControls()
     m_TimeSet.setPageStep(1);
     m_TimeSet.setValue(0);
 
+    // Beyond the classic controls: the whole song under them, as wide as the time bar.
+    m_overview = std::make_unique<OverviewStrip>(m_kep, this);
+    m_overview->move(16, OverviewTop);
+
     for (int i = 0; i < EditorState::ButtonCount; ++i) {
         const ButtonSpec& layout = Buttons[size_t(i)];
         auto button = std::make_unique<PictureButton>(i, this);
@@ -215,6 +220,12 @@ void KE::connectControls()
     connect(&m_Asp, &ClickLabel::clicked, this, [this] { autoSpaceClicked(); });
 
     connect(&m_TimeSet, &QScrollBar::valueChanged, this, [this] { timeSetChanged(); });
+    connect(m_overview.get(), &OverviewStrip::timeSetChosen, this,
+            [this](int32_t value) { overviewChosen(value); });
+    connect(m_overview.get(), &OverviewStrip::guidesToggled, this,
+            [this](bool shown) { setGuidesShown(shown); });
+    connect(m_Picture1.get(), &KeyCanvas::wheelTurned, this,
+            [this](QPoint angle, Qt::KeyboardModifiers m) { canvasWheel(angle, m); });
 
     connect(m_Picture1.get(), &KeyCanvas::mousePressed, this,
             [this](Qt::MouseButton b, Qt::KeyboardModifiers m, float x, float y) {

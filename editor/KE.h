@@ -8,6 +8,7 @@
 #include "KeyDisplayHost.h"
 #include "PictureButton.h"
 #include "RandomKeys.h"
+#include "ViewNavigator.h"
 
 #include <QByteArray>
 #include <QLabel>
@@ -28,7 +29,9 @@ class KeyCanvas;
 class KeyInput;
 class KeyboardShortcuts;
 class LatencyDialog;
+class OverviewStrip;
 class TavixKey;
+class WaveformPeaks;
 struct CellTiming;
 struct CanvasView;
 
@@ -40,7 +43,9 @@ class KE : public QWidget, public KeyDisplayHost
     Q_OBJECT
 public:
     static constexpr int ClientWidth = 998;
-    static constexpr int ClientHeight = 691;
+    // The classic controls fill 691 pixels; the overview strip lies under them.
+    static constexpr int ClientHeight = 744;
+    static constexpr int OverviewTop = 684;
 
     KE(KeP& kep, EditorServices services, QWidget* parent = nullptr);
     ~KE() override;
@@ -77,6 +82,7 @@ public:
     PictureButton& NeC1(int index) { return *m_NeC1.at(size_t(index)); }
     QLabel& iC(int index) { return *m_iC.at(size_t(index)); }
     QProgressBar& decodeBar() { return m_decodeBar; }
+    OverviewStrip& overview() { return *m_overview; }
 
     // The key display, made on first use, and the keyboard made at start-up.
     TavixKey& renderer();
@@ -127,6 +133,15 @@ public:
     // and, when saved, keeps the latency found in the settings and gives it to the engine.
     void calibrateLatency();
     LatencyDialog* latencyDialog() const;
+    // --- The song under the chart: waveform, beat lines, overview, navigation (KEView.cpp)
+    // The waveform and the beat lines on the canvas, on or off; the choice is remembered.
+    void setGuidesShown(bool shown);
+    bool guidesShown() const { return m_guidesShown; }
+    // Moves the time bar as a navigation key does; not while playing.
+    void navigate(ViewNavigator::Step step);
+    void canvasWheel(QPoint angleDelta, Qt::KeyboardModifiers modifiers);
+    // Puts a point of the overview at the left of the canvas; not while playing.
+    void overviewChosen(int32_t timeSetValue);
 
     // --- Tempo, offset and auto space (KEFields.cpp)
     void tempoLabelDoubleClicked();
@@ -186,6 +201,11 @@ private:
     // True once the song is decoded; its length is then final and followed.
     bool followDecodedLength();
     CellTiming currentTiming() const;
+    // The view's part of start-up, and what each frame hands the display and the strip.
+    void loadViewChoices();
+    void prepareFrame();
+    void refreshOverview();
+    bool navigationAllowed() const;
 
     // Editing (KEMouseEditing.cpp, KEClipboardCommands.cpp)
     bool editingAllowed() const;
@@ -211,6 +231,7 @@ private:
     QLabel m_scriptFile{this};
     std::unique_ptr<KeyCanvas> m_Picture1;
     QScrollBar m_TimeSet{Qt::Horizontal, this};
+    std::unique_ptr<OverviewStrip> m_overview;
     QLabel m_cPosL{this};
     QLabel m_cPos{this};
     QLabel m_NofBeat{this};
@@ -222,6 +243,10 @@ private:
     QPointer<LatencyDialog> m_latencyDialog;
     std::unique_ptr<TavixKey> m_Renderer;
     std::unique_ptr<KeyInput> m_Keyboard;
+    // The song's waveform peaks, shown by the canvas and the overview.
+    std::shared_ptr<const WaveformPeaks> m_peaks;
+    bool m_guidesShown = true;
+    ViewNavigator m_navigator;
     // The sound data the clip streams play from; they stay allocated for the whole run.
     QByteArray m_keySoundBlock;
     QByteArray m_markerSoundBlock;

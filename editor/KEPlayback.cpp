@@ -9,6 +9,7 @@
 #include "KeyInput.h"
 #include "MessageService.h"
 #include "NumberReading.h"
+#include "OverviewStrip.h"
 #include "Rounding.h"
 #include "TavixKey.h"
 #include "cCommonDialog.h"
@@ -117,6 +118,8 @@ bool KE::openMusicFile(const QString& path, const QString& title)
     m_state.MusicStream = stream;
     m_startFolder.remember(path);
     m_MSeteD.setText(title);
+    m_peaks = engine.waveformPeaks(stream);
+    m_overview->setPeaks(m_peaks);
     m_state.SongLenMs = songLenMs;
     m_kep.BeatRate = rate;
     m_kep.resizeCells(*cells);
@@ -413,10 +416,12 @@ void KE::reportError(const QString& what)
 void KE::renderFrame(int32_t ms, int32_t curMs, bool GoP)
 {
     try {
+        prepareFrame();
         renderer().Render(ms, curMs, GoP);
     } catch (const std::exception& e) {
         reportError(tr("a frame could not be drawn: %1").arg(QString::fromLocal8Bit(e.what())));
     }
+    refreshOverview();
 }
 
 void KE::scheduleFrame()
@@ -459,6 +464,8 @@ void KE::updateDecodeProgress()
 {
     const double progress =
         m_state.MusicStream != 0 ? sound().decodeProgress(m_state.MusicStream) : 1.0;
+    // The waveform fills in as the song decodes, also while nothing else draws.
+    scheduleFrame();
     if (progress >= 1.0 || m_state.IsClosing) {
         m_decodeBar.setVisible(false);
         m_decodeTimer.stop();

@@ -9,6 +9,7 @@
 #include "MessageService.h"
 
 #include <QFileInfo>
+#include <QSettings>
 #include <QTemporaryDir>
 
 #include <deque>
@@ -126,6 +127,8 @@ struct EditorRig
     QTemporaryDir programDir;
     int quitCalls = 0;
     std::vector<std::string> logAtQuit;
+    // Remembered choices live here, never in the user's settings.
+    QTemporaryDir settingsDir;
     std::unique_ptr<KE> window;
 
     EditorServices services(const QString& commandLine = QStringLiteral("tavix-editor"),
@@ -143,6 +146,10 @@ struct EditorRig
         s.locale = QLocale(QLocale::English, QLocale::UnitedStates);
         s.programDir = programDir.path();
         s.now = [this] { return engine.now; };
+        s.settings = [this] {
+            return std::make_unique<QSettings>(settingsDir.filePath(QStringLiteral("tavix.ini")),
+                                               QSettings::IniFormat);
+        };
         return s;
     }
 
