@@ -48,6 +48,10 @@ struct EditorServices
     QLocale locale = QLocale::system();
     // The program's own folder, where the file dialogs start while it is writable.
     QString programDir;
+    // Where a chart with unsaved changes is kept for recovery; empty: it is not kept.
+    QString recoveryDir;
+    // How long after a change the chart is written there.
+    int autosaveIntervalMs = 30000;
 };
 
 } // namespace tavix

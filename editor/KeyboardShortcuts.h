@@ -14,17 +14,21 @@ namespace tavix {
 class KE;
 
 // The window's keyboard shortcuts. Each one does what its toolbar button does, and not
-// while a disabled button would refuse it. While the tempo or the offset box has the
-// focus they are all switched off, so the box gets its keys (Space, Delete, Ctrl+C ...).
-// The keypad is left alone for live recording.
+// while a disabled button would refuse it; undo and redo have keys alone. While the tempo or the
+// offset box has the focus they are all switched off, so the box gets its keys (Space, Delete,
+// Ctrl+C ...). The keypad is left alone for live recording.
 class KeyboardShortcuts : public QObject
 {
     Q_OBJECT
 public:
+    // The commands without a toolbar button.
+    static constexpr int Undo = -1;
+    static constexpr int Redo = -2;
+
     struct Binding
     {
         QKeySequence keys;
-        int button; // the toolbar button it stands for
+        int button; // the toolbar button it stands for, or Undo or Redo
     };
     static const std::vector<Binding>& bindings();
 

@@ -201,6 +201,8 @@ TEST(EditorEndToEnd, PlayRecordFromTheKeypadHearItAndClose)
     env.insert(QStringLiteral("SDL_DISKAUDIODELAY"), QStringLiteral("10"));
     env.insert(QStringLiteral("TAVIX_EDITOR_DUMP"), dump);
     env.insert(QStringLiteral("TAVIX_FRAME_HZ"), QStringLiteral("60"));
+    // Recovery files go to the test's folder, never the user's.
+    env.insert(QStringLiteral("XDG_DATA_HOME"), dir.filePath(QStringLiteral("data")));
     editor.setProcessEnvironment(env);
     editor.setProcessChannelMode(QProcess::ForwardedChannels);
     editor.start(QStringLiteral(TAVIX_EDITOR_BIN), {song});
@@ -273,7 +275,17 @@ TEST(EditorEndToEnd, PlayRecordFromTheKeypadHearItAndClose)
     QThread::msleep(400);
     const QImage recorded = screenshot(x, dir.filePath(QStringLiteral("recorded.png")));
 
+    // The recorded keys are unsaved: closing asks, and they are let go.
     ASSERT_TRUE(requestClose(x, window.toULong()));
+    const QString question = x.xdotool({QStringLiteral("search"), QStringLiteral("--sync"),
+                                        QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                                        QStringLiteral("^Unsaved Changes$")})
+                                 .split(QLatin1Char('\n'))
+                                 .value(0);
+    ASSERT_FALSE(question.isEmpty());
+    x.xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), question});
+    QThread::msleep(150);
+    x.xdotool({QStringLiteral("key"), QStringLiteral("alt+d")});
     ASSERT_TRUE(editor.waitForFinished(15000));
     EXPECT_EQ(editor.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(editor.exitCode(), 0);
