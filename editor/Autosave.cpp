@@ -8,11 +8,16 @@
 
 #include <cstdio>
 #include <memory>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 #include <vector>
 
 namespace tavix {
 
 namespace {
+
+constexpr int WriterNice = 10;
 
 // Writes the chart, then the side file that names what it belongs to.
 bool writeSet(const RecoverySet& set, const std::vector<uint8_t>& grid, const RecoveryInfo& info,
@@ -93,6 +98,9 @@ void Autosave::startWrite()
     QPointer<Autosave> self(this);
     const RecoverySet& set = m_set; // only read while the write runs
     m_writer.start([self, &set, grid, info, serial] {
+        // The disk can wait; the window's frames cannot. A lower share of the processor
+        // for this thread, never none, so a busy machine still gets its recovery file.
+        setpriority(PRIO_PROCESS, pid_t(syscall(SYS_gettid)), WriterNice);
         QString error;
         const bool ok = writeSet(set, *grid, info, error);
         QMetaObject::invokeMethod(

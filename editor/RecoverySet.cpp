@@ -9,6 +9,7 @@
 #include <QJsonObject>
 #include <QLockFile>
 #include <QSaveFile>
+#include <QUuid>
 
 namespace tavix {
 
@@ -25,7 +26,7 @@ RecoverySet::~RecoverySet() = default;
 QString RecoverySet::newId()
 {
     return QString::number(QCoreApplication::applicationPid()) + QLatin1Char('-') +
-           QString::number(QDateTime::currentMSecsSinceEpoch());
+           QUuid::createUuid().toString(QUuid::Id128).left(12);
 }
 
 QString RecoverySet::chartPath() const

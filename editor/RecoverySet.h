@@ -24,7 +24,8 @@ public:
     RecoverySet(const RecoverySet&) = delete;
     RecoverySet& operator=(const RecoverySet&) = delete;
 
-    // A name no other editor uses: the process id and the moment it was made.
+    // A name no other editor uses: the process id and a random part, so that windows of
+    // one process differ too.
     static QString newId();
     // The newest set in `dir` that no running editor holds, locked for the caller.
     static std::unique_ptr<RecoverySet> claimLeftBehind(const QString& dir);
