@@ -2,7 +2,9 @@
 // clicks on its toolbar, fed keypad keys through the X server, stopped, played again to hear what
 // was recorded, and closed the way a window manager closes it. The audio goes through the disk
 // driver into a file; the chart comes back through the editor's exit dump.
+#include "../chart/Unkept.h"
 #include "CellTiming.h"
+#include "ChartEdit.h"
 #include "ChartFile.h"
 #include "KeP.h"
 #include "NumberReading.h"
@@ -361,7 +363,7 @@ TEST(EditorEndToEnd, OpensTheChartNamedOnTheCommandLine)
     ASSERT_TRUE(
         QFile::copy(QStringLiteral(TAVIX_SOURCE_DIR "/resources/examples/example.zts"), chart));
     KeP expected;
-    ASSERT_TRUE(LoadChart(expected, chart).ok());
+    ASSERT_TRUE(LoadChart(unkept(expected), chart).ok());
     const QString dump = dir.filePath(QStringLiteral("chart.txt"));
 
     QProcess editor;
@@ -369,6 +371,7 @@ TEST(EditorEndToEnd, OpensTheChartNamedOnTheCommandLine)
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     env.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("dummy"));
     env.insert(QStringLiteral("TAVIX_EDITOR_DUMP"), dump);
+    env.insert(QStringLiteral("XDG_DATA_HOME"), dir.filePath(QStringLiteral("data")));
     editor.setProcessEnvironment(env);
     editor.setProcessChannelMode(QProcess::ForwardedChannels);
     editor.start(QStringLiteral(TAVIX_EDITOR_BIN), {chart});
@@ -385,9 +388,10 @@ TEST(EditorEndToEnd, OpensTheChartNamedOnTheCommandLine)
 
     int32_t cells = 0;
     KeP shown;
-    shown.resizeCells(expected.TotalBeats);
+    ChartEdit edit(shown);
+    edit.resizeCells(expected.TotalBeats);
     for (const DumpedKey& k : readDump(dump, cells))
-        shown.KeyGrid[size_t(KeP::flatIndex(k.cell, k.row))] = 1;
+        edit.set(KeP::flatIndex(k.cell, k.row), 1);
     EXPECT_EQ(cells, expected.TotalBeats);
     EXPECT_EQ(shown.KeyGrid, expected.KeyGrid);
 }

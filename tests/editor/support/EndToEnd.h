@@ -147,15 +147,29 @@ public:
         return out;
     }
 
-    // Answers the modal box of the given title with a key (Alt and its button's letter).
+    // Answers the modal box of the given title with a key (Alt and its button's letter),
+    // again while the box stays up: a key typed while a busy machine was still setting
+    // the box up may be lost.
     bool answer(const QString& title, const QString& keys) const
     {
-        const QString box = waitForWindow(QStringLiteral("^") + title + QStringLiteral("$"));
+        const QString name = QStringLiteral("^") + title + QStringLiteral("$");
+        const QString box = waitForWindow(name);
         if (box.isEmpty())
             return false;
-        focus(box);
-        key(keys);
-        return true;
+        for (int attempt = 0; attempt < 4; ++attempt) {
+            focus(box);
+            key(keys);
+            QElapsedTimer t;
+            t.start();
+            while (t.elapsed() < 3000) {
+                if (xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                             QStringLiteral("--name"), name})
+                        .isEmpty())
+                    return true;
+                QThread::msleep(100);
+            }
+        }
+        return false;
     }
 
 private:
