@@ -1,5 +1,6 @@
 #include "TavixKey.h"
 
+#include "ChartEdit.h"
 #include "KeP.h"
 #include "ResourceInit.h"
 #include "Rounding.h"
@@ -214,7 +215,10 @@ void TavixKey::Initialise(CanvasSurface& DisplayA, int32_t TotalB)
         if (__builtin_mul_overflow(TotalB, int32_t(KeP::RowsPerCell), &elements))
             throw std::overflow_error("key grid size overflows: " + std::to_string(TotalB) +
                                       " cells");
-        if (!m_kep.resizeCells(TotalB))
+        // The window passes TotalBeats, so this changes nothing there; what another count
+        // would change is made through the chart's editing interface and not kept.
+        ChartEdit edit(m_kep);
+        if (!edit.resizeCells(TotalB))
             throw std::runtime_error("key grid cannot hold " + std::to_string(TotalB) + " cells");
     }
     if (m_setupDone)

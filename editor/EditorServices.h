@@ -53,6 +53,10 @@ struct EditorServices
     std::function<std::unique_ptr<QSettings>()> settings = [] {
         return std::make_unique<QSettings>(QStringLiteral("tavix"), QStringLiteral("tavix-editor"));
     };
+    // Where a chart with unsaved changes is kept for recovery; empty: it is not kept.
+    QString recoveryDir;
+    // How long after a change the chart is written there.
+    int autosaveIntervalMs = 30000;
 };
 
 } // namespace tavix

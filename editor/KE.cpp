@@ -1,5 +1,7 @@
 #include "KE.h"
 
+#include "Autosave.h"
+#include "ChartHistory.h"
 #include "KeyCanvas.h"
 #include "KeyInput.h"
 #include "KeyboardShortcuts.h"
@@ -97,11 +99,18 @@ const std::array<ButtonSpec, EditorState::ButtonCount> Buttons{{
 
 KE::KE(KeP& kep, EditorServices services, QWidget* parent)
     : QWidget(parent), m_kep(kep), m_services(std::move(services)),
-      m_startFolder(m_services.programDir)
+      m_startFolder(m_services.programDir), m_history(std::make_unique<ChartHistory>(kep))
 {
     initPicturesResources();
     initSoundsResources();
     initTemplatesResources();
+    m_history->onStepApplied = [this](bool applied, const WindowFacts* facts) {
+        stepApplied(applied, facts);
+    };
+    if (!m_services.recoveryDir.isEmpty())
+        m_autosave = std::make_unique<Autosave>(
+            m_kep, m_services.recoveryDir, [this] { return recoveryInfo(); },
+            m_services.autosaveIntervalMs);
     buildControls();
     connectControls();
     startUp();
@@ -282,6 +291,15 @@ bool KE::event(QEvent* event)
 
 void KE::closeEvent(QCloseEvent* event)
 {
+    if (!m_state.IsClosing) {
+        if (!mayLeaveChart(tr("Save the changes to the chart before closing?"))) {
+            event->ignore();
+            return;
+        }
+        // A window closed on purpose leaves nothing to recover.
+        if (m_autosave)
+            m_autosave->discard();
+    }
     shutdown();
     event->accept();
 }

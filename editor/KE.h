@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ChartEdit.h"
 #include "ClickLabel.h"
 #include "DialogStartFolder.h"
 #include "EditorServices.h"
@@ -9,6 +10,8 @@
 #include "PictureButton.h"
 #include "RandomKeys.h"
 #include "ViewNavigator.h"
+#include "RecoveryInfo.h"
+#include "WindowFacts.h"
 
 #include <QByteArray>
 #include <QLabel>
@@ -21,9 +24,12 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 
 namespace tavix {
 
+class Autosave;
+class ChartHistory;
 class KeP;
 class KeyCanvas;
 class KeyInput;
@@ -52,6 +58,9 @@ public:
 
     KeP& kep() { return m_kep; }
     const KeP& kep() const { return m_kep; }
+    ChartHistory& history() { return *m_history; }
+    // The recovery writer; none when the services name no folder for it.
+    Autosave* autosave() { return m_autosave.get(); }
     EditorState& state() { return m_state; }
     const EditorState& state() const { return m_state; }
     SoundEngine& sound() { return m_services.sound; }
@@ -165,12 +174,26 @@ public:
     void randomKeys();
 
     // --- Chart files (KEChartCommands.cpp)
-    void saveChartCommand();
+    // True when the chart was saved.
+    bool saveChartCommand();
     void openChartCommand();
     // Opens a chart file without the dialog (the command line's chart), exactly as the
     // open command does with the file it was given. False when it failed; a message box
     // then names the file and the reason, and nothing has changed.
     bool openChartFile(const QString& path, const QString& title);
+
+    // --- History, unsaved changes and recovery (KEHistory.cpp)
+    void undoEdit();
+    void redoEdit();
+    // The chart differs from the last save or open (keys recorded in the playback run
+    // going on included).
+    bool isModified() const;
+    // Offers the chart a previous editor left in the recovery folder when it ended
+    // without closing; true when it was restored.
+    bool offerRecovery();
+    // A termination signal: the chart goes to the recovery file at once (when it has
+    // unsaved changes) and the window shuts down without asking.
+    void endOnSignal();
 
 protected:
     bool event(QEvent* event) override;
@@ -206,6 +229,34 @@ private:
     void prepareFrame();
     void refreshOverview();
     bool navigationAllowed() const;
+
+    // Every change of the chart goes through here: `writes` makes it through the chart's
+    // editing interface, and what it changed becomes one step of the history.
+    template <typename Writes> void changeChart(const QString& name, Writes&& writes)
+    {
+        flushRecording();
+        ChartEdit edit(m_kep);
+        writes(edit);
+        recordStep(name, edit.take());
+    }
+    void recordStep(const QString& name, ChartChange change);
+    void recordStep(const QString& name, ChartChange change, const WindowFacts& before);
+    // The keys of the playback run so far become one step of their own.
+    void flushRecording();
+    // After every change of the chart or of the history: the caption and the autosave.
+    void chartChanged();
+    void updateCaption();
+    WindowFacts windowFacts(WindowFacts::Kind kind) const;
+    void applyFacts(const WindowFacts& facts);
+    void stepApplied(bool applied, const WindowFacts* facts);
+    void afterUndoRedo(int32_t cellsBefore);
+    // Before the chart is closed or replaced: asks what to do with unsaved changes. True
+    // when the caller may go on.
+    bool mayLeaveChart(const QString& question);
+    RecoveryInfo recoveryInfo() const;
+    // The open: `path` is read and shown as `title`; `chartPath` is the file the chart
+    // belongs to (another than `path` for a recovery copy, empty for none).
+    bool openChart(const QString& path, const QString& title, const QString& chartPath);
 
     // Editing (KEMouseEditing.cpp, KEClipboardCommands.cpp)
     bool editingAllowed() const;
@@ -260,6 +311,12 @@ private:
     QSet<QString> m_reportedErrors;
     // Not seeded from the clock: every run draws the same sequence.
     RandomKeys m_randomKeys;
+    std::unique_ptr<ChartHistory> m_history;
+    // The keys recorded in the playback run going on, one step when the run ends.
+    std::optional<ChartEdit> m_runEdit;
+    std::unique_ptr<Autosave> m_autosave;
+    QString m_chartPath; // the chart file last opened or saved
+    QString m_musicPath;
     // Last, so the shortcuts go before the controls they watch.
     std::unique_ptr<KeyboardShortcuts> m_shortcuts;
 };

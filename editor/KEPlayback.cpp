@@ -55,6 +55,8 @@ void KE::OpenMusic()
 {
     if (m_state.IsPlaying)
         return;
+    if (!mayLeaveChart(tr("Save them before opening a song?")))
+        return;
     cCommonDialog dialog(m_services.chooser);
     dialog.DialogTitle = QStringLiteral("Open FIle");
     dialog.CancelError = true;
@@ -121,8 +123,10 @@ bool KE::openMusicFile(const QString& path, const QString& title)
     m_peaks = engine.waveformPeaks(stream);
     m_overview->setPeaks(m_peaks);
     m_state.SongLenMs = songLenMs;
+    m_musicPath = path;
     m_kep.BeatRate = rate;
-    m_kep.resizeCells(*cells);
+    // A shorter song cuts the chart: the cells it drops are kept in the step.
+    changeChart(QStringLiteral("Open Song"), [&](ChartEdit& edit) { edit.resizeCells(*cells); });
     m_cPos.setText(PosString(0));
     m_cBeat.setText(m_kep.beatCounterAtStart());
     try {
@@ -200,6 +204,7 @@ void KE::PlayPause()
         cancelPendingHits(heard);
         setPlayButton(false);
         stopFrameTick();
+        flushRecording();
         scheduleFrame();
         return;
     }
@@ -247,6 +252,7 @@ void KE::StopPlayback()
     enableOpenButtons(true);
     setPlayButton(false);
     stopFrameTick();
+    flushRecording();
     scheduleFrame();
 }
 
@@ -260,6 +266,7 @@ void KE::finishPlayback()
     m_state.IsPaused = false;
     enableOpenButtons(true);
     setPlayButton(false);
+    flushRecording();
     scheduleFrame();
 }
 
@@ -329,7 +336,11 @@ void KE::setKey(int32_t cell, int row)
 {
     if (cell < 0 || cell >= m_kep.TotalBeats)
         return;
-    m_kep.KeyGrid[size_t(KeP::flatIndex(cell, row))] = 1;
+    // The keys of one run of playback are one step, made when the run pauses or ends.
+    if (!m_runEdit)
+        m_runEdit.emplace(m_kep);
+    m_runEdit->set(KeP::flatIndex(cell, row), 1);
+    chartChanged();
 }
 
 void KE::recordKeys(int32_t recordCell, bool cellInChart)

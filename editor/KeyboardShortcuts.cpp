@@ -11,11 +11,18 @@ namespace tavix {
 const std::vector<KeyboardShortcuts::Binding>& KeyboardShortcuts::bindings()
 {
     static const std::vector<Binding> all{
-        {QKeySequence(Qt::CTRL | Qt::Key_C), 4}, {QKeySequence(Qt::CTRL | Qt::Key_X), 5},
-        {QKeySequence(Qt::CTRL | Qt::Key_V), 6}, {QKeySequence(Qt::Key_Delete), 7},
-        {QKeySequence(Qt::CTRL | Qt::Key_S), 2}, {QKeySequence(Qt::CTRL | Qt::Key_O), 9},
-        {QKeySequence(Qt::CTRL | Qt::Key_M), 8}, {QKeySequence(Qt::Key_Space), 0},
+        {QKeySequence(Qt::CTRL | Qt::Key_C), 4},
+        {QKeySequence(Qt::CTRL | Qt::Key_X), 5},
+        {QKeySequence(Qt::CTRL | Qt::Key_V), 6},
+        {QKeySequence(Qt::Key_Delete), 7},
+        {QKeySequence(Qt::CTRL | Qt::Key_S), 2},
+        {QKeySequence(Qt::CTRL | Qt::Key_O), 9},
+        {QKeySequence(Qt::CTRL | Qt::Key_M), 8},
+        {QKeySequence(Qt::Key_Space), 0},
         {QKeySequence(Qt::Key_Escape), 1},
+        {QKeySequence(Qt::CTRL | Qt::Key_Z), Undo},
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), Redo},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), Redo},
     };
     return all;
 }
@@ -49,8 +56,9 @@ KeyboardShortcuts::KeyboardShortcuts(KE& window) : m_window(window)
     m_window.setFocusPolicy(Qt::StrongFocus);
     for (const Binding& binding : bindings()) {
         const int button = binding.button;
-        // A held key is one command: a repeated Space would pause and resume in turn.
-        addShortcut(binding.keys, false, [this, button] { trigger(button); });
+        // A held key is one command (a repeated Space would pause and resume in turn),
+        // except undo and redo, which step on through the history.
+        addShortcut(binding.keys, button < 0, [this, button] { trigger(button); });
     }
     for (const CommandBinding& binding : commandBindings()) {
         const auto command = binding.command;
@@ -133,6 +141,14 @@ void KeyboardShortcuts::trigger(int button)
 {
     if (fieldHasFocus(QApplication::focusWidget()))
         return;
+    if (button == Undo) {
+        m_window.undoEdit();
+        return;
+    }
+    if (button == Redo) {
+        m_window.redoEdit();
+        return;
+    }
     // Buttons 8 and 9 are disabled while playing; their keys are refused with them.
     if (!m_window.NeC1(button).isEnabled())
         return;

@@ -17,19 +17,24 @@ namespace tavix {
 class KE;
 
 // The window's keyboard shortcuts. Each of the first kind does what its toolbar button
-// does, and not while a disabled button would refuse it; the navigation keys move the
-// time bar, and W switches the waveform and beat lines. While the tempo or the offset box
-// has the focus they are all switched off, so the box gets its keys (Space, Delete,
-// Ctrl+C, Home ...). Ctrl+L opens the latency calibration. The keypad is left alone for live recording: with Num Lock off its
-// digits arrive as arrows, Home, End and the page keys, which no shortcut takes.
+// does, and not while a disabled button would refuse it; undo and redo have keys alone;
+// the navigation keys move the time bar, W switches the waveform and beat lines, and
+// Ctrl+L opens the latency calibration. While the tempo or the offset box has the focus
+// they are all switched off, so the box gets its keys (Space, Delete, Ctrl+C, Home ...).
+// The keypad is left alone for live recording: with Num Lock off its digits arrive as
+// arrows, Home, End and the page keys, which no shortcut takes.
 class KeyboardShortcuts : public QObject
 {
     Q_OBJECT
 public:
+    // The commands without a toolbar button.
+    static constexpr int Undo = -1;
+    static constexpr int Redo = -2;
+
     struct Binding
     {
         QKeySequence keys;
-        int button; // the toolbar button it stands for
+        int button; // the toolbar button it stands for, or Undo or Redo
     };
     static const std::vector<Binding>& bindings();
     // Commands without a toolbar button, under the same rule.

@@ -1,6 +1,7 @@
 // A full frame of the key display: 33 cells with all seven rows set, a drag rectangle
 // over part of them (outline drawn, keys dimmed and counted) and the cursor; the same
 // frame with the song's waveform and the beat and measure lines behind the keys.
+#include "ChartEdit.h"
 #include "KeP.h"
 #include "KeyDisplayHost.h"
 #include "TavixKey.h"
@@ -40,10 +41,11 @@ struct Scene
     Scene()
     {
         kep.setTempo(100.0);
-        kep.resizeCells(200);
+        tavix::ChartEdit edit(kep);
+        edit.resizeCells(200);
         for (int c = 0; c < 200; ++c)
             for (int r = 1; r <= 7; ++r)
-                kep.KeyGrid[size_t(tavix::KeP::flatIndex(c, r))] = 1;
+                edit.set(tavix::KeP::flatIndex(c, r), 1);
         key.Initialise(surface, kep.TotalBeats);
     }
 };
@@ -92,7 +94,7 @@ BENCHMARK(FullFrameWithWaveformAndLines)
 void FullFrameNoKeysOnlyBands(benchmark::State& state)
 {
     Scene scene;
-    std::fill(scene.kep.KeyGrid.begin(), scene.kep.KeyGrid.end(), 0);
+    tavix::ChartEdit(scene.kep).replaceGrid(std::vector<uint8_t>(scene.kep.KeyGrid.size(), 0));
     scene.host.drag = {};
     for (auto _ : state)
         scene.key.Render(20, -1, false);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ChartEdit.h"
 #include "FakeServices.h"
 #include "KeyCanvas.h"
 #include "TavixKey.h"
@@ -17,6 +18,22 @@ struct EditingRig : EditorRig
     explicit EditingRig(int32_t songMs = 60000,
                         const QString& commandLine = QStringLiteral("tavix-editor"))
         : ke(make(commandLine))
+    {
+        openFirstSong(songMs);
+    }
+    // The same with the recovery files in `recoveryDir`, written `autosaveMs` after a change.
+    EditingRig(int32_t songMs, const QString& recoveryDir, int autosaveMs)
+        : ke(make(withRecovery(services(), recoveryDir, autosaveMs)))
+    {
+        openFirstSong(songMs);
+    }
+    static EditorServices withRecovery(EditorServices s, const QString& dir, int ms)
+    {
+        s.recoveryDir = dir;
+        s.autosaveIntervalMs = ms;
+        return s;
+    }
+    void openFirstSong(int32_t songMs)
     {
         if (songMs > 0)
             openSong("/m/song.ogg", songMs);
@@ -68,7 +85,7 @@ struct EditingRig : EditorRig
     uint8_t at(int32_t cell, int row) const { return kep.at(cell, row); }
     void set(int32_t cell, int row, uint8_t v = 1)
     {
-        kep.KeyGrid[size_t(KeP::flatIndex(cell, row))] = v;
+        ChartEdit(kep).set(KeP::flatIndex(cell, row), v);
     }
     std::string lastSeek() const
     {

@@ -72,6 +72,30 @@ public:
     {
         shown.push_back({true, title, text});
     }
+
+    // The questions asked, answered in turn from the lists: unsaved changes are
+    // discarded and a recovered chart is restored when nothing else is queued.
+    std::vector<QString> questions;
+    std::deque<SaveChoice> saveAnswers;
+    std::deque<bool> restoreAnswers;
+    SaveChoice askToSave(QWidget*, const QString&, const QString& text) override
+    {
+        questions.push_back(text);
+        if (saveAnswers.empty())
+            return SaveChoice::Discard;
+        const SaveChoice c = saveAnswers.front();
+        saveAnswers.pop_front();
+        return c;
+    }
+    bool askToRestore(QWidget*, const QString&, const QString& text) override
+    {
+        questions.push_back(text);
+        if (restoreAnswers.empty())
+            return true;
+        const bool restore = restoreAnswers.front();
+        restoreAnswers.pop_front();
+        return restore;
+    }
 };
 
 // Key states and presses set by the test. The window owns the source; the test keeps a
