@@ -9,8 +9,8 @@
 #include "KeyDisplayHost.h"
 #include "PictureButton.h"
 #include "RandomKeys.h"
-#include "ViewNavigator.h"
 #include "RecoveryInfo.h"
+#include "ViewNavigator.h"
 #include "WindowFacts.h"
 
 #include <QByteArray>

@@ -505,8 +505,9 @@ bool KE::followDecodedLength()
 void KE::resizeToSongLength(int32_t songLenMs)
 {
     m_state.SongLenMs = songLenMs;
-    // Resize rule of an opened song: keys keep their cells, the cells beyond the end go.
-    m_kep.fitToSong(songLenMs);
+    // Resize rule of an opened song: keys keep their cells, the cells beyond the end go
+    // (kept in the step, so an undo brings them back).
+    changeChart(QStringLiteral("Open Song"), [&](ChartEdit& edit) { edit.fitToSong(songLenMs); });
     try {
         renderer().Initialise(*m_Picture1, m_kep.TotalBeats);
     } catch (const std::exception& e) {

@@ -43,12 +43,14 @@ TEST(Rounding, TheEdgeOfSixtyFourBitsIsRefused)
     EXPECT_EQ(tavix::truncTo<int64_t>(std::nextafter(twoTo63, 0.0)), int64_t(twoTo63 - 1024));
     // The extreme tempo and length combinations: the product lands on 2^63 exactly.
     KeP kep;
-    kep.resizeCells(5);
+    ChartEdit edit(kep);
+    edit.resizeCells(5);
     kep.BeatRate = std::ldexp(1.0f, 33);
-    EXPECT_FALSE(kep.fitToSong(int32_t(1) << 30));
-    EXPECT_FALSE(kep.growForSong(int32_t(1) << 30));
+    EXPECT_FALSE(kep.cellsForSong(int32_t(1) << 30).has_value());
+    EXPECT_FALSE(edit.fitToSong(int32_t(1) << 30));
+    EXPECT_FALSE(edit.growForSong(int32_t(1) << 30));
     kep.BeatRate = 3.0e38f;
-    EXPECT_FALSE(kep.fitToSong(2147483647));
+    EXPECT_FALSE(edit.fitToSong(2147483647));
     EXPECT_EQ(kep.TotalBeats, 5);
 }
 

@@ -7,6 +7,9 @@
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QSettings>
+
+#include <functional>
 
 namespace tavix::test {
 
@@ -26,6 +29,18 @@ struct EditingRig : EditorRig
         : ke(make(withRecovery(services(), recoveryDir, autosaveMs)))
     {
         openFirstSong(songMs);
+    }
+    // The same with choices remembered from an earlier run.
+    EditingRig(int32_t songMs, const std::function<void(QSettings&)>& remembered)
+        : ke(make(rememberFirst(remembered)))
+    {
+        openFirstSong(songMs);
+    }
+    EditorServices rememberFirst(const std::function<void(QSettings&)>& remembered)
+    {
+        EditorServices s = services();
+        remembered(*s.settings());
+        return s;
     }
     static EditorServices withRecovery(EditorServices s, const QString& dir, int ms)
     {

@@ -17,7 +17,13 @@ namespace {
 
 struct ShownRig : EditingRig
 {
-    explicit ShownRig(int32_t songMs = 60000) : EditingRig(songMs)
+    explicit ShownRig(int32_t songMs = 60000) : EditingRig(songMs) { show(); }
+    explicit ShownRig(const std::function<void(QSettings&)>& remembered)
+        : EditingRig(60000, remembered)
+    {
+        show();
+    }
+    void show()
     {
         ke.show();
         QApplication::setActiveWindow(&ke);
@@ -183,11 +189,8 @@ TEST(Shortcuts, KeypadKeysStayFreeForRecording)
 
 TEST(Shortcuts, CtrlLCalibratesTheLatencyAndSaveKeepsIt)
 {
-    const auto settings = [] {
-        return QSettings(QStringLiteral("tavix"), QStringLiteral("tavix-editor"));
-    };
-    settings().setValue(QLatin1String(LatencyDialog::SettingsKey), 20.0);
-    ShownRig rig;
+    ShownRig rig(
+        [](QSettings& kept) { kept.setValue(QLatin1String(LatencyDialog::SettingsKey), 20.0); });
     ASSERT_TRUE(rig.active);
     EXPECT_EQ(rig.engine.calibratedLatencyMs, 20.0); // kept from an earlier run
     rig.engine.memoryLengthMs = 20000;
@@ -220,9 +223,10 @@ TEST(Shortcuts, CtrlLCalibratesTheLatencyAndSaveKeepsIt)
         << dialog->resultLabel().text().toStdString();
     dialog->saveButton().click();
     EXPECT_EQ(rig.engine.calibratedLatencyMs, 80.0);
-    EXPECT_EQ(settings().value(QLatin1String(LatencyDialog::SettingsKey)).toDouble(), 80.0);
+    EXPECT_EQ(
+        rig.services().settings()->value(QLatin1String(LatencyDialog::SettingsKey)).toDouble(),
+        80.0);
     EXPECT_FALSE(rig.engine.streams[track].playing);
-    settings().remove(QLatin1String(LatencyDialog::SettingsKey));
 }
 
 // The time bar by a beat, a page, to the start and the end, at 100 and 173 BPM: N steps
