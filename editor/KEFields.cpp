@@ -27,10 +27,14 @@ void KE::commitTempo()
     const std::optional<float> rate = tempoRate(m_services.locale, m_sBpm.text());
     if (!rate)
         return;
+    flushRecording();
+    const WindowFacts before = windowFacts(WindowFacts::Kind::Tempo);
     m_sBpmB.setText(m_sBpm.text());
     m_kep.BeatRate = *rate;
     // The chart only grows here: keys keep their cells, whatever the new tempo.
-    m_kep.growForSong(m_state.SongLenMs);
+    ChartEdit edit(m_kep);
+    edit.growForSong(m_state.SongLenMs);
+    recordStep(QStringLiteral("Tempo"), edit.take(), before);
     m_cBeat.setText(m_kep.beatCounterAtStart());
     scheduleFrame();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "SoundEngine.h"
+#include "WaveformPeaks.h"
 
 #include <QString>
 
@@ -31,6 +32,7 @@ public:
         int32_t lengthWhileDecodingMs = -1; // what the length reads until decoded, if set
         bool closed = false;
         int ratePercent = 100; // song time advances this many hundredths of the clock's
+        std::shared_ptr<const WaveformPeaks> peaks;
     };
     struct Scheduled
     {
@@ -52,6 +54,7 @@ public:
     std::map<std::string, double> songProgress;
     // Songs whose length reads otherwise (an estimate, or 0) until they are decoded.
     std::map<std::string, int32_t> songLengthWhileDecoding;
+    std::map<std::string, std::shared_ptr<const WaveformPeaks>> songPeaks;
     std::vector<std::string> log;
     std::vector<Scheduled> pending;
     std::vector<Heard> heard;
@@ -164,6 +167,8 @@ public:
             if (const auto l = songLengthWhileDecoding.find(path);
                 l != songLengthWhileDecoding.end())
                 s.lengthWhileDecodingMs = l->second;
+            if (const auto p = songPeaks.find(path); p != songPeaks.end())
+                s.peaks = p->second;
         }
         const StreamHandle h = m_next++;
         streams[h] = s;
@@ -308,6 +313,12 @@ public:
     {
         const Stream* s = find(h);
         return s ? s->ratePercent : 100;
+    }
+
+    std::shared_ptr<const WaveformPeaks> waveformPeaks(StreamHandle h) override
+    {
+        const Stream* s = find(h);
+        return s ? s->peaks : nullptr;
     }
 
     QString lastError() const override { return error; }
