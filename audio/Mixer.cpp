@@ -367,7 +367,9 @@ int Mixer::fireDue(int maxSpan)
         if (music.m_stretch) {
             if (runOf != &music) {
                 runOf = &music;
-                stretchRun = music.m_stalled ? 0 : music.m_stretch->readyFrames();
+                // A stalled run whose frames have come resumes at the span's start, so
+                // what is ready counts for it too.
+                stretchRun = music.m_stretch->readyFrames();
             }
             if (stretchRun > 0)
                 span = static_cast<int>(std::min<int64_t>(span, std::min(ahead, stretchRun)));

@@ -1,8 +1,6 @@
 #include "StretchFeed.h"
 
 #include <rubberband/RubberBandStretcher.h>
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -133,9 +131,6 @@ bool StretchFeed::lastFrameReady()
 
 void StretchFeed::feed(const std::stop_token& stop)
 {
-    // Below the audio thread and the window: with most of a second in the ring, the
-    // feeder can wait for a free core; the device never should.
-    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
     using RubberBand::RubberBandStretcher;
     const int channels = m_sound->channels();
     const double ratio = 100.0 / m_percent; // output length over input length
