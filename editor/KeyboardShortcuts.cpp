@@ -30,7 +30,7 @@ const std::vector<KeyboardShortcuts::Binding>& KeyboardShortcuts::bindings()
 const std::vector<KeyboardShortcuts::CommandBinding>& KeyboardShortcuts::commandBindings()
 {
     static const std::vector<CommandBinding> all{
-        {QKeySequence(Qt::CTRL | Qt::Key_L), &KE::calibrateLatency},
+        {QKeySequence(Qt::CTRL | Qt::Key_L), [](KE& window) { window.calibrateLatency(); }},
     };
     return all;
 }
@@ -64,7 +64,7 @@ KeyboardShortcuts::KeyboardShortcuts(KE& window) : m_window(window)
         const auto command = binding.command;
         addShortcut(binding.keys, false, [this, command] {
             if (!fieldHasFocus(QApplication::focusWidget()))
-                (m_window.*command)();
+                command(m_window);
         });
     }
     // Held, the navigation keys go on moving.

@@ -41,7 +41,7 @@ public:
     struct CommandBinding
     {
         QKeySequence keys;
-        void (KE::*command)();
+        void (*command)(KE&);
     };
     static const std::vector<CommandBinding>& commandBindings();
     struct NavigationBinding
