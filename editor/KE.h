@@ -29,6 +29,7 @@ class KeyInput;
 class KeyboardShortcuts;
 class LatencyDialog;
 class TavixKey;
+class TempoDialog;
 struct CellTiming;
 struct CanvasView;
 
@@ -128,6 +129,17 @@ public:
     void calibrateLatency();
     LatencyDialog* latencyDialog() const;
 
+    // --- Tempo dialog (KETempo.cpp)
+    // Opens the tempo dialog, or raises it: detection, taps, and Apply, which commits the
+    // tempo and offset texts through the boxes' own commits.
+    void openTempoDialog();
+    TempoDialog* tempoDialog() const;
+    // The song open now, empty for none.
+    const QString& musicPath() const { return m_musicPath; }
+    // Commits the texts as Enter in the tempo and offset boxes would; refused (with the
+    // reason returned) while the song plays unpaused or a text is not accepted.
+    QString applyTempoTexts(const QString& tempo, const QString& offset);
+
     // --- Tempo, offset and auto space (KEFields.cpp)
     void tempoLabelDoubleClicked();
     void commitTempo();
@@ -220,6 +232,8 @@ private:
     std::array<std::unique_ptr<QLabel>, 2> m_iC;
 
     QPointer<LatencyDialog> m_latencyDialog;
+    QPointer<TempoDialog> m_tempoDialog;
+    QString m_musicPath;
     std::unique_ptr<TavixKey> m_Renderer;
     std::unique_ptr<KeyInput> m_Keyboard;
     // The sound data the clip streams play from; they stay allocated for the whole run.

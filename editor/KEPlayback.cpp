@@ -115,6 +115,7 @@ bool KE::openMusicFile(const QString& path, const QString& title)
     if (m_state.MusicStream != 0)
         engine.FSOUND_Stream_Close(m_state.MusicStream);
     m_state.MusicStream = stream;
+    m_musicPath = path;
     m_startFolder.remember(path);
     m_MSeteD.setText(title);
     m_state.SongLenMs = songLenMs;

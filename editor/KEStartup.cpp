@@ -5,6 +5,7 @@
 #include "GData.h"
 #include "KeyInput.h"
 #include "LatencyDialog.h"
+#include "TempoDialog.h"
 #include "NumberReading.h"
 #include "ScriptTemplates.h"
 #include "SoundEngine.h"
@@ -95,6 +96,8 @@ void KE::shutdown()
     // Nothing may draw or play once the streams are gone.
     if (m_latencyDialog)
         delete m_latencyDialog;
+    if (m_tempoDialog)
+        delete m_tempoDialog; // stops a detection going on
     m_frameTick.stop();
     m_idleFrame.stop();
     m_decodeTimer.stop();

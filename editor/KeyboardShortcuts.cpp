@@ -23,6 +23,7 @@ const std::vector<KeyboardShortcuts::CommandBinding>& KeyboardShortcuts::command
 {
     static const std::vector<CommandBinding> all{
         {QKeySequence(Qt::CTRL | Qt::Key_L), &KE::calibrateLatency},
+        {QKeySequence(Qt::CTRL | Qt::Key_T), &KE::openTempoDialog},
     };
     return all;
 }

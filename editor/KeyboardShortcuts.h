@@ -17,7 +17,7 @@ class KE;
 // The window's keyboard shortcuts. Each one does what its toolbar button does, and not
 // while a disabled button would refuse it. While the tempo or the offset box has the
 // focus they are all switched off, so the box gets its keys (Space, Delete, Ctrl+C ...).
-// Ctrl+L opens the latency calibration.
+// Ctrl+L opens the latency calibration, Ctrl+T the tempo dialog.
 // The keypad is left alone for live recording.
 class KeyboardShortcuts : public QObject
 {

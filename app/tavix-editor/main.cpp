@@ -8,6 +8,7 @@
 #include "QtClipboardService.h"
 #include "QtFileChooser.h"
 #include "QtMessageService.h"
+#include "SongTempo.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -35,6 +36,7 @@ int main(int argc, char** argv)
     tavix::EditorServices services{engine, chooser, clipboard, messages};
     services.commandLine = arguments.join(QLatin1Char(' '));
     services.programDir = QCoreApplication::applicationDirPath();
+    services.detectTempo = tavix::detectSongTempo;
     const QString dumpPath = qEnvironmentVariable("TAVIX_EDITOR_DUMP");
     services.quit = [&kep, dumpPath] {
         if (!dumpPath.isEmpty() && !tavix::writeChartDump(kep, dumpPath))
