@@ -185,12 +185,12 @@ void TempoDialog::detectionEnded(int run, const SongTempo& found)
     m_foundOffset.setText(offsetText(r));
     m_tempoBox.setText(tempoText(r.bpm));
     m_offsetBox.setText(offsetText(r));
-    m_status.setText(r.confidence >= SureConfidence
-                         ? tr("Found in %1. Apply puts the tempo and offset in the window.")
-                               .arg(m_song)
-                         : tr("Found in %1, but the beat is uncertain: check it by ear before "
-                              "you rely on it.")
-                               .arg(m_song));
+    m_status.setText(
+        r.confidence >= SureConfidence
+            ? tr("Found in %1. Apply puts the tempo and offset in the window.").arg(m_song)
+            : tr("Found in %1, but the beat is uncertain: check it by ear before "
+                 "you rely on it.")
+                  .arg(m_song));
 }
 
 void TempoDialog::tap(double ms)
@@ -218,11 +218,12 @@ void TempoDialog::apply()
         m_status.setText(tr("\"%1\" is not an offset.").arg(m_offsetBox.text()));
         return;
     }
-    const QString refused =
-        m_host.apply ? m_host.apply(m_tempoBox.text(), m_offsetBox.text()) : tr("Nothing to apply to.");
-    m_status.setText(refused.isEmpty() ? tr("Applied: tempo %1, offset %2.")
-                                             .arg(m_tempoBox.text(), m_offsetBox.text())
-                                       : refused);
+    const QString refused = m_host.apply ? m_host.apply(m_tempoBox.text(), m_offsetBox.text())
+                                         : tr("Nothing to apply to.");
+    m_status.setText(
+        refused.isEmpty()
+            ? tr("Applied: tempo %1, offset %2.").arg(m_tempoBox.text(), m_offsetBox.text())
+            : refused);
 }
 
 bool TempoDialog::eventFilter(QObject* watched, QEvent* event)
