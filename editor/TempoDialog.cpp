@@ -120,7 +120,7 @@ void TempoDialog::detect()
     m_detect.setEnabled(false);
     m_cancel.setEnabled(true);
     m_status.setText(tr("Listening to %1...").arg(m_song));
-    m_worker = std::jthread([this, run, path, detect = m_host.detect](std::stop_token stop) {
+    m_worker = std::jthread([this, run, path, detect = m_host.detect](const std::stop_token& stop) {
         int shown = -1;
         const SongTempo found = detect(path, TempoOptions{}, stop, [&](double fraction) {
             const int percent = int(fraction * 100.0);
