@@ -1,7 +1,5 @@
 #include "TempoDialog.h"
 
-#include "NumberReading.h"
-
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -210,16 +208,9 @@ void TempoDialog::tap(double ms)
 
 void TempoDialog::apply()
 {
-    if (!tempoRate(m_host.locale, m_tempoBox.text())) {
-        m_status.setText(tr("\"%1\" is not a tempo.").arg(m_tempoBox.text()));
-        return;
-    }
-    if (!offsetTermOf(m_host.locale, m_offsetBox.text())) {
-        m_status.setText(tr("\"%1\" is not an offset.").arg(m_offsetBox.text()));
-        return;
-    }
+    // The window checks the texts as its boxes would, and refuses them while playing.
     const QString refused = m_host.apply ? m_host.apply(m_tempoBox.text(), m_offsetBox.text())
-                                         : tr("Nothing to apply to.");
+                                         : tr("There is no window to apply to.");
     m_status.setText(
         refused.isEmpty()
             ? tr("Applied: tempo %1, offset %2.").arg(m_tempoBox.text(), m_offsetBox.text())

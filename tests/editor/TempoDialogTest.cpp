@@ -118,6 +118,11 @@ TEST(TempoDialog, NothingChangesWithoutApply)
         d.tap(ms);
     EXPECT_EQ(d.tempoBox().text(), QStringLiteral("150.00"));
     d.offsetBox().setText(QStringLiteral("1.5"));
+    // A text the box would refuse: neither is committed.
+    d.tempoBox().setText(QStringLiteral("fast"));
+    d.applyButton().click();
+    EXPECT_TRUE(d.statusLabel().text().contains(QStringLiteral("not a tempo")));
+    EXPECT_EQ(rig.ke.slSetOff().text(), QStringLiteral("0.7"));
     d.close();
     EXPECT_EQ(rig.ke.sBpmB().text(), QStringLiteral("100"));
     EXPECT_EQ(rig.ke.slSetOff().text(), QStringLiteral("0.7"));
