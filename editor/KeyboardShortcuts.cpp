@@ -49,10 +49,7 @@ KeyboardShortcuts::KeyboardShortcuts(KE& window) : m_window(window)
     }
     for (const CommandBinding& binding : commandBindings()) {
         const auto command = binding.command;
-        add(binding.keys, [this, command] {
-            if (!fieldHasFocus(QApplication::focusWidget()))
-                (m_window.*command)();
-        });
+        add(binding.keys, [this, command] { run(command); });
     }
     if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance()))
         connect(app, &QApplication::focusChanged, this,
@@ -72,6 +69,12 @@ void KeyboardShortcuts::focusChanged(QWidget* now)
     m_active = !fieldHasFocus(now);
     for (const auto& shortcut : m_shortcuts)
         shortcut->setEnabled(m_active);
+}
+
+void KeyboardShortcuts::run(void (KE::*command)())
+{
+    if (!fieldHasFocus(QApplication::focusWidget()))
+        (m_window.*command)();
 }
 
 void KeyboardShortcuts::trigger(int button)
