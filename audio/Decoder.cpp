@@ -179,6 +179,8 @@ std::unique_ptr<Decoder> Decoder::open(std::unique_ptr<Impl> impl, const QString
     decoder->m_sourceFrames = info.frames == SF_COUNT_MAX ? 0 : info.frames;
     decoder->m_lengthExact = headerLength;
     decoder->m_sound = std::make_shared<DecodedSound>(decoder->m_impl->channels, outRate, expected);
+    decoder->m_peaks =
+        std::make_shared<WaveformPeaks>(decoder->m_impl->channels, outRate, expected);
     if (!headerLength && decoder->m_sourceFrames > 0)
         decoder->m_sound->setEstimatedFrames(
             std::llround(static_cast<double>(decoder->m_sourceFrames) * decoder->m_impl->ratio));
@@ -191,7 +193,8 @@ void Decoder::store(const float* samples, int64_t frames)
     d.pcm.resize(static_cast<size_t>(frames * d.channels));
     for (size_t i = 0; i < d.pcm.size(); ++i)
         d.pcm[i] = toInt16(samples[i]);
-    m_sound->append(d.pcm.data(), frames);
+    const int64_t kept = m_sound->append(d.pcm.data(), frames);
+    m_peaks->add(d.pcm.data(), kept);
     m_outputFrames += frames;
 }
 
@@ -280,6 +283,8 @@ void Decoder::finish(bool keepLength)
     // A file that ends before the length its header gives (cut off, still downloading) is
     // as long as the audio that decoded, not padded out with silence.
     const bool cutShort = m_lengthExact && m_inputFrames < m_sourceFrames;
+    // The peaks are complete before the sound says it is.
+    m_peaks->finish();
     m_sound->finish(keepLength && !cutShort);
     m_done = true;
     m_impl->file.reset();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DecodedSound.h"
+#include "WaveformPeaks.h"
 
 #include <QString>
 
@@ -36,6 +37,8 @@ public:
     Decoder& operator=(const Decoder&) = delete;
 
     std::shared_ptr<DecodedSound> sound() const { return m_sound; }
+    // The peaks of the samples as they are stored, filled alongside them.
+    std::shared_ptr<const WaveformPeaks> peaks() const { return m_peaks; }
 
     // Decodes up to `inputFrames` more frames of the file; false once the sound is complete.
     bool decodeSome(int64_t inputFrames = 8192);
@@ -64,6 +67,7 @@ private:
 
     std::unique_ptr<Impl> m_impl;
     std::shared_ptr<DecodedSound> m_sound;
+    std::shared_ptr<WaveformPeaks> m_peaks;
     int m_sourceRate = 0;
     int m_sourceChannels = 0;
     int64_t m_sourceFrames = 0;

@@ -73,6 +73,7 @@ struct FMod::Intent
 struct FMod::StreamRecord
 {
     std::shared_ptr<DecodedSound> sound;
+    std::shared_ptr<const WaveformPeaks> peaks;
     std::unique_ptr<EngineStream> engine;
     Intent intent;
     std::jthread decoder; // destroyed first: stops and joins before the sound goes
@@ -289,7 +290,8 @@ void FMod::FSOUND_Close()
     m_closing.store(false, std::memory_order_relaxed);
 }
 
-StreamHandle FMod::addStream(std::shared_ptr<DecodedSound> sound, std::jthread decoder)
+StreamHandle FMod::addStream(std::shared_ptr<DecodedSound> sound,
+                             std::shared_ptr<const WaveformPeaks> peaks, std::jthread decoder)
 {
     if (m_nextHandle == std::numeric_limits<StreamHandle>::max())
         m_nextHandle = 1;
@@ -301,6 +303,7 @@ StreamHandle FMod::addStream(std::shared_ptr<DecodedSound> sound, std::jthread d
     if (!send(add))
         return 0; // the decoder, if any, stops and the stream is freed here
     record->sound = std::move(sound);
+    record->peaks = std::move(peaks);
     record->decoder = std::move(decoder);
     const StreamHandle h = m_nextHandle++;
     m_streams.emplace(h, std::move(record));
@@ -347,6 +350,7 @@ StreamHandle FMod::FSOUND_Stream_Open(const char* nameOrData, unsigned mode, int
         return 0;
     }
     std::shared_ptr<DecodedSound> sound = decoder->sound();
+    std::shared_ptr<const WaveformPeaks> peaks = decoder->peaks();
     std::jthread thread;
     if (background) {
         thread = std::jthread(
@@ -354,7 +358,7 @@ StreamHandle FMod::FSOUND_Stream_Open(const char* nameOrData, unsigned mode, int
     } else {
         decoder->decodeAll();
     }
-    return addStream(std::move(sound), std::move(thread));
+    return addStream(std::move(sound), std::move(peaks), std::move(thread));
 }
 
 int32_t FMod::FSOUND_Stream_GetLengthMs(StreamHandle h)
@@ -615,6 +619,12 @@ bool FMod::calibratedLatencyApplies()
 double FMod::outputLatencyMs()
 {
     return isInitialised() ? msFromFrames(latencyFrames(), m_rate) : 0.0;
+}
+
+std::shared_ptr<const WaveformPeaks> FMod::waveformPeaks(StreamHandle h)
+{
+    const StreamRecord* r = find(h);
+    return r ? r->peaks : nullptr;
 }
 
 AudioDevice::Info FMod::deviceInfo() const

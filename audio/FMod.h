@@ -113,6 +113,7 @@ public:
     void setCalibratedLatencyMs(double ms) override;
     bool calibratedLatencyApplies() override;
     double outputLatencyMs() override;
+    std::shared_ptr<const WaveformPeaks> waveformPeaks(StreamHandle h) override;
     QString lastError() const override { return m_lastError; }
 
     // Beyond the interface, for the command-line player, tests and benchmarks.
@@ -146,7 +147,8 @@ private:
     void link(EngineStream* s);
     void unlink(EngineStream* s);
 
-    StreamHandle addStream(std::shared_ptr<DecodedSound> sound, std::jthread decoder);
+    StreamHandle addStream(std::shared_ptr<DecodedSound> sound,
+                           std::shared_ptr<const WaveformPeaks> peaks, std::jthread decoder);
     bool fail(const QString& why);
     StreamRecord* find(StreamHandle h);
     const StreamRecord* find(StreamHandle h) const;

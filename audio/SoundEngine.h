@@ -4,8 +4,11 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 
 namespace tavix {
+
+class WaveformPeaks;
 
 // A stream handle; 0 is no stream, and every call on it does nothing.
 using StreamHandle = int32_t;
@@ -65,6 +68,8 @@ public:
 
     // How far a stream's background decoding has come, 0..1 (1 when complete).
     virtual double decodeProgress(StreamHandle h) = 0;
+    // The waveform peaks of a stream, filling in while it decodes; null for no stream.
+    virtual std::shared_ptr<const WaveformPeaks> waveformPeaks(StreamHandle h) = 0;
 
     // Beyond the original: the output latency the user has measured on top of what the
     // device reports (the latency calibration). Positions and the moments of key presses

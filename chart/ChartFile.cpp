@@ -36,11 +36,11 @@ ChartResult SaveChart(const KeP& kep, const QString& fileName, int16_t filterInd
     return NativeChartWriter::writeFile(kep, path);
 }
 
-ChartResult LoadChart(KeP& kep, const QString& fileName)
+ChartResult LoadChart(ChartEdit& edit, const QString& fileName)
 {
     if (hasExtension(fileName, NativeExt))
-        return NativeChartReader::readFile(kep, fileName);
-    return SylkReader::importFile(kep, fileName);
+        return NativeChartReader::readFile(edit, fileName);
+    return SylkReader::importFile(edit, fileName);
 }
 
 } // namespace tavix

@@ -6,6 +6,7 @@
 
 namespace tavix {
 
+class ChartEdit;
 class KeP;
 
 // Outcome of a chart file operation. Failures carry a reason a person can read.
@@ -47,8 +48,9 @@ QString withExtension(const QString& fileName, QLatin1StringView ext);
 // writable file is written in place instead, and a failure midway may harm it.
 ChartResult SaveChart(const KeP& kep, const QString& fileName, int16_t filterIndex);
 
-// Reads a chart: a name ending in ".zts" (any case) replaces the grid with the native
-// file; any other name is merged in as a SYLK script. On failure nothing changes.
-ChartResult LoadChart(KeP& kep, const QString& fileName);
+// Reads a chart through its editing interface: a name ending in ".zts" (any case)
+// replaces the grid with the native file; any other name is merged in as a SYLK script.
+// On failure nothing changes.
+ChartResult LoadChart(ChartEdit& edit, const QString& fileName);
 
 } // namespace tavix

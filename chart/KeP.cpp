@@ -41,46 +41,17 @@ float KeP::rateFromBpm(double bpm)
     return float(bpm / 1000.0 / 60.0 * 4.0);
 }
 
-bool KeP::resizeCells(int64_t cells)
+std::optional<int64_t> KeP::cellsForSong(int32_t songLenMs) const
 {
-    if (cells < 0 || cells > MaxCells)
-        return false;
-    const size_t need = size_t(cells) * RowsPerCell + 1;
-    if (need > KeyGrid.capacity()) {
-        // The script import grows the grid a cell at a time: grow geometrically, but never
-        // reserve beyond the largest grid a chart may have.
-        constexpr size_t largest = size_t(MaxCells) * RowsPerCell + 1;
-        const size_t grown = KeyGrid.capacity() + KeyGrid.capacity() / 2;
-        KeyGrid.reserve(std::min(largest, std::max(need, grown)));
-    }
-    KeyGrid.resize(need, 0);
-    TotalBeats = int32_t(cells);
-    return true;
+    return nearestTo<int64_t>(double(BeatRate) * double(songLenMs));
 }
 
-bool KeP::fitToSong(int32_t songLenMs)
+void KeP::reserveGrid(std::vector<uint8_t>& grid, size_t size)
 {
-    const auto n = nearestTo<int64_t>(double(BeatRate) * double(songLenMs));
-    return n && resizeCells(*n);
-}
-
-bool KeP::growForSong(int32_t songLenMs)
-{
-    const auto n = nearestTo<int64_t>(double(BeatRate) * double(songLenMs));
-    if (!n)
-        return false;
-    if (*n > TotalBeats)
-        return resizeCells(*n);
-    return true;
-}
-
-bool KeP::growToHold(int64_t cell)
-{
-    if (cell < 0)
-        return false;
-    if (cell >= TotalBeats || !hasGrid())
-        return resizeCells(std::max<int64_t>(cell + 1, TotalBeats));
-    return true;
+    if (size <= grid.capacity())
+        return;
+    const size_t grown = grid.capacity() + grid.capacity() / 2;
+    grid.reserve(std::min(gridSize(MaxCells), std::max(size, grown)));
 }
 
 int32_t KeP::songLenFromChart() const
@@ -88,12 +59,6 @@ int32_t KeP::songLenFromChart() const
     if (BeatRate == 0.0f)
         return 0;
     return nearestInt32(double(TotalBeats) / double(BeatRate));
-}
-
-void KeP::clearGrid()
-{
-    KeyGrid.clear();
-    TotalBeats = 0;
 }
 
 MeasurePos KeP::measureOf(int32_t cell)

@@ -1,10 +1,14 @@
 #pragma once
 
+#include "CellCount.h"
+#include "GridBytes.h"
+
 #include <QByteArray>
 #include <QString>
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace tavix {
@@ -41,17 +45,25 @@ inline constexpr std::array<KeyRow, 8> KeyToRow{
 
 // The program-wide chart values: the grid, its length and rate, the script-mode flag,
 // the script importer's carried-over state, the keyboard buffers and the script
-// templates. The application makes one; every test makes its own.
+// templates. The application makes one; every test makes its own. The grid and its
+// length are read here and changed only through ChartEdit, which records every change.
 class KeP
 {
 public:
     static constexpr int RowsPerCell = 7;
     static constexpr int32_t MaxCells = 4'194'304;
 
-    // Element 0 belongs to no cell; cell c owns elements 7c+1..7c+7. An empty vector
+    KeP() = default;
+    KeP(const KeP&) = default;
+    KeP(KeP&&) = default;
+    // One chart is never assigned over another: that would change a grid unrecorded.
+    KeP& operator=(const KeP&) = delete;
+    KeP& operator=(KeP&&) = delete;
+
+    // Element 0 belongs to no cell; cell c owns elements 7c+1..7c+7. An empty grid
     // means no grid exists yet; otherwise KeyGrid.size() == 7 * TotalBeats + 1.
-    std::vector<uint8_t> KeyGrid;
-    int32_t TotalBeats = 0;
+    GridBytes KeyGrid;
+    CellCount TotalBeats;
     float BeatRate = 0.0f; // cells per millisecond
 
     bool ScriptMode = false;
@@ -84,14 +96,15 @@ public:
     static float rateFromBpm(double bpm);
     void setTempo(double bpm) { BeatRate = rateFromBpm(bpm); }
 
-    // Grid resizing; each keeps the invariant and every existing value at its index.
-    // Cell counts above MaxCells (or below 0) are refused and change nothing.
-    bool resizeCells(int64_t cells);
-    bool fitToSong(int32_t songLenMs);   // music opened: cut or extend to the song
-    bool growForSong(int32_t songLenMs); // tempo committed: grow only
-    bool growToHold(int64_t cell);       // script import: make `cell` exist
-    int32_t songLenFromChart() const;    // chart opened without music
-    void clearGrid();                    // back to "no grid"
+    // The cells a song of this length has at the current rate; nothing when the product
+    // is not a number or beyond 64 bits.
+    std::optional<int64_t> cellsForSong(int32_t songLenMs) const;
+    int32_t songLenFromChart() const; // chart opened without music
+    // The element count of a grid of `cells` cells.
+    static size_t gridSize(int64_t cells) { return size_t(cells) * RowsPerCell + 1; }
+    // Makes room for a grid of `size` elements that may keep growing a cell at a time:
+    // geometrically, but never beyond the largest grid a chart may have.
+    static void reserveGrid(std::vector<uint8_t>& grid, size_t size);
 
     static MeasurePos measureOf(int32_t cell);
 

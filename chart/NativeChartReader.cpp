@@ -1,5 +1,6 @@
 #include "NativeChartReader.h"
 
+#include "ChartEdit.h"
 #include "DeviceIo.h"
 #include "KeP.h"
 #include "NativeChartFormat.h"
@@ -13,7 +14,7 @@
 
 namespace tavix {
 
-ChartResult NativeChartReader::read(KeP& kep, QIODevice& in, const QString& path)
+ChartResult NativeChartReader::read(ChartEdit& edit, QIODevice& in, const QString& path)
 {
     using namespace Internal;
     using Status = ChartResult::Status;
@@ -58,19 +59,18 @@ ChartResult NativeChartReader::read(KeP& kep, QIODevice& in, const QString& path
         return readFailed();
     grid.resize(kept);
 
-    kep.KeyGrid = std::move(grid);
-    kep.TotalBeats = int32_t(cells);
+    edit.replaceGrid(std::move(grid));
     return ChartResult::success(path);
 }
 
-ChartResult NativeChartReader::readFile(KeP& kep, const QString& path)
+ChartResult NativeChartReader::readFile(ChartEdit& edit, const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return ChartResult::failure(ChartResult::Status::CannotOpen,
                                     QStringLiteral("cannot be opened: ") + file.errorString(),
                                     path);
-    return read(kep, file, path);
+    return read(edit, file, path);
 }
 
 } // namespace tavix

@@ -11,8 +11,13 @@ namespace tavix {
 
 ChartResult NativeChartWriter::writeFile(const KeP& kep, const QString& path)
 {
+    return writeGrid(kep.KeyGrid.bytes(), path);
+}
+
+ChartResult NativeChartWriter::writeGrid(const std::vector<uint8_t>& grid, const QString& path)
+{
     using namespace Internal;
-    const int32_t upper = kep.upperIndex();
+    const int32_t upper = grid.empty() ? 0 : int32_t(grid.size()) - 1;
     char header[NativeHeaderSize];
     std::memcpy(header, NativeMagic, NativeMagicSize);
     const auto u = uint32_t(upper);
@@ -26,9 +31,9 @@ ChartResult NativeChartWriter::writeFile(const KeP& kep, const QString& path)
     };
     if (!file.open())
         return failed(file.errorString());
-    const auto gridBytes = qint64(kep.KeyGrid.size());
+    const auto gridBytes = qint64(grid.size());
     if (!writeFully(file.device(), header, NativeHeaderSize) ||
-        !writeFully(file.device(), reinterpret_cast<const char*>(kep.KeyGrid.data()), gridBytes)) {
+        !writeFully(file.device(), reinterpret_cast<const char*>(grid.data()), gridBytes)) {
         const QString why = file.errorString();
         file.cancel();
         return failed(why);

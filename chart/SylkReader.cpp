@@ -62,7 +62,11 @@ QString largestChartText()
 
 } // namespace
 
-SylkReader::SylkReader(const KeP& kep) : work_(kep) {}
+SylkReader::SylkReader(const KeP& kep)
+    : grid_(kep.KeyGrid.bytes()), cells_(kep.TotalBeats), importRow_(kep.ImportRow),
+      importCol_(kep.ImportCol), importCell_(kep.ImportCell)
+{
+}
 
 bool SylkReader::fail(const QString& why)
 {
@@ -159,7 +163,7 @@ bool SylkReader::ParseSlkLine(QByteArrayView line)
                 if (!n)
                     return fail(QStringLiteral("the %1 number is beyond the 32-bit range")
                                     .arg(QLatin1Char(*p)));
-                (*p == 'X' ? work_.ImportCol : work_.ImportRow) = *n;
+                (*p == 'X' ? importCol_ : importRow_) = *n;
                 break;
             }
             case 'K':
@@ -180,7 +184,7 @@ bool SylkReader::ParseSlkLine(QByteArrayView line)
 bool SylkReader::handleValue(QByteArrayView field)
 {
     const QByteArrayView rest = field.sliced(1);
-    const bool dataRow = work_.ImportRow >= FirstDataRow;
+    const bool dataRow = importRow_ >= FirstDataRow;
 
     // A quoted text is never a number; the digits of positions and counts nearly always are
     // plain ones. Everything else goes through the general number test.
@@ -198,15 +202,15 @@ bool SylkReader::handleValue(QByteArrayView field)
     }
 
     if (numeric) {
-        if (dataRow && work_.ImportCol == KeyColumn)
+        if (dataRow && importCol_ == KeyColumn)
             return applyKeys(rest); // digits written without quotes
         if (!n)
             return fail(QStringLiteral("the number of a K field is beyond the 32-bit range"));
-        if (dataRow && work_.ImportCol == PositionColumn) {
+        if (dataRow && importCol_ == PositionColumn) {
             if (*n >= KeP::MaxCells)
                 return fail(
                     QStringLiteral("position %1 is too large: %2").arg(*n).arg(largestChartText()));
-            work_.ImportCell = *n;
+            importCell_ = *n;
         }
         return true;
     }
@@ -216,27 +220,32 @@ bool SylkReader::handleValue(QByteArrayView field)
     const QByteArrayView text = field.sliced(2, field.size() - 3);
     if (!dataRow)
         return true;
-    if (work_.ImportCol == KeyColumn)
+    if (importCol_ == KeyColumn)
         return applyKeys(text);
-    if (work_.ImportCol == ActionColumn) {
+    if (importCol_ == ActionColumn) {
         if (!holdCell())
             return false;
         if (std::memchr(text.data(), 's', size_t(text.size())))
-            work_.KeyGrid[size_t(KeP::flatIndex(work_.ImportCell, MarkerRow))] = 1;
+            grid_[size_t(KeP::flatIndex(importCell_, MarkerRow))] = 1;
     }
     return true;
 }
 
 bool SylkReader::holdCell()
 {
-    const int32_t cell = work_.ImportCell;
+    const int32_t cell = importCell_;
     if (cell < 0)
         return fail(QStringLiteral("negative position %1").arg(cell));
-    if (cell < work_.TotalBeats)
+    if (cell < cells_)
         return true;
-    if (!work_.growToHold(cell))
+    if (cell >= KeP::MaxCells)
         return fail(
             QStringLiteral("position %1 is too large: %2").arg(cell).arg(largestChartText()));
+    // Scripts grow the grid a row at a time.
+    const size_t need = KeP::gridSize(int64_t(cell) + 1);
+    KeP::reserveGrid(grid_, need);
+    grid_.resize(need, 0);
+    cells_ = cell + 1;
     return true;
 }
 
@@ -244,27 +253,27 @@ bool SylkReader::applyKeys(QByteArrayView text)
 {
     if (!holdCell())
         return false;
-    uint8_t* cell = work_.KeyGrid.data() + KeP::flatIndex(work_.ImportCell, 0);
+    uint8_t* cell = grid_.data() + KeP::flatIndex(importCell_, 0);
     for (const char c : text)
         if (const uint8_t row = DigitRows[uint8_t(c)])
             cell[row] = 1;
     return true;
 }
 
-bool SylkReader::commitTo(KeP& kep)
+bool SylkReader::commitTo(ChartEdit& edit)
 {
     if (failed_)
         return false;
     // Growing a cell at a time leaves slack; a chart kept for a long edit should not.
-    if (work_.KeyGrid.capacity() - work_.KeyGrid.size() > work_.KeyGrid.size() / 8)
-        work_.KeyGrid.shrink_to_fit();
-    kep.KeyGrid = std::move(work_.KeyGrid);
-    kep.TotalBeats = work_.TotalBeats;
-    kep.ImportRow = work_.ImportRow;
-    kep.ImportCol = work_.ImportCol;
-    kep.ImportCell = work_.ImportCell;
-    work_.KeyGrid.clear();
-    work_.TotalBeats = 0;
+    if (grid_.capacity() - grid_.size() > grid_.size() / 8)
+        grid_.shrink_to_fit();
+    edit.replaceGrid(std::move(grid_));
+    KeP& kep = edit.chart();
+    kep.ImportRow = importRow_;
+    kep.ImportCol = importCol_;
+    kep.ImportCell = importCell_;
+    grid_.clear();
+    cells_ = 0;
     failed_ = true; // spent: a second commit would hand out an empty grid
     error_ = QStringLiteral("the import was already committed");
     return true;
@@ -282,23 +291,23 @@ ChartResult scriptFailure(const SylkReader& reader, const QString& path)
 
 } // namespace
 
-ChartResult SylkReader::importText(KeP& kep, QByteArrayView text)
+ChartResult SylkReader::importText(ChartEdit& edit, QByteArrayView text)
 {
-    SylkReader reader(kep);
+    SylkReader reader(edit.chart());
     if (!reader.feed(text) || !reader.finish())
         return scriptFailure(reader, {});
-    reader.commitTo(kep);
+    reader.commitTo(edit);
     return ChartResult::success({});
 }
 
-ChartResult SylkReader::importFile(KeP& kep, const QString& path)
+ChartResult SylkReader::importFile(ChartEdit& edit, const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return ChartResult::failure(ChartResult::Status::CannotOpen,
                                     QStringLiteral("cannot be opened: ") + file.errorString(),
                                     path);
-    SylkReader reader(kep);
+    SylkReader reader(edit.chart());
     std::vector<char> chunk(static_cast<size_t>(ReadChunk));
     for (;;) {
         const qint64 got = file.read(chunk.data(), ReadChunk);
@@ -313,7 +322,7 @@ ChartResult SylkReader::importFile(KeP& kep, const QString& path)
     }
     if (!reader.finish())
         return scriptFailure(reader, path);
-    reader.commitTo(kep);
+    reader.commitTo(edit);
     return ChartResult::success(path);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ChartEdit.h"
 #include "ChartFile.h"
 #include "KeP.h"
 
@@ -8,13 +9,15 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tavix {
 
 // Merges a SYLK script into a chart. Everything happens on a private copy of the grid and
 // of the importer's carried-over state (ImportRow, ImportCol, ImportCell); the chart sees
-// the result only through commitTo(), once the whole script has been read. An error stops
-// the import at its line and leaves the chart as it was.
+// the result only through commitTo(), once the whole script has been read, as one
+// recorded change of its editing interface. An error stops the import at its line and
+// leaves the chart as it was.
 class SylkReader
 {
 public:
@@ -36,12 +39,12 @@ public:
     int64_t linesRead() const { return line_; }
 
     // Hands the grid and parser state to the chart; refused (false) after an error.
-    bool commitTo(KeP& kep);
+    bool commitTo(ChartEdit& edit);
 
     // The script branch of LoadChart.
-    static ChartResult importFile(KeP& kep, const QString& path);
+    static ChartResult importFile(ChartEdit& edit, const QString& path);
     // The same for a script already in memory.
-    static ChartResult importText(KeP& kep, QByteArrayView text);
+    static ChartResult importText(ChartEdit& edit, QByteArrayView text);
 
 private:
     bool handleValue(QByteArrayView field);
@@ -50,7 +53,12 @@ private:
     bool fail(const QString& why);
     bool parseLine(QByteArrayView line);
 
-    KeP work_;
+    // The merged grid and the parser's state, the chart's own until commitTo().
+    std::vector<uint8_t> grid_;
+    int32_t cells_ = 0;
+    int32_t importRow_ = 0;
+    int32_t importCol_ = 0;
+    int32_t importCell_ = 0;
     std::string partial_;  // a line not yet ended by the bytes fed so far
     bool afterCr_ = false; // the last byte fed was a CR: a following LF belongs to it
     int64_t line_ = 0;

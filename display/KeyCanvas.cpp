@@ -2,6 +2,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QWheelEvent>
 
 #include <cstring>
 
@@ -61,6 +62,12 @@ void KeyCanvas::mouseReleaseEvent(QMouseEvent* event)
 {
     const QPointF p = event->position();
     emit mouseReleased(event->button(), event->modifiers(), float(p.x()), float(p.y()));
+}
+
+void KeyCanvas::wheelEvent(QWheelEvent* event)
+{
+    emit wheelTurned(event->angleDelta(), event->modifiers());
+    event->accept();
 }
 
 } // namespace tavix

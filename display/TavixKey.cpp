@@ -1,13 +1,21 @@
 #include "TavixKey.h"
 
+#include "ChartEdit.h"
 #include "KeP.h"
 #include "ResourceInit.h"
 #include "Rounding.h"
+#include "WaveformPeaks.h"
 
+#include <QFontMetrics>
 #include <QPainter>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 
@@ -37,7 +45,7 @@ struct PictureSource
     int usualHeight; // 0: as tall as the background band
 };
 
-constexpr int BandHeight = 189;
+constexpr int BandHeight = TavixKey::BandHeight;
 
 constexpr std::array<PictureSource, 9> PictureSources{{
     {":/BMP/RM", BandHeight},
@@ -89,14 +97,98 @@ bool isWhole(float v)
     return std::floor(v) == v;
 }
 
+// The guides' colours: the waveform is a muted, translucent tint of the band; beat lines
+// are faint, measure lines strong.
+const QColor WaveColour(205, 170, 235);
+constexpr double WaveOpacity = 0.38;
+const QColor BeatLineColour(255, 255, 255, 60);
+const QColor MeasureLineColour(255, 236, 200, 170);
+const QColor NumberColour(235, 235, 235);
+
+// The band as it shows under the waveform's tint, pixel by pixel.
+QImage tintedBand(const QImage& band, const QColor& colour, double opacity)
+{
+    QImage out = band.copy();
+    const auto mix = [opacity](int under, int over) {
+        return int(std::lround(under * (1.0 - opacity) + over * opacity));
+    };
+    for (int y = 0; y < out.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < out.width(); ++x) {
+            const QRgb p = line[x];
+            line[x] = qRgb(mix(qRed(p), colour.red()), mix(qGreen(p), colour.green()),
+                           mix(qBlue(p), colour.blue()));
+        }
+    }
+    return out;
+}
+
+QImage solid(const QColor& colour)
+{
+    QImage out(1, 1, QImage::Format_ARGB32_Premultiplied);
+    out.fill(colour);
+    return out;
+}
+
+bool isGuideLine(Texture texture)
+{
+    return texture == Texture::BeatLine || texture == Texture::MeasureLine;
+}
+
+// Source-over of a translucent colour on the pixels a quad covers (those whose centre
+// lies inside it), on a pre-multiplied image.
+void blendRect(QImage& image, const Quad& quad, const QColor& colour)
+{
+    const int left = std::max(0, int(std::lround(quad.v[0].x)));
+    const int right = std::min(image.width(), int(std::lround(quad.v[3].x)));
+    const int top = std::max(0, int(std::lround(quad.v[0].y)));
+    const int bottom = std::min(image.height(), int(std::lround(quad.v[3].y)));
+    const int a = colour.alpha();
+    const int keep = 255 - a;
+    const int r = colour.red() * a, g = colour.green() * a, b = colour.blue() * a;
+    const auto mix = [keep](int over, int under) { return (over + under * keep + 127) / 255; };
+    for (int y = top; y < bottom; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = left; x < right; ++x) {
+            const QRgb p = line[x];
+            line[x] = qRgba(mix(r, qRed(p)), mix(g, qGreen(p)), mix(b, qBlue(p)),
+                            mix(a * 255, qAlpha(p)));
+        }
+    }
+}
+
+// One band row: the tinted pixel where the waveform covers row y, the band's elsewhere.
+void composeRow(int y, const int32_t* tops, const int32_t* bottoms, const QRgb* tint,
+                const QRgb* under, QRgb* out, int width)
+{
+    int x = 0;
+#if defined(__SSE2__)
+    // Four pixels at a time: the frame's largest piece of work when the music is loud.
+    const __m128i row = _mm_set1_epi32(y);
+    for (; x + 4 <= width; x += 4) {
+        const __m128i top = _mm_loadu_si128(reinterpret_cast<const __m128i*>(tops + x));
+        const __m128i bottom = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bottoms + x));
+        const __m128i inside =
+            _mm_andnot_si128(_mm_cmpgt_epi32(top, row), _mm_cmpgt_epi32(bottom, row));
+        const __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(tint + x));
+        const __m128i u = _mm_loadu_si128(reinterpret_cast<const __m128i*>(under + x));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x),
+                         _mm_or_si128(_mm_and_si128(inside, t), _mm_andnot_si128(inside, u)));
+    }
+#endif
+    for (; x < width; ++x)
+        out[x] = (y >= tops[x] && y < bottoms[x]) ? tint[x] : under[x];
+}
+
 } // namespace Internal
 
 using namespace Internal;
 
 TavixKey::TavixKey(KeP& kep, KeyDisplayHost& host) : m_kep(kep), m_host(host)
 {
-    // At most 2 bands, 4 outline sides, 33 cells of 7 rows and the cursor.
-    m_frame.reserve(2 + 4 + 33 * 7 + 1);
+    // At most 2 bands, 4 outline sides, 33 cells of 7 rows and the cursor; with the
+    // guides 8 beats of 2 lines and 3 measure numbers of up to 7 digits more.
+    m_frame.reserve(2 + 4 + 33 * 7 + 1 + 8 * 2 + 3 * 7);
 }
 
 TavixKey::~TavixKey() = default;
@@ -123,7 +215,10 @@ void TavixKey::Initialise(CanvasSurface& DisplayA, int32_t TotalB)
         if (__builtin_mul_overflow(TotalB, int32_t(KeP::RowsPerCell), &elements))
             throw std::overflow_error("key grid size overflows: " + std::to_string(TotalB) +
                                       " cells");
-        if (!m_kep.resizeCells(TotalB))
+        // The window passes TotalBeats, so this changes nothing there; what another count
+        // would change is made through the chart's editing interface and not kept.
+        ChartEdit edit(m_kep);
+        if (!edit.resizeCells(TotalB))
             throw std::runtime_error("key grid cannot hold " + std::to_string(TotalB) + " cells");
     }
     if (m_setupDone)
@@ -145,6 +240,7 @@ void TavixKey::setUp(CanvasSurface& surface)
         throw std::runtime_error("no memory for the canvas frame");
 
     loadPictures();
+    makeGuidePictures();
 
     const float W = float(size.width());
     const auto corner = [](float x, float y, float tu, float tv) {
@@ -159,7 +255,7 @@ void TavixKey::setUp(CanvasSurface& surface)
 void TavixKey::loadPictures()
 {
     initPicturesResources();
-    for (size_t i = 0; i < TextureCount; ++i) {
+    for (size_t i = 0; i < PictureSources.size(); ++i) {
         const PictureSource& source = PictureSources[i];
         QImage loaded(QString::fromLatin1(source.path));
         if (loaded.isNull())
@@ -175,6 +271,42 @@ void TavixKey::loadPictures()
             picture.tintedScaled = stretched(picture.tinted, w, source.usualHeight);
         }
     }
+}
+
+void TavixKey::makeGuidePictures()
+{
+    m_waveBand = tintedBand(m_pictures[size_t(Texture::Back)].plainScaled, WaveColour, WaveOpacity);
+    for (const auto& [texture, colour] : {std::pair{Texture::BeatLine, BeatLineColour},
+                                          {Texture::MeasureLine, MeasureLineColour}}) {
+        Picture& picture = m_pictures[size_t(texture)];
+        picture.plain = picture.tinted = solid(colour);
+    }
+
+    // Digits of one width, drawn once; a measure number is a row of them.
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(11);
+    font.setBold(true);
+    const QFontMetrics metrics(font);
+    int width = 1;
+    for (char d = '0'; d <= '9'; ++d)
+        width = std::max(width, metrics.horizontalAdvance(QLatin1Char(d)));
+    m_digitSize = QSize(width, NumberHeight);
+    for (int d = 0; d < 10; ++d) {
+        QImage digit(m_digitSize, QImage::Format_ARGB32_Premultiplied);
+        digit.fill(Qt::transparent);
+        QPainter painter(&digit);
+        painter.setFont(font);
+        painter.setPen(NumberColour);
+        painter.drawText(digit.rect(), Qt::AlignCenter, QString::number(d));
+        painter.end();
+        Picture& picture = m_pictures[size_t(Texture::Digit0) + size_t(d)];
+        picture.plain = picture.tinted = picture.plainScaled = picture.tintedScaled = digit;
+    }
+}
+
+void TavixKey::setGuides(SongGuides guides)
+{
+    m_guides = std::move(guides);
 }
 
 int32_t TavixKey::GetKeyS(int32_t Index) const
@@ -221,6 +353,11 @@ void TavixKey::buildFrame(int32_t scrollMs, int32_t curMs, bool GoP)
     Quad& bottom = m_frame.emplace_back();
     bottom.texture = Texture::Back;
     bottom.v = m_backQuadBottom;
+
+    m_waveColumns.clear();
+    m_guidesDrawn = m_guides.visible;
+    if (m_guidesDrawn)
+        addGuides(firstBeat, pixOff);
 
     float selLeft = 0, selRight = 0, selTop = 0, selBottom = 0;
     const DragState& drag = m_host.dragState();
@@ -282,6 +419,78 @@ void TavixKey::buildFrame(int32_t scrollMs, int32_t curMs, bool GoP)
     }
 }
 
+void TavixKey::addGuides(int32_t firstBeat, int32_t pixOff)
+{
+    addWaveform(firstBeat, pixOff);
+    // Cell c starts at x = 16 + 32 (c - FirstBeat) - PixOff; the last one that can show
+    // is 30 cells on.
+    const int width = m_image.width();
+    int64_t c = std::max<int64_t>(firstBeat, 0);
+    c = (c + 3) / 4 * 4;
+    for (; c <= int64_t(firstBeat) + 30 && c < m_kep.TotalBeats; c += 4) {
+        const float x = float(16 + 32 * (c - firstBeat) - pixOff);
+        if (x >= float(width))
+            break;
+        if (c % 16 == 0) {
+            addQuad(Texture::MeasureLine, x - 1, 0.0f, x + 1, 396.0f, White);
+            addMeasureNumber(x, c / 16 + 1);
+        } else {
+            addQuad(Texture::BeatLine, x, 0.0f, x + 1, float(BandHeight), White);
+            addQuad(Texture::BeatLine, x, float(LowerBandTop), x + 1,
+                    float(LowerBandTop + BandHeight), White);
+        }
+    }
+}
+
+void TavixKey::addMeasureNumber(float lineX, int64_t measure)
+{
+    const std::string digits = std::to_string(measure);
+    float x = lineX + 3;
+    const float w = float(m_digitSize.width());
+    for (const char d : digits) {
+        addQuad(Texture(int(Texture::Digit0) + (d - '0')), x, float(NumberTop), x + w,
+                float(NumberTop + m_digitSize.height()), White);
+        x += w;
+    }
+}
+
+void TavixKey::addWaveform(int32_t firstBeat, int32_t pixOff)
+{
+    const double rate = double(m_kep.BeatRate);
+    if (!m_guides.peaks || !(rate > 0.0) || !std::isfinite(rate))
+        return;
+    // Pixel column x covers the chart times from (FirstBeat + (x - 16 + PixOff) / 32) / rate
+    // on; the song is heard `leadMs` behind the chart.
+    const size_t width = size_t(m_image.width());
+    const double msPerColumn = 1.0 / (32.0 * rate);
+    const double startMs =
+        (double(firstBeat) + double(pixOff - 16) / 32.0) / rate - m_guides.leadMs;
+    m_peakColumns.resize(width);
+    m_guides.peaks->columns(startMs, msPerColumn, m_peakColumns);
+
+    m_waveColumns.resize(width);
+    m_waveTops.resize(width);
+    m_waveBottoms.resize(width);
+    const double middle = BandHeight / 2.0;
+    const double scale = WaveHalfHeight / 128.0;
+    for (size_t x = 0; x < width; ++x) {
+        const PeakRange r = m_peakColumns[x];
+        WaveColumn& column = m_waveColumns[x];
+        if (r.empty()) {
+            column = {};
+            continue;
+        }
+        const auto top = int32_t(std::floor(middle - r.hi * scale));
+        auto bottom = int32_t(std::ceil(middle - r.lo * scale));
+        bottom = std::max(bottom, top + 1); // silence is a line of its own
+        column = {std::clamp(top, 0, BandHeight - 1), std::clamp(bottom, 1, BandHeight)};
+    }
+    for (size_t x = 0; x < width; ++x) {
+        m_waveTops[x] = m_waveColumns[x].top;
+        m_waveBottoms[x] = m_waveColumns[x].bottom;
+    }
+}
+
 const QImage& TavixKey::imageFor(Texture texture, uint32_t color) const
 {
     // White and grey are the only vertex colours a frame uses.
@@ -303,13 +512,60 @@ const QImage* TavixKey::prescaledFor(const Quad& quad) const
     return &scaled;
 }
 
+void TavixKey::paintBandsWithWaveform()
+{
+    // The two bands are the same picture under the same waveform, so the upper one is
+    // made pixel by pixel and the lower one copied from it.
+    const QImage& band = m_pictures[size_t(Texture::Back)].plainScaled;
+    const int width = m_image.width();
+    const size_t rowBytes = size_t(width) * sizeof(QRgb);
+    const bool wave = !m_waveColumns.empty();
+    const int rows = std::min(BandHeight, m_image.height());
+    for (int y = 0; y < rows; ++y) {
+        const auto* under = reinterpret_cast<const QRgb*>(band.constScanLine(y));
+        auto* out = reinterpret_cast<QRgb*>(m_image.scanLine(y));
+        if (wave)
+            composeRow(y, m_waveTops.data(), m_waveBottoms.data(),
+                       reinterpret_cast<const QRgb*>(m_waveBand.constScanLine(y)), under, out,
+                       width);
+        else
+            std::memcpy(out, under, rowBytes);
+    }
+    for (int y = 0; y < rows && LowerBandTop + y < m_image.height(); ++y)
+        std::memcpy(m_image.scanLine(LowerBandTop + y), m_image.constScanLine(y), rowBytes);
+}
+
 void TavixKey::paintFrame()
 {
-    m_image.fill(qRgb(0, 0, 0));
+    // With the guides, the bands with the waveform on them and the lines over it come
+    // first, written directly (the painter blends thin translucent strokes slowly); the
+    // painter draws the rest. Only what the bands leave uncovered is cleared then.
+    size_t first = 0;
+    if (!m_guidesDrawn) {
+        m_image.fill(qRgb(0, 0, 0));
+    } else {
+        const auto clearRows = [this](int from, int to) {
+            for (int y = from; y < std::min(to, m_image.height()); ++y) {
+                auto* line = reinterpret_cast<QRgb*>(m_image.scanLine(y));
+                std::fill(line, line + m_image.width(), qRgb(0, 0, 0));
+            }
+        };
+        clearRows(BandHeight, LowerBandTop);
+        clearRows(LowerBandTop + BandHeight, m_image.height());
+        paintBandsWithWaveform();
+        for (const Quad& quad : m_frame)
+            if (isGuideLine(quad.texture))
+                blendRect(m_image, quad,
+                          quad.texture == Texture::BeatLine ? BeatLineColour : MeasureLineColour);
+        first = 2;
+    }
     QPainter painter(&m_image);
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    for (const Quad& quad : m_frame) {
+    for (size_t i = first; i < m_frame.size(); ++i) {
+        const Quad& quad = m_frame[i];
+        if (isGuideLine(quad.texture))
+            continue;
         if (const QImage* scaled = prescaledFor(quad)) {
             painter.drawImage(QPoint(int(quad.v[0].x), int(quad.v[0].y)), *scaled);
             continue;

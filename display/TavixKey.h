@@ -1,11 +1,13 @@
 #pragma once
 
 #include "KeyDisplayHost.h"
+#include "WaveformPeaks.h"
 
 #include <QImage>
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace tavix {
@@ -21,8 +23,40 @@ struct ScreenVertex
     float tu = 0, tv = 0;
 };
 
-// The pictures a quad can show.
-enum class Texture : int { Back = 0, Line = 1, Key1, Key2, Key3, Key4, Key5, Key6, Key7 };
+// The pictures a quad can show: those of the classic frame, then the guides' lines and
+// the digits of the measure numbers (Digit0 + d).
+enum class Texture : int {
+    Back = 0,
+    Line = 1,
+    Key1,
+    Key2,
+    Key3,
+    Key4,
+    Key5,
+    Key6,
+    Key7,
+    BeatLine,
+    MeasureLine,
+    Digit0
+};
+
+// What the frame shows of the song behind the keys when `visible`: the waveform of
+// `peaks` on the chart's time axis (the song's time plus `leadMs`) and lines on the beats
+// and measures with the measure numbers. Off, the frame is the classic one.
+struct SongGuides
+{
+    bool visible = false;
+    std::shared_ptr<const WaveformPeaks> peaks;
+    double leadMs = 0.0;
+};
+
+// The rows of a band that the waveform covers in one pixel column: top .. bottom - 1,
+// counted from the band's top; none when top == bottom.
+struct WaveColumn
+{
+    int32_t top = 0;
+    int32_t bottom = 0;
+};
 
 // One primitive of a frame: four vertices in strip order TL, TR, BL, BR.
 struct Quad
@@ -52,6 +86,10 @@ public:
     // when the frame cannot be drawn.
     void Render(int32_t ms, int32_t curMs, bool GoP);
 
+    // The guides of the frames from now on; the frame reads the tempo from the chart.
+    void setGuides(SongGuides guides);
+    const SongGuides& guides() const { return m_guides; }
+
     int32_t SelectedKeys = 0;
     // Entry Index (0..800) of the keys found in the drag rectangle of the last frame;
     // throws std::out_of_range outside that.
@@ -70,6 +108,17 @@ public:
     // The last frame drawn, as quads and as painted.
     const std::vector<Quad>& lastFrame() const { return m_frame; }
     const QImage& lastImage() const { return m_image; }
+    // The waveform of the last frame, one entry per canvas pixel column; empty when the
+    // frame drew none.
+    const std::vector<WaveColumn>& lastWaveform() const { return m_waveColumns; }
+
+    // The guides' geometry: the waveform spans each band around its middle, the measure
+    // numbers stand in the strip between the bands.
+    static constexpr int BandHeight = 189;
+    static constexpr int LowerBandTop = 207;
+    static constexpr double WaveHalfHeight = 85.0;
+    static constexpr int NumberTop = 191;
+    static constexpr int NumberHeight = 14;
 
     // The quad sizes the frames use most, pre-scaled once so painting them is a plain blit.
     static constexpr int GlyphSize = 62;
@@ -78,14 +127,19 @@ public:
 private:
     void setUp(CanvasSurface& surface);
     void loadPictures();
+    void makeGuidePictures();
     void buildFrame(int32_t scrollMs, int32_t curMs, bool GoP);
+    void addGuides(int32_t firstBeat, int32_t pixOff);
+    void addWaveform(int32_t firstBeat, int32_t pixOff);
+    void addMeasureNumber(float lineX, int64_t measure);
     void paintFrame();
+    void paintBandsWithWaveform();
     void addQuad(Texture texture, float x0, float y0, float x1, float y1, uint32_t color,
                  float rhw = 1.0f);
     const QImage& imageFor(Texture texture, uint32_t color) const;
     const QImage* prescaledFor(const Quad& quad) const;
 
-    static constexpr size_t TextureCount = 9;
+    static constexpr size_t TextureCount = size_t(Texture::Digit0) + 10;
     // One painted version of a picture: as loaded, dimmed for a selected key, and each of
     // them already stretched over the quad size it usually covers.
     struct Picture
@@ -108,6 +162,15 @@ private:
     std::array<Picture, TextureCount> m_pictures;
     std::vector<Quad> m_frame;
     QImage m_image;
+    SongGuides m_guides;
+    // The band as the waveform tints it, made once at set-up.
+    QImage m_waveBand;
+    QSize m_digitSize;
+    std::vector<PeakRange> m_peakColumns;
+    std::vector<WaveColumn> m_waveColumns;
+    std::vector<int32_t> m_waveTops; // the same, as the painter reads them
+    std::vector<int32_t> m_waveBottoms;
+    bool m_guidesDrawn = false;
 };
 
 } // namespace tavix

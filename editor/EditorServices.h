@@ -55,10 +55,14 @@ struct EditorServices
     std::function<SongTempo(const QString& path, const TempoOptions& options,
                             const std::stop_token& stop, const TempoDetector::Progress& progress)>
         detectTempo;
-    // The user's remembered choices (the calibrated audio latency).
+    // Where choices are remembered between runs (the view, the calibrated audio latency).
     std::function<std::unique_ptr<QSettings>()> settings = [] {
         return std::make_unique<QSettings>(QStringLiteral("tavix"), QStringLiteral("tavix-editor"));
     };
+    // Where a chart with unsaved changes is kept for recovery; empty: it is not kept.
+    QString recoveryDir;
+    // How long after a change the chart is written there.
+    int autosaveIntervalMs = 30000;
 };
 
 } // namespace tavix

@@ -1,8 +1,11 @@
 #include "KE.h"
 
+#include "Autosave.h"
+#include "ChartHistory.h"
 #include "KeyCanvas.h"
 #include "KeyInput.h"
 #include "KeyboardShortcuts.h"
+#include "OverviewStrip.h"
 #include "ResourceInit.h"
 #include "TavixKey.h"
 
@@ -96,11 +99,18 @@ const std::array<ButtonSpec, EditorState::ButtonCount> Buttons{{
 
 KE::KE(KeP& kep, EditorServices services, QWidget* parent)
     : QWidget(parent), m_kep(kep), m_services(std::move(services)),
-      m_startFolder(m_services.programDir)
+      m_startFolder(m_services.programDir), m_history(std::make_unique<ChartHistory>(kep))
 {
     initPicturesResources();
     initSoundsResources();
     initTemplatesResources();
+    m_history->onStepApplied = [this](bool applied, const WindowFacts* facts) {
+        stepApplied(applied, facts);
+    };
+    if (!m_services.recoveryDir.isEmpty())
+        m_autosave = std::make_unique<Autosave>(
+            m_kep, m_services.recoveryDir, [this] { return recoveryInfo(); },
+            m_services.autosaveIntervalMs);
     buildControls();
     connectControls();
     startUp();
@@ -168,6 +178,10 @@ void KE::buildControls()
     m_TimeSet.setPageStep(1);
     m_TimeSet.setValue(0);
 
+    // Beyond the classic controls: the whole song under them, as wide as the time bar.
+    m_overview = std::make_unique<OverviewStrip>(m_kep, this);
+    m_overview->move(16, OverviewTop);
+
     for (int i = 0; i < EditorState::ButtonCount; ++i) {
         const ButtonSpec& layout = Buttons[size_t(i)];
         auto button = std::make_unique<PictureButton>(i, this);
@@ -215,6 +229,13 @@ void KE::connectControls()
     connect(&m_Asp, &ClickLabel::clicked, this, [this] { autoSpaceClicked(); });
 
     connect(&m_TimeSet, &QScrollBar::valueChanged, this, [this] { timeSetChanged(); });
+    connect(m_overview.get(), &OverviewStrip::timeSetChosen, this,
+            [this](int32_t value) { overviewChosen(value); });
+    connect(m_overview.get(), &OverviewStrip::guidesToggled, this,
+            [this](bool shown) { setGuidesShown(shown); });
+    connect(m_overview.get(), &OverviewStrip::tempoAsked, this, [this] { openTempoDialog(); });
+    connect(m_Picture1.get(), &KeyCanvas::wheelTurned, this,
+            [this](QPoint angle, Qt::KeyboardModifiers m) { canvasWheel(angle, m); });
 
     connect(m_Picture1.get(), &KeyCanvas::mousePressed, this,
             [this](Qt::MouseButton b, Qt::KeyboardModifiers m, float x, float y) {
@@ -271,6 +292,15 @@ bool KE::event(QEvent* event)
 
 void KE::closeEvent(QCloseEvent* event)
 {
+    if (!m_state.IsClosing) {
+        if (!mayLeaveChart(tr("Save the changes to the chart before closing?"))) {
+            event->ignore();
+            return;
+        }
+        // A window closed on purpose leaves nothing to recover.
+        if (m_autosave)
+            m_autosave->discard();
+    }
     shutdown();
     event->accept();
 }

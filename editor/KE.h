@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ChartEdit.h"
 #include "ClickLabel.h"
 #include "DialogStartFolder.h"
 #include "EditorServices.h"
@@ -8,6 +9,9 @@
 #include "KeyDisplayHost.h"
 #include "PictureButton.h"
 #include "RandomKeys.h"
+#include "RecoveryInfo.h"
+#include "ViewNavigator.h"
+#include "WindowFacts.h"
 
 #include <QByteArray>
 #include <QLabel>
@@ -20,16 +24,21 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 
 namespace tavix {
 
+class Autosave;
+class ChartHistory;
 class KeP;
 class KeyCanvas;
 class KeyInput;
 class KeyboardShortcuts;
 class LatencyDialog;
+class OverviewStrip;
 class TavixKey;
 class TempoDialog;
+class WaveformPeaks;
 struct CellTiming;
 struct CanvasView;
 
@@ -41,13 +50,18 @@ class KE : public QWidget, public KeyDisplayHost
     Q_OBJECT
 public:
     static constexpr int ClientWidth = 998;
-    static constexpr int ClientHeight = 691;
+    // The classic controls fill 691 pixels; the overview strip lies under them.
+    static constexpr int ClientHeight = 744;
+    static constexpr int OverviewTop = 684;
 
     KE(KeP& kep, EditorServices services, QWidget* parent = nullptr);
     ~KE() override;
 
     KeP& kep() { return m_kep; }
     const KeP& kep() const { return m_kep; }
+    ChartHistory& history() { return *m_history; }
+    // The recovery writer; none when the services name no folder for it.
+    Autosave* autosave() { return m_autosave.get(); }
     EditorState& state() { return m_state; }
     const EditorState& state() const { return m_state; }
     SoundEngine& sound() { return m_services.sound; }
@@ -78,6 +92,7 @@ public:
     PictureButton& NeC1(int index) { return *m_NeC1.at(size_t(index)); }
     QLabel& iC(int index) { return *m_iC.at(size_t(index)); }
     QProgressBar& decodeBar() { return m_decodeBar; }
+    OverviewStrip& overview() { return *m_overview; }
 
     // The key display, made on first use, and the keyboard made at start-up.
     TavixKey& renderer();
@@ -128,6 +143,15 @@ public:
     // and, when saved, keeps the latency found in the settings and gives it to the engine.
     void calibrateLatency();
     LatencyDialog* latencyDialog() const;
+    // --- The song under the chart: waveform, beat lines, overview, navigation (KEView.cpp)
+    // The waveform and the beat lines on the canvas, on or off; the choice is remembered.
+    void setGuidesShown(bool shown);
+    bool guidesShown() const { return m_guidesShown; }
+    // Moves the time bar as a navigation key does; not while playing.
+    void navigate(ViewNavigator::Step step);
+    void canvasWheel(QPoint angleDelta, Qt::KeyboardModifiers modifiers);
+    // Puts a point of the overview at the left of the canvas; not while playing.
+    void overviewChosen(int32_t timeSetValue);
 
     // --- Tempo dialog (KETempo.cpp)
     // Opens the tempo dialog, or raises it: detection, taps, and Apply, which commits the
@@ -162,12 +186,26 @@ public:
     void randomKeys();
 
     // --- Chart files (KEChartCommands.cpp)
-    void saveChartCommand();
+    // True when the chart was saved.
+    bool saveChartCommand();
     void openChartCommand();
     // Opens a chart file without the dialog (the command line's chart), exactly as the
     // open command does with the file it was given. False when it failed; a message box
     // then names the file and the reason, and nothing has changed.
     bool openChartFile(const QString& path, const QString& title);
+
+    // --- History, unsaved changes and recovery (KEHistory.cpp)
+    void undoEdit();
+    void redoEdit();
+    // The chart differs from the last save or open (keys recorded in the playback run
+    // going on included).
+    bool isModified() const;
+    // Offers the chart a previous editor left in the recovery folder when it ended
+    // without closing; true when it was restored.
+    bool offerRecovery();
+    // A termination signal: the chart goes to the recovery file at once (when it has
+    // unsaved changes) and the window shuts down without asking.
+    void endOnSignal();
 
 protected:
     bool event(QEvent* event) override;
@@ -198,6 +236,39 @@ private:
     // True once the song is decoded; its length is then final and followed.
     bool followDecodedLength();
     CellTiming currentTiming() const;
+    // The view's part of start-up, and what each frame hands the display and the strip.
+    void loadViewChoices();
+    void prepareFrame();
+    void refreshOverview();
+    bool navigationAllowed() const;
+
+    // Every change of the chart goes through here: `writes` makes it through the chart's
+    // editing interface, and what it changed becomes one step of the history.
+    template <typename Writes> void changeChart(const QString& name, Writes&& writes)
+    {
+        flushRecording();
+        ChartEdit edit(m_kep);
+        writes(edit);
+        recordStep(name, edit.take());
+    }
+    void recordStep(const QString& name, ChartChange change);
+    void recordStep(const QString& name, ChartChange change, const WindowFacts& before);
+    // The keys of the playback run so far become one step of their own.
+    void flushRecording();
+    // After every change of the chart or of the history: the caption and the autosave.
+    void chartChanged();
+    void updateCaption();
+    WindowFacts windowFacts(WindowFacts::Kind kind) const;
+    void applyFacts(const WindowFacts& facts);
+    void stepApplied(bool applied, const WindowFacts* facts);
+    void afterUndoRedo(int32_t cellsBefore);
+    // Before the chart is closed or replaced: asks what to do with unsaved changes. True
+    // when the caller may go on.
+    bool mayLeaveChart(const QString& question);
+    RecoveryInfo recoveryInfo() const;
+    // The open: `path` is read and shown as `title`; `chartPath` is the file the chart
+    // belongs to (another than `path` for a recovery copy, empty for none).
+    bool openChart(const QString& path, const QString& title, const QString& chartPath);
 
     // Editing (KEMouseEditing.cpp, KEClipboardCommands.cpp)
     bool editingAllowed() const;
@@ -223,6 +294,7 @@ private:
     QLabel m_scriptFile{this};
     std::unique_ptr<KeyCanvas> m_Picture1;
     QScrollBar m_TimeSet{Qt::Horizontal, this};
+    std::unique_ptr<OverviewStrip> m_overview;
     QLabel m_cPosL{this};
     QLabel m_cPos{this};
     QLabel m_NofBeat{this};
@@ -233,9 +305,12 @@ private:
 
     QPointer<LatencyDialog> m_latencyDialog;
     QPointer<TempoDialog> m_tempoDialog;
-    QString m_musicPath;
     std::unique_ptr<TavixKey> m_Renderer;
     std::unique_ptr<KeyInput> m_Keyboard;
+    // The song's waveform peaks, shown by the canvas and the overview.
+    std::shared_ptr<const WaveformPeaks> m_peaks;
+    bool m_guidesShown = true;
+    ViewNavigator m_navigator;
     // The sound data the clip streams play from; they stay allocated for the whole run.
     QByteArray m_keySoundBlock;
     QByteArray m_markerSoundBlock;
@@ -249,6 +324,12 @@ private:
     QSet<QString> m_reportedErrors;
     // Not seeded from the clock: every run draws the same sequence.
     RandomKeys m_randomKeys;
+    std::unique_ptr<ChartHistory> m_history;
+    // The keys recorded in the playback run going on, one step when the run ends.
+    std::optional<ChartEdit> m_runEdit;
+    std::unique_ptr<Autosave> m_autosave;
+    QString m_chartPath; // the chart file last opened or saved
+    QString m_musicPath;
     // Last, so the shortcuts go before the controls they watch.
     std::unique_ptr<KeyboardShortcuts> m_shortcuts;
 };

@@ -4,6 +4,7 @@
 
 #include "ChartFile.h"
 #include "ChartFileDialogs.h"
+#include "ChartHistory.h"
 #include "KeyCanvas.h"
 #include "MessageService.h"
 #include "NumberReading.h"
@@ -12,6 +13,7 @@
 #include "cCommonDialog.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <exception>
@@ -36,23 +38,23 @@ QString shownPath(const QString& path)
 
 } // namespace
 
-void KE::saveChartCommand()
+bool KE::saveChartCommand()
 {
     // The armed auto-space gesture is the pointer's shape; saving puts it back first.
     disarmAutoSpace();
     if (m_state.IsPlaying && !m_state.IsPaused)
-        return;
+        return false;
     // The script exports even without a grid; the native file needs one.
     if (!m_kep.hasGrid() && !m_kep.ScriptMode) {
         m_services.messages.warning(
             this, tr(SaveTitle), tr("There is nothing to save yet: open a song or a chart first."));
-        return;
+        return false;
     }
 
     cCommonDialog dialog(m_services.chooser);
     ChartFileDialogs::setUpSave(dialog, this, m_startFolder.current(), m_kep.ScriptMode);
     if (!dialog.ShowSave())
-        return;
+        return false;
     const QString name = upToNul(dialog.filename);
     const auto filter = static_cast<int16_t>(dialog.FilterIndex);
 
@@ -63,16 +65,24 @@ void KE::saveChartCommand()
             this, tr(SaveTitle),
             tr("The chart was not saved to \"%1\": %2.")
                 .arg(shownPath(result.path.isEmpty() ? name : result.path), result.reason));
-        return;
+        return false;
     }
     m_startFolder.remember(result.path);
+    // The saved state is the clean state of the history; nothing is left to recover.
+    flushRecording();
+    m_history->markSaved();
+    m_chartPath = result.path.isEmpty() ? name : result.path;
+    chartChanged();
     m_services.messages.information(this, tr(SaveTitle), QStringLiteral("File Save Complete"));
+    return true;
 }
 
 void KE::openChartCommand()
 {
     // The toolbar disables the button while playing; a shortcut could still get here.
     if (m_state.IsPlaying || m_state.IsClosing)
+        return;
+    if (!mayLeaveChart(tr("Save them before opening another chart?")))
         return;
     cCommonDialog dialog(m_services.chooser);
     ChartFileDialogs::setUpOpen(dialog, this, m_startFolder.current());
@@ -83,20 +93,35 @@ void KE::openChartCommand()
 
 bool KE::openChartFile(const QString& name, const QString& title)
 {
+    return openChart(name, title, name);
+}
+
+bool KE::openChart(const QString& name, const QString& title, const QString& chartPath)
+{
     if (m_state.IsPlaying || m_state.IsClosing)
         return false;
 
-    // The chart is read into a copy and taken over only once everything it needs has
-    // been checked, so a failure at any point leaves chart, label and counters as they
-    // were.
-    KeP opened = m_kep;
-    const ChartResult result = LoadChart(opened, name);
+    // The chart is read through the editing interface, so the open is one step that can
+    // be undone; a check that fails after the reading takes the change back, so a failure
+    // at any point leaves chart, label and counters as they were.
+    flushRecording();
+    const WindowFacts before = windowFacts(WindowFacts::Kind::ChartFile);
+    const bool hadKeys =
+        std::any_of(m_kep.KeyGrid.begin(), m_kep.KeyGrid.end(), [](uint8_t v) { return v != 0; });
+    ChartEdit edit(m_kep);
+    const ChartResult result = LoadChart(edit, name);
     if (!result.ok()) {
         m_services.messages.warning(
             this, tr(OpenTitle),
             tr("The chart \"%1\" was not opened: %2.").arg(shownPath(name), result.reason));
         return false;
     }
+    const auto takeBack = [&] {
+        edit.take().undo(m_kep);
+        m_kep.ImportRow = before.ImportRow;
+        m_kep.ImportCol = before.ImportCol;
+        m_kep.ImportCell = before.ImportCell;
+    };
 
     // Without music the chart's own length at the typed tempo sizes the window. This is
     // asked of the stream rather than of the length, which the first chart opened without
@@ -107,6 +132,7 @@ bool KE::openChartFile(const QString& name, const QString& title)
     if (noMusic) {
         const std::optional<float> tempo = tempoRate(m_services.locale, m_sBpm.text());
         if (!tempo || *tempo <= 0.0f) {
+            takeBack();
             m_services.messages.warning(
                 this, tr(OpenTitle),
                 tr("The chart \"%1\" was not opened: without music its length comes from the "
@@ -116,21 +142,23 @@ bool KE::openChartFile(const QString& name, const QString& title)
         }
         rate = *tempo;
         const std::optional<int32_t> length =
-            nearestTo<int32_t>(double(opened.TotalBeats) / double(rate));
+            nearestTo<int32_t>(double(m_kep.TotalBeats) / double(rate));
         if (!length) {
+            const int32_t cells = m_kep.TotalBeats;
+            takeBack();
             m_services.messages.warning(
                 this, tr(OpenTitle),
                 tr("The chart \"%1\" was not opened: at a tempo of %2 its %3 cells would last "
                    "longer than the editor can show.")
                     .arg(shownPath(name), m_sBpm.text())
-                    .arg(opened.TotalBeats));
+                    .arg(cells));
             return false;
         }
         songLenMs = *length;
     }
 
-    m_kep = std::move(opened);
-    m_startFolder.remember(name);
+    if (!chartPath.isEmpty())
+        m_startFolder.remember(chartPath);
     if (noMusic) {
         m_kep.BeatRate = rate;
         m_state.SongLenMs = songLenMs;
@@ -145,6 +173,13 @@ bool KE::openChartFile(const QString& name, const QString& title)
         reportError(QString::fromLocal8Bit(e.what()));
     }
     m_scriptFile.setText(title);
+    m_chartPath = chartPath;
+    m_history->record(QStringLiteral("Open Chart"), edit.take(), before,
+                      windowFacts(WindowFacts::Kind::ChartFile));
+    // A native file is the chart exactly; a script is, when it went into an empty chart.
+    if (hasExtension(name, QLatin1StringView(".zts")) || !hadKeys)
+        m_history->markSaved();
+    chartChanged();
     LoopRender();
     scheduleFrame();
     return true;

@@ -24,7 +24,8 @@ void KE::copyKeys()
 
 void KE::deleteKeys()
 {
-    KeyClipboard::clear(m_kep, m_state.SelKeys);
+    changeChart(QStringLiteral("Delete"),
+                [&](ChartEdit& edit) { KeyClipboard::clear(edit, m_state.SelKeys); });
     endSelection();
     scheduleFrame();
 }
@@ -36,7 +37,8 @@ void KE::pasteKeys()
             const CanvasView view = CanvasView::at(m_kep, m_TimeSet.value());
             if (const auto anchor =
                     KeyClipboard::pasteAnchor(m_kep.BeatRate, m_state.CursorMs, view.pixOff))
-                KeyClipboard::paste(m_kep, *anchor, *offsets);
+                changeChart(QStringLiteral("Paste"),
+                            [&](ChartEdit& edit) { KeyClipboard::paste(edit, *anchor, *offsets); });
         }
     }
     // Whatever the text held, the paste ends the selection.
@@ -46,7 +48,7 @@ void KE::pasteKeys()
 
 void KE::randomKeys()
 {
-    m_randomKeys.apply(m_kep);
+    changeChart(QStringLiteral("Random Key"), [&](ChartEdit& edit) { m_randomKeys.apply(edit); });
     scheduleFrame();
 }
 

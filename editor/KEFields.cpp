@@ -27,10 +27,14 @@ void KE::commitTempo()
     const std::optional<float> rate = tempoRate(m_services.locale, m_sBpm.text());
     if (!rate)
         return;
+    flushRecording();
+    const WindowFacts before = windowFacts(WindowFacts::Kind::Tempo);
     m_sBpmB.setText(m_sBpm.text());
     m_kep.BeatRate = *rate;
     // The chart only grows here: keys keep their cells, whatever the new tempo.
-    m_kep.growForSong(m_state.SongLenMs);
+    ChartEdit edit(m_kep);
+    edit.growForSong(m_state.SongLenMs);
+    recordStep(QStringLiteral("Tempo"), edit.take(), before);
     m_cBeat.setText(m_kep.beatCounterAtStart());
     scheduleFrame();
 }
@@ -52,12 +56,16 @@ void KE::commitOffset()
     const std::optional<double> term = offsetTermOf(m_services.locale, m_sOff.text());
     if (!term)
         return;
+    flushRecording();
+    const WindowFacts before = windowFacts(WindowFacts::Kind::Offset);
     m_fieldCommitting = true;
     m_slSetOff.setText(m_sOff.text());
     m_state.OffsetVal = *term;
     m_sOff.setVisible(false);
     m_slSetOff.setVisible(true);
     m_fieldCommitting = false;
+    // A step of its own when it changed the offset, so that it is undone in its turn.
+    recordStep(QStringLiteral("Offset"), ChartChange{}, before);
     scheduleFrame();
 }
 

@@ -9,16 +9,6 @@
 
 namespace tavix {
 
-namespace {
-
-// A toggle clears only a set element; any other value, foreign bytes included, sets it.
-void toggle(uint8_t& element)
-{
-    element = element == 1 ? 0 : 1;
-}
-
-} // namespace
-
 bool KE::editingAllowed() const
 {
     return !m_state.IsPlaying || m_state.IsPaused;
@@ -69,19 +59,25 @@ void KE::canvasMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers, float x, f
     // before the start) falls in no cell, as one at or past the end does.
     if (m < 0 || m >= m_kep.TotalBeats)
         return;
-    std::vector<uint8_t>& grid = m_kep.KeyGrid;
     if (row == CanvasView::ConfirmRow && autoSpaceArmed()) {
         disarmAutoSpace();
         if (button == Qt::LeftButton) {
             // A marker on the same beat of every second measure; those between stay.
-            for (int64_t k = m; k <= m_kep.TotalBeats - 1; k += 32)
-                grid[size_t(KeP::flatIndex(k, 7))] = 1;
+            changeChart(QStringLiteral("Auto Space"), [&](ChartEdit& edit) {
+                for (int64_t k = m; k <= m_kep.TotalBeats - 1; k += 32)
+                    edit.set(KeP::flatIndex(k, 7), 1);
+            });
         } else if (button == Qt::RightButton) {
-            for (int64_t k = m; k <= m_kep.TotalBeats - 1; ++k)
-                grid[size_t(KeP::flatIndex(k, 7))] = 0;
+            changeChart(QStringLiteral("Clear Markers"), [&](ChartEdit& edit) {
+                for (int64_t k = m; k <= m_kep.TotalBeats - 1; ++k)
+                    edit.set(KeP::flatIndex(k, 7), 0);
+            });
         }
     } else if (button == Qt::LeftButton) {
-        toggle(grid[size_t(KeP::flatIndex(m, row))]);
+        // A toggle clears only a set element; any other value, foreign bytes included,
+        // sets it.
+        changeChart(QStringLiteral("Toggle"),
+                    [&](ChartEdit& edit) { edit.toggle(KeP::flatIndex(m, row)); });
     } else {
         return;
     }

@@ -9,6 +9,7 @@
 #include "KeyInput.h"
 #include "MessageService.h"
 #include "NumberReading.h"
+#include "OverviewStrip.h"
 #include "Rounding.h"
 #include "TavixKey.h"
 #include "cCommonDialog.h"
@@ -53,6 +54,8 @@ CellTiming KE::currentTiming() const
 void KE::OpenMusic()
 {
     if (m_state.IsPlaying)
+        return;
+    if (!mayLeaveChart(tr("Save them before opening a song?")))
         return;
     cCommonDialog dialog(m_services.chooser);
     dialog.DialogTitle = QStringLiteral("Open FIle");
@@ -115,12 +118,15 @@ bool KE::openMusicFile(const QString& path, const QString& title)
     if (m_state.MusicStream != 0)
         engine.FSOUND_Stream_Close(m_state.MusicStream);
     m_state.MusicStream = stream;
-    m_musicPath = path;
     m_startFolder.remember(path);
     m_MSeteD.setText(title);
+    m_peaks = engine.waveformPeaks(stream);
+    m_overview->setPeaks(m_peaks);
     m_state.SongLenMs = songLenMs;
+    m_musicPath = path;
     m_kep.BeatRate = rate;
-    m_kep.resizeCells(*cells);
+    // A shorter song cuts the chart: the cells it drops are kept in the step.
+    changeChart(QStringLiteral("Open Song"), [&](ChartEdit& edit) { edit.resizeCells(*cells); });
     m_cPos.setText(PosString(0));
     m_cBeat.setText(m_kep.beatCounterAtStart());
     try {
@@ -198,6 +204,7 @@ void KE::PlayPause()
         cancelPendingHits(heard);
         setPlayButton(false);
         stopFrameTick();
+        flushRecording();
         scheduleFrame();
         return;
     }
@@ -245,6 +252,7 @@ void KE::StopPlayback()
     enableOpenButtons(true);
     setPlayButton(false);
     stopFrameTick();
+    flushRecording();
     scheduleFrame();
 }
 
@@ -258,6 +266,7 @@ void KE::finishPlayback()
     m_state.IsPaused = false;
     enableOpenButtons(true);
     setPlayButton(false);
+    flushRecording();
     scheduleFrame();
 }
 
@@ -327,7 +336,11 @@ void KE::setKey(int32_t cell, int row)
 {
     if (cell < 0 || cell >= m_kep.TotalBeats)
         return;
-    m_kep.KeyGrid[size_t(KeP::flatIndex(cell, row))] = 1;
+    // The keys of one run of playback are one step, made when the run pauses or ends.
+    if (!m_runEdit)
+        m_runEdit.emplace(m_kep);
+    m_runEdit->set(KeP::flatIndex(cell, row), 1);
+    chartChanged();
 }
 
 void KE::recordKeys(int32_t recordCell, bool cellInChart)
@@ -414,10 +427,12 @@ void KE::reportError(const QString& what)
 void KE::renderFrame(int32_t ms, int32_t curMs, bool GoP)
 {
     try {
+        prepareFrame();
         renderer().Render(ms, curMs, GoP);
     } catch (const std::exception& e) {
         reportError(tr("a frame could not be drawn: %1").arg(QString::fromLocal8Bit(e.what())));
     }
+    refreshOverview();
 }
 
 void KE::scheduleFrame()
@@ -460,6 +475,8 @@ void KE::updateDecodeProgress()
 {
     const double progress =
         m_state.MusicStream != 0 ? sound().decodeProgress(m_state.MusicStream) : 1.0;
+    // The waveform fills in as the song decodes, also while nothing else draws.
+    scheduleFrame();
     if (progress >= 1.0 || m_state.IsClosing) {
         m_decodeBar.setVisible(false);
         m_decodeTimer.stop();
@@ -488,8 +505,9 @@ bool KE::followDecodedLength()
 void KE::resizeToSongLength(int32_t songLenMs)
 {
     m_state.SongLenMs = songLenMs;
-    // Resize rule of an opened song: keys keep their cells, the cells beyond the end go.
-    m_kep.fitToSong(songLenMs);
+    // Resize rule of an opened song: keys keep their cells, the cells beyond the end go
+    // (kept in the step, so an undo brings them back).
+    changeChart(QStringLiteral("Open Song"), [&](ChartEdit& edit) { edit.fitToSong(songLenMs); });
     try {
         renderer().Initialise(*m_Picture1, m_kep.TotalBeats);
     } catch (const std::exception& e) {

@@ -62,6 +62,8 @@ void KE::startUp()
     m_Keyboard = std::make_unique<KeyInput>(m_kep, m_services.keySource());
 
     m_frameHz = m_services.frameHz ? *m_services.frameHz : FrameTick::rateFor(screen());
+    // Beyond the original: the view as the user left it.
+    loadViewChoices();
 }
 
 void KE::InitNeC1()

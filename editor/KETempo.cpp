@@ -1,6 +1,7 @@
 // The tempo dialog: the window opens it, tells it the song and takes its texts on Apply.
 #include "KE.h"
 
+#include "ChartHistory.h"
 #include "NumberReading.h"
 #include "TempoDialog.h"
 
@@ -47,10 +48,19 @@ QString KE::applyTempoTexts(const QString& tempo, const QString& offset)
         return tr("\"%1\" is not a tempo.").arg(tempo);
     if (!offsetTermOf(m_services.locale, offset))
         return tr("\"%1\" is not an offset.").arg(offset);
+    flushRecording();
+    // Both boxes changed make two steps, undone as one. (One changed makes one step; an
+    // empty macro would be an undo that does nothing.)
+    const bool both =
+        m_kep.TotalBeats > 0 && tempo != m_sBpmB.text() && offset != m_slSetOff.text();
+    if (both)
+        m_history->stack().beginMacro(tr("Tempo and Offset"));
     m_sBpm.setText(tempo);
     commitTempo();
     m_sOff.setText(offset);
     commitOffset();
+    if (both)
+        m_history->stack().endMacro();
     return {};
 }
 

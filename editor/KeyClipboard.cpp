@@ -9,11 +9,6 @@ namespace {
 
 const QString Header = QStringLiteral("ZTC");
 
-bool insideGrid(const KeP& kep, int64_t index)
-{
-    return index >= 0 && index < int64_t(kep.KeyGrid.size());
-}
-
 } // namespace
 
 std::optional<QString> KeyClipboard::copyText(const SelectionList& selection)
@@ -59,28 +54,23 @@ std::optional<int64_t> KeyClipboard::pasteAnchor(float beatRate, int32_t cursorM
     return int64_t(*cell) + 1;
 }
 
-int32_t KeyClipboard::paste(KeP& kep, int64_t anchor, const std::vector<int32_t>& offsets)
+int32_t KeyClipboard::paste(ChartEdit& edit, int64_t anchor, const std::vector<int32_t>& offsets)
 {
     int32_t written = 0;
     for (const int32_t d : offsets) {
-        const int64_t index = KeP::flatIndex(anchor, 0) + d;
-        if (!insideGrid(kep, index))
-            break;
-        kep.KeyGrid[size_t(index)] = 1;
+        if (!edit.set(KeP::flatIndex(anchor, 0) + d, 1))
+            break; // outside the grid
         ++written;
     }
     return written;
 }
 
-void KeyClipboard::clear(KeP& kep, const SelectionList& selection)
+void KeyClipboard::clear(ChartEdit& edit, const SelectionList& selection)
 {
     const int32_t n = selectionCount(selection);
-    for (int32_t i = 1; i <= n; ++i) {
-        const int64_t index = selection[size_t(i)];
-        if (!insideGrid(kep, index))
-            break;
-        kep.KeyGrid[size_t(index)] = 0;
-    }
+    for (int32_t i = 1; i <= n; ++i)
+        if (!edit.set(selection[size_t(i)], 0))
+            break; // outside the grid
 }
 
 } // namespace tavix

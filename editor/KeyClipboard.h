@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ChartEdit.h"
 #include "KeP.h"
 
 #include <QString>
@@ -32,10 +33,10 @@ public:
 
     // Sets element 7 x anchor + d for every offset d in order, stopping at the first
     // element outside the grid; the keys before it stay. Returns how many were set.
-    static int32_t paste(KeP& kep, int64_t anchor, const std::vector<int32_t>& offsets);
+    static int32_t paste(ChartEdit& edit, int64_t anchor, const std::vector<int32_t>& offsets);
 
     // Clears every selected element, stopping at the first one outside the grid.
-    static void clear(KeP& kep, const SelectionList& selection);
+    static void clear(ChartEdit& edit, const SelectionList& selection);
 };
 
 } // namespace tavix

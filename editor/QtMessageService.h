@@ -10,6 +10,8 @@ class QtMessageService : public MessageService
 public:
     void information(QWidget* owner, const QString& title, const QString& text) override;
     void warning(QWidget* owner, const QString& title, const QString& text) override;
+    SaveChoice askToSave(QWidget* owner, const QString& title, const QString& text) override;
+    bool askToRestore(QWidget* owner, const QString& title, const QString& text) override;
 };
 
 } // namespace tavix

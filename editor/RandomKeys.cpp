@@ -1,8 +1,10 @@
 #include "RandomKeys.h"
 
+#include "ChartEdit.h"
 #include "KeP.h"
 
 #include <algorithm>
+#include <array>
 
 namespace tavix {
 
@@ -20,8 +22,9 @@ int RandomKeys::keysToDraw(const KeP& kep, int32_t cell)
     return std::min(sum, 6);
 }
 
-void RandomKeys::apply(KeP& kep)
+void RandomKeys::apply(ChartEdit& edit)
 {
+    const KeP& kep = edit.chart();
     if (!kep.hasGrid())
         return;
     const auto cells = int32_t(std::min<int64_t>(kep.TotalBeats, int64_t(kep.upperIndex()) / 7));
@@ -29,20 +32,22 @@ void RandomKeys::apply(KeP& kep)
         int n = keysToDraw(kep, c);
         if (n <= 0)
             continue;
-        for (int r = 1; r <= 6; ++r)
-            kep.KeyGrid[size_t(KeP::flatIndex(c, r))] = 0;
+        // The cell is drawn anew from six clear rows, then written: only the rows that
+        // end up different are changed.
+        std::array<uint8_t, 7> rows{};
         while (n > 0) {
             // Rows 1 to 5 come from u in [1/6, 1) and row 6 from u below 1/6; a row already
             // drawn is drawn again.
             int r = int(double(draw()) * 6.0);
             if (r == 0)
                 r = 6;
-            uint8_t& element = kep.KeyGrid[size_t(KeP::flatIndex(c, r))];
-            if (element == 0) {
-                element = 1;
+            if (rows[size_t(r)] == 0) {
+                rows[size_t(r)] = 1;
                 --n;
             }
         }
+        for (int r = 1; r <= 6; ++r)
+            edit.set(KeP::flatIndex(c, r), rows[size_t(r)]);
     }
 }
 

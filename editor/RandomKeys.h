@@ -5,6 +5,7 @@
 
 namespace tavix {
 
+class ChartEdit;
 class KeP;
 
 // Re-draws which direction keys each keyed cell holds, keeping every cell's number of
@@ -21,7 +22,7 @@ public:
     float draw();
 
     // Re-draws the whole chart, cell by cell in ascending order.
-    void apply(KeP& kep);
+    void apply(ChartEdit& edit);
 
     // How many keys a cell is given back. Elements hold 0 or 1 in charts this program
     // writes; a foreign file may bring other values, whose sum is taken as it stands as

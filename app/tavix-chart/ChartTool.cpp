@@ -1,5 +1,6 @@
 #include "ChartTool.h"
 
+#include "ChartEdit.h"
 #include "ChartFile.h"
 #include "KeP.h"
 #include "Rounding.h"
@@ -126,9 +127,11 @@ int fileError(QTextStream& err, const QString& file, const QString& reason)
 std::optional<KeP> loadChart(const Options& o, const QString& file, QTextStream& err, int& status)
 {
     KeP kep;
+    // A tool run keeps no history: what the edit records is let go with it.
+    ChartEdit edit(kep);
     if (o.cells > 0)
-        kep.resizeCells(o.cells);
-    const ChartResult r = LoadChart(kep, file);
+        edit.resizeCells(o.cells);
+    const ChartResult r = LoadChart(edit, file);
     if (!r.ok()) {
         status = fileError(err, file, r.reason);
         return std::nullopt;

@@ -9,9 +9,11 @@
 #include "QtFileChooser.h"
 #include "QtMessageService.h"
 #include "SongTempo.h"
+#include "TerminationSignals.h"
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 #include <cstdio>
 
@@ -36,6 +38,11 @@ int main(int argc, char** argv)
     tavix::EditorServices services{engine, chooser, clipboard, messages};
     services.commandLine = arguments.join(QLatin1Char(' '));
     services.programDir = QCoreApplication::applicationDirPath();
+    services.recoveryDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    bool intervalOk = false;
+    const int autosaveMs = qEnvironmentVariableIntValue("TAVIX_AUTOSAVE_MS", &intervalOk);
+    if (intervalOk && autosaveMs > 0)
+        services.autosaveIntervalMs = autosaveMs;
     services.detectTempo = tavix::detectSongTempo;
     const QString dumpPath = qEnvironmentVariable("TAVIX_EDITOR_DUMP");
     services.quit = [&kep, dumpPath] {
@@ -45,12 +52,18 @@ int main(int argc, char** argv)
     };
 
     tavix::KE window(kep, std::move(services));
+    // SIGTERM and SIGHUP keep the chart for recovery before the program ends.
+    tavix::TerminationSignals termination;
+    QObject::connect(&termination, &tavix::TerminationSignals::received, &window,
+                     [&window](int) { window.endOnSignal(); });
     window.show();
+    // A chart an ended editor left behind comes first; restored, it brings its own song.
+    const bool restored = window.offerRecovery();
     // The song first, so that a chart opened with it keeps the song's length.
     const tavix::LaunchFiles files = tavix::LaunchFiles::fromArguments(arguments);
-    if (!files.song.isEmpty())
+    if (!restored && !files.song.isEmpty())
         window.openMusicFile(files.song, QFileInfo(files.song).fileName());
-    if (!files.chart.isEmpty())
+    if (!restored && !files.chart.isEmpty())
         window.openChartFile(files.chart, QFileInfo(files.chart).fileName());
     return app.exec();
 }

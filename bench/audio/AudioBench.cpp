@@ -6,9 +6,12 @@
 //   Resample4Min     libsamplerate alone on 4 minutes of 48 kHz stereo to 44.1 kHz, by converter
 //   DecodeOgg4Min    a 4-minute Ogg song: open, playable, fully decoded; memory per minute
 // (EngineCallBench.cpp: the window thread's calls while the mixer runs flat out.)
+//   Peaks10Min       waveform peaks of a 10-minute song as the decoder hands its samples
+//                    over: time on the decoding thread, memory against the samples
 #include "AudioTime.h"
 #include "FMod.h"
 #include "Mixer.h"
+#include "WaveformPeaks.h"
 
 #include <benchmark/benchmark.h>
 #include <samplerate.h>
@@ -494,6 +497,43 @@ BENCHMARK(DecodeOgg4Min)
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+
+// ---- Waveform peaks of a 10-minute song ---------------------------------------------------
+
+// Arg: channels. Music-like samples: a beat of decaying tones over noise, fed in the
+// pieces the decoder stores (4096 frames).
+void Peaks10Min(benchmark::State& state)
+{
+    const int channels = static_cast<int>(state.range(0));
+    const int64_t frames = 44100LL * 600;
+    std::vector<int16_t> song(static_cast<size_t>(frames * channels));
+    std::mt19937 random(5);
+    std::uniform_int_distribution<int> hiss(-1500, 1500);
+    for (int64_t f = 0; f < frames; ++f) {
+        const double t = static_cast<double>(f % 26460) / 44100.0; // 100 BPM
+        const double tone = 20000.0 * std::exp(-t * 8.0) * std::sin(2 * M_PI * 60.0 * t);
+        for (int c = 0; c < channels; ++c)
+            song[static_cast<size_t>(f * channels + c)] = static_cast<int16_t>(tone + hiss(random));
+    }
+    double bytes = 0;
+    for (auto _ : state) {
+        WaveformPeaks peaks(channels, 44100, frames);
+        for (int64_t f = 0; f < frames; f += 4096)
+            peaks.add(song.data() + f * channels, std::min<int64_t>(4096, frames - f));
+        peaks.finish();
+        benchmark::DoNotOptimize(peaks.blocks(0));
+        bytes = static_cast<double>(peaks.memoryBytes());
+    }
+    const double sampleBytes = static_cast<double>(song.size() * sizeof(int16_t));
+    state.counters["peaks_KiB"] = bytes / 1024.0;
+    state.counters["share_of_samples_pct"] = 100.0 * bytes / sampleBytes;
+}
+BENCHMARK(Peaks10Min)
+    ->Arg(2)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 } // namespace
 

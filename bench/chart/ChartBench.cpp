@@ -1,6 +1,7 @@
 // Throughput of the chart files: the native file written and read next to a `cp` of the
 // same bytes, and the SYLK script exported and imported, with the import's peak memory.
 // Files go to $TAVIX_BENCH_DIR (default: the temporary folder).
+#include "ChartEdit.h"
 #include "ChartFile.h"
 #include "KeP.h"
 #include "SylkWriter.h"
@@ -32,11 +33,12 @@ constexpr int32_t ScriptCells = 200'000;
 
 KeP nativeChart()
 {
-    KeP kep;
-    kep.resizeCells(NativeCells);
+    std::vector<uint8_t> grid(KeP::gridSize(NativeCells));
     std::mt19937 random(1);
-    for (auto& b : kep.KeyGrid)
+    for (auto& b : grid)
         b = random() % 5 == 0;
+    KeP kep;
+    ChartEdit(kep).replaceGrid(std::move(grid));
     return kep;
 }
 
@@ -44,17 +46,18 @@ KeP nativeChart()
 KeP scriptChart()
 {
     KeP kep;
-    kep.resizeCells(ScriptCells);
+    ChartEdit edit(kep);
+    edit.resizeCells(ScriptCells);
     kep.ScriptMode = true;
     std::mt19937 random(2);
     for (int32_t c = 0; c < ScriptCells; ++c) {
         if (random() % 3 == 0) {
-            kep.KeyGrid[size_t(KeP::flatIndex(c, int(1 + random() % 6)))] = 1;
+            edit.set(KeP::flatIndex(c, int(1 + random() % 6)), 1);
             if (random() % 2)
-                kep.KeyGrid[size_t(KeP::flatIndex(c, int(1 + random() % 6)))] = 1;
+                edit.set(KeP::flatIndex(c, int(1 + random() % 6)), 1);
         }
         if (c % 32 == 0)
-            kep.KeyGrid[size_t(KeP::flatIndex(c, 7))] = 1;
+            edit.set(KeP::flatIndex(c, 7), 1);
     }
     return kep;
 }
@@ -107,7 +110,8 @@ void nativeRead(benchmark::State& state, Context& ctx)
 {
     for (auto _ : state) {
         KeP kep;
-        if (!LoadChart(kep, ctx.nativePath).ok())
+        ChartEdit edit(kep);
+        if (!LoadChart(edit, ctx.nativePath).ok())
             state.SkipWithError("load failed");
         benchmark::DoNotOptimize(kep.KeyGrid.data());
     }
@@ -148,7 +152,8 @@ void scriptImport(benchmark::State& state, Context& ctx)
 {
     for (auto _ : state) {
         KeP kep;
-        if (!LoadChart(kep, ctx.scriptPath).ok())
+        ChartEdit edit(kep);
+        if (!LoadChart(edit, ctx.scriptPath).ok())
             state.SkipWithError("import failed");
         benchmark::DoNotOptimize(kep.KeyGrid.data());
     }
@@ -177,7 +182,8 @@ int measureImportPeak(const char* path)
     }
     const qint64 before = statusKb("VmRSS");
     KeP kep;
-    if (!LoadChart(kep, QString::fromLocal8Bit(path)).ok())
+    ChartEdit edit(kep);
+    if (!LoadChart(edit, QString::fromLocal8Bit(path)).ok())
         return 1;
     const qint64 peak = statusKb("VmHWM");
     std::printf("%lld\n", (long long)((peak - before) * 1024));

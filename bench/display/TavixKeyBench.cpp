@@ -1,14 +1,18 @@
 // A full frame of the key display: 33 cells with all seven rows set, a drag rectangle
-// over part of them (outline drawn, keys dimmed and counted) and the cursor.
+// over part of them (outline drawn, keys dimmed and counted) and the cursor; the same
+// frame with the song's waveform and the beat and measure lines behind the keys.
+#include "ChartEdit.h"
 #include "KeP.h"
 #include "KeyDisplayHost.h"
 #include "TavixKey.h"
+#include "WaveformPeaks.h"
 
 #include <QGuiApplication>
 
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
+#include <random>
 
 namespace {
 
@@ -37,10 +41,11 @@ struct Scene
     Scene()
     {
         kep.setTempo(100.0);
-        kep.resizeCells(200);
+        tavix::ChartEdit edit(kep);
+        edit.resizeCells(200);
         for (int c = 0; c < 200; ++c)
             for (int r = 1; r <= 7; ++r)
-                kep.KeyGrid[size_t(tavix::KeP::flatIndex(c, r))] = 1;
+                edit.set(tavix::KeP::flatIndex(c, r), 1);
         key.Initialise(surface, kep.TotalBeats);
     }
 };
@@ -55,11 +60,41 @@ void FullFrame(benchmark::State& state)
 }
 BENCHMARK(FullFrame)->Unit(benchmark::kMicrosecond)->Repetitions(15)->ReportAggregatesOnly(true);
 
+// The worst waveform: a minute of loud noise, so nearly every column spans most of the
+// band's height.
+std::shared_ptr<tavix::WaveformPeaks> loudSong()
+{
+    const int64_t frames = int64_t{44100} * 60;
+    std::vector<int16_t> samples(size_t(frames * 2));
+    std::mt19937 random(11);
+    std::uniform_int_distribution<int> level(-30000, 30000);
+    for (int16_t& s : samples)
+        s = int16_t(level(random));
+    auto peaks = std::make_shared<tavix::WaveformPeaks>(2, 44100, frames);
+    peaks->add(samples.data(), frames);
+    peaks->finish();
+    return peaks;
+}
+
+void FullFrameWithWaveformAndLines(benchmark::State& state)
+{
+    Scene scene;
+    scene.key.setGuides({true, loudSong(), 28.0});
+    for (auto _ : state)
+        scene.key.Render(20, 2300, false);
+    state.counters["quads"] = double(scene.key.lastFrame().size());
+    state.counters["selected"] = double(scene.key.SelectedKeys);
+}
+BENCHMARK(FullFrameWithWaveformAndLines)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(15)
+    ->ReportAggregatesOnly(true);
+
 // The floor of every frame: clearing, the two bands and presenting, with nothing on them.
 void FullFrameNoKeysOnlyBands(benchmark::State& state)
 {
     Scene scene;
-    std::fill(scene.kep.KeyGrid.begin(), scene.kep.KeyGrid.end(), 0);
+    tavix::ChartEdit(scene.kep).replaceGrid(std::vector<uint8_t>(scene.kep.KeyGrid.size(), 0));
     scene.host.drag = {};
     for (auto _ : state)
         scene.key.Render(20, -1, false);

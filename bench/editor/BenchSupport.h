@@ -31,6 +31,12 @@ class StderrMessages : public MessageService
 public:
     void information(QWidget*, const QString& title, const QString& text) override;
     void warning(QWidget*, const QString& title, const QString& text) override;
+    // No one answers: changes are let go, a recovered chart is not restored.
+    SaveChoice askToSave(QWidget*, const QString&, const QString&) override
+    {
+        return SaveChoice::Discard;
+    }
+    bool askToRestore(QWidget*, const QString&, const QString&) override { return false; }
 };
 
 // Processes events until `done` holds or `timeoutMs` have passed; false on timeout.

@@ -3,6 +3,7 @@
 // compared with the frame at which its cell is due.
 #include "BenchSupport.h"
 #include "CellTiming.h"
+#include "ChartEdit.h"
 #include "FMod.h"
 #include "KE.h"
 #include "KeP.h"
@@ -56,7 +57,7 @@ static void BM_HitSoundOnsets(benchmark::State& state)
                 return;
             }
             for (int32_t c = 0; c < kep.TotalBeats; ++c)
-                kep.KeyGrid[size_t(KeP::flatIndex(c, 1 + c % 6))] = 1;
+                ChartEdit(kep).set(KeP::flatIndex(c, 1 + c % 6), 1);
             timing = CellTiming::of(kep.BeatRate, window.state().OffsetVal);
             total = kep.TotalBeats;
             const StreamHandle music = window.state().MusicStream;

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Prints the CPU that the running editor takes, in % of one core: over a stretch idle
-# with the demo song's chart shown, then over a stretch playing it; and how long the
-# program took from its start to a mapped window. Runs under an Xvfb of its own when no
-# DISPLAY is set.
+# with the demo song's chart shown, then over stretches playing it with the waveform and
+# beat lines on and off (W); and how long the program took from its start to a mapped
+# window. Runs under an Xvfb of its own when no DISPLAY is set, with settings of its own.
 #   bench/editor/editor-cpu.sh [BUILD_DIR]       (seconds per stretch: TAVIX_CPU_SECONDS, 20)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -18,6 +18,8 @@ fi
 secs=${TAVIX_CPU_SECONDS:-20}
 export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
 export QT_QPA_PLATFORM=xcb
+XDG_CONFIG_HOME=$(mktemp -d)
+export XDG_CONFIG_HOME
 ticks=$(getconf CLK_TCK)
 
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
@@ -25,7 +27,7 @@ cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 started=$(date +%s%N)
 "$bin" "$song" >/dev/null 2>&1 &
 pid=$!
-trap 'kill "$pid" 2>/dev/null || true' EXIT
+trap 'kill "$pid" 2>/dev/null || true; rm -rf "$XDG_CONFIG_HOME"' EXIT
 # Polled every 10 ms (xdotool's own --sync waits in steps of half a second).
 win=
 for _ in $(seq 1000); do
@@ -51,7 +53,11 @@ measure "idle, chart shown"
 eval "$(xdotool getwindowgeometry --shell "$win")"
 xdotool mousemove $((X + 235 + 24)) $((Y + 624 + 24)) click 1
 sleep 1
-measure "playing"
+measure "playing, waveform and beat lines on"
+xdotool key w
+sleep 1
+measure "playing, waveform and beat lines off"
 kill "$pid"
 wait "$pid" 2>/dev/null || true
+rm -rf "$XDG_CONFIG_HOME"
 trap - EXIT

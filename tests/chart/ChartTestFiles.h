@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ChartEdit.h"
 #include "KeP.h"
 
 #include <QByteArray>
@@ -44,9 +45,9 @@ inline void writeBytes(const QString& path, const QByteArray& bytes)
 inline KeP chartWith(int32_t cells, std::initializer_list<std::pair<int32_t, int>> set)
 {
     KeP kep;
-    kep.resizeCells(cells);
+    ChartEdit(kep).resizeCells(cells);
     for (const auto& [c, r] : set)
-        kep.KeyGrid[size_t(KeP::flatIndex(c, r))] = 1;
+        ChartEdit(kep).set(KeP::flatIndex(c, r), 1);
     return kep;
 }
 

@@ -2,6 +2,7 @@
 #include "ChartTestFiles.h"
 #include "KeP.h"
 #include "SylkWriter.h"
+#include "Unkept.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +12,7 @@ using namespace tavix::test;
 TEST(ExampleChart, ShippedScriptIsTheExportOfTheShippedChart)
 {
     KeP kep;
-    ASSERT_TRUE(LoadChart(kep, examplePath("example.zts")).ok());
+    ASSERT_TRUE(LoadChart(unkept(kep), examplePath("example.zts")).ok());
     EXPECT_EQ(kep.TotalBeats, 64);
     EXPECT_EQ(SylkWriter::script(kep), readBytes(examplePath("example.slk")));
 }
@@ -19,7 +20,7 @@ TEST(ExampleChart, ShippedScriptIsTheExportOfTheShippedChart)
 TEST(ExampleChart, OpensWithTheWorkedExample)
 {
     KeP kep;
-    ASSERT_TRUE(LoadChart(kep, examplePath("example.zts")).ok());
+    ASSERT_TRUE(LoadChart(unkept(kep), examplePath("example.zts")).ok());
     const KeP worked = workedExample();
     for (int32_t c = 0; c <= 21; ++c)
         for (int r = 1; r <= 7; ++r)
@@ -31,8 +32,8 @@ TEST(ExampleChart, OpensWithTheWorkedExample)
 TEST(ExampleChart, ScriptImportsBackIntoTheSameGrid)
 {
     KeP native;
-    ASSERT_TRUE(LoadChart(native, examplePath("example.zts")).ok());
+    ASSERT_TRUE(LoadChart(unkept(native), examplePath("example.zts")).ok());
     KeP script;
-    ASSERT_TRUE(LoadChart(script, examplePath("example.slk")).ok());
+    ASSERT_TRUE(LoadChart(unkept(script), examplePath("example.slk")).ok());
     EXPECT_EQ(script.KeyGrid, native.KeyGrid);
 }

@@ -1,10 +1,12 @@
 #include "KeP.h"
+#include "ChartEdit.h"
 #include "Rounding.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
+using tavix::ChartEdit;
 using tavix::KeP;
 
 namespace {
@@ -41,12 +43,14 @@ TEST(Rounding, TheEdgeOfSixtyFourBitsIsRefused)
     EXPECT_EQ(tavix::truncTo<int64_t>(std::nextafter(twoTo63, 0.0)), int64_t(twoTo63 - 1024));
     // The extreme tempo and length combinations: the product lands on 2^63 exactly.
     KeP kep;
-    kep.resizeCells(5);
+    ChartEdit edit(kep);
+    edit.resizeCells(5);
     kep.BeatRate = std::ldexp(1.0f, 33);
-    EXPECT_FALSE(kep.fitToSong(int32_t(1) << 30));
-    EXPECT_FALSE(kep.growForSong(int32_t(1) << 30));
+    EXPECT_FALSE(kep.cellsForSong(int32_t(1) << 30).has_value());
+    EXPECT_FALSE(edit.fitToSong(int32_t(1) << 30));
+    EXPECT_FALSE(edit.growForSong(int32_t(1) << 30));
     kep.BeatRate = 3.0e38f;
-    EXPECT_FALSE(kep.fitToSong(2147483647));
+    EXPECT_FALSE(edit.fitToSong(2147483647));
     EXPECT_EQ(kep.TotalBeats, 5);
 }
 
@@ -110,7 +114,7 @@ TEST(Resize, MusicOpenedSizesTheGridToTheSong)
     const int expected[][2] = {{100, 1200}, {120, 1440}, {140, 1680}, {180, 2160}};
     for (const auto& [bpm, cells] : expected) {
         KeP kep = atTempo(bpm);
-        ASSERT_TRUE(kep.fitToSong(180000));
+        ASSERT_TRUE(ChartEdit(kep).fitToSong(180000));
         EXPECT_EQ(kep.TotalBeats, cells) << bpm;
         EXPECT_EQ(kep.KeyGrid.size(), size_t(7 * cells + 1));
     }
@@ -119,30 +123,30 @@ TEST(Resize, MusicOpenedSizesTheGridToTheSong)
 TEST(Resize, AShorterSongDropsTheCellsBeyondItsEndAndKeepsTheRest)
 {
     KeP kep = atTempo(100);
-    kep.fitToSong(180000);
-    kep.KeyGrid[size_t(KeP::flatIndex(10, 2))] = 1;
-    kep.KeyGrid[size_t(KeP::flatIndex(1100, 5))] = 1;
-    kep.KeyGrid[0] = 9;
-    ASSERT_TRUE(kep.fitToSong(60000)); // 400 cells
+    ChartEdit(kep).fitToSong(180000);
+    ChartEdit(kep).set(KeP::flatIndex(10, 2), 1);
+    ChartEdit(kep).set(KeP::flatIndex(1100, 5), 1);
+    ChartEdit(kep).set(0, 9);
+    ASSERT_TRUE(ChartEdit(kep).fitToSong(60000)); // 400 cells
     EXPECT_EQ(kep.TotalBeats, 400);
     EXPECT_EQ(kep.KeyGrid.size(), size_t(2801));
     EXPECT_EQ(kep.at(10, 2), 1);
     EXPECT_EQ(kep.KeyGrid[0], 9);
-    ASSERT_TRUE(kep.fitToSong(180000));
+    ASSERT_TRUE(ChartEdit(kep).fitToSong(180000));
     EXPECT_EQ(kep.at(1100, 5), 0);
 }
 
 TEST(Resize, TempoChangeOnlyEverGrowsTheGrid)
 {
     KeP kep = atTempo(100);
-    kep.fitToSong(180000);
-    kep.KeyGrid[size_t(KeP::flatIndex(1199, 7))] = 1;
+    ChartEdit(kep).fitToSong(180000);
+    ChartEdit(kep).set(KeP::flatIndex(1199, 7), 1);
     kep.setTempo(60);
-    ASSERT_TRUE(kep.growForSong(180000));
+    ASSERT_TRUE(ChartEdit(kep).growForSong(180000));
     EXPECT_EQ(kep.TotalBeats, 1200);
     EXPECT_EQ(kep.at(1199, 7), 1);
     kep.setTempo(200);
-    ASSERT_TRUE(kep.growForSong(180000));
+    ASSERT_TRUE(ChartEdit(kep).growForSong(180000));
     EXPECT_EQ(kep.TotalBeats, 2400);
     EXPECT_EQ(kep.at(1199, 7), 1);
     EXPECT_EQ(kep.at(2399, 7), 0);
@@ -152,35 +156,35 @@ TEST(Resize, GrowToHoldMakesTheCellExistAndNeverShrinks)
 {
     KeP kep;
     EXPECT_FALSE(kep.hasGrid());
-    ASSERT_TRUE(kep.growToHold(21));
+    ASSERT_TRUE(ChartEdit(kep).growToHold(21));
     EXPECT_EQ(kep.TotalBeats, 22);
     EXPECT_EQ(kep.upperIndex(), 154);
-    ASSERT_TRUE(kep.growToHold(3));
+    ASSERT_TRUE(ChartEdit(kep).growToHold(3));
     EXPECT_EQ(kep.TotalBeats, 22);
-    EXPECT_FALSE(kep.growToHold(-1));
-    EXPECT_FALSE(kep.growToHold(KeP::MaxCells));
+    EXPECT_FALSE(ChartEdit(kep).growToHold(-1));
+    EXPECT_FALSE(ChartEdit(kep).growToHold(KeP::MaxCells));
     EXPECT_EQ(kep.TotalBeats, 22);
 }
 
 TEST(Resize, CellCountsBeyondTheCapAreRefusedAndChangeNothing)
 {
     KeP kep;
-    kep.resizeCells(5);
-    EXPECT_FALSE(kep.resizeCells(KeP::MaxCells + 1));
-    EXPECT_FALSE(kep.resizeCells(-1));
+    ChartEdit(kep).resizeCells(5);
+    EXPECT_FALSE(ChartEdit(kep).resizeCells(KeP::MaxCells + 1));
+    EXPECT_FALSE(ChartEdit(kep).resizeCells(-1));
     EXPECT_EQ(kep.TotalBeats, 5);
     EXPECT_EQ(kep.KeyGrid.size(), size_t(36));
     kep.setTempo(100);
-    EXPECT_FALSE(kep.fitToSong(2147483647)); // 14 million cells
+    EXPECT_FALSE(ChartEdit(kep).fitToSong(2147483647)); // 14 million cells
     EXPECT_EQ(kep.TotalBeats, 5);
 }
 
 TEST(Resize, GrowingACellAtATimeNeverReservesBeyondTheLargestGrid)
 {
     KeP kep;
-    ASSERT_TRUE(kep.resizeCells(KeP::MaxCells - 50));
+    ASSERT_TRUE(ChartEdit(kep).resizeCells(KeP::MaxCells - 50));
     for (int64_t c = KeP::MaxCells - 50; c < KeP::MaxCells; ++c)
-        ASSERT_TRUE(kep.growToHold(c));
+        ASSERT_TRUE(ChartEdit(kep).growToHold(c));
     EXPECT_EQ(kep.TotalBeats, KeP::MaxCells);
     EXPECT_LE(kep.KeyGrid.capacity(), size_t(KeP::MaxCells) * 7 + 1);
 }
@@ -188,9 +192,9 @@ TEST(Resize, GrowingACellAtATimeNeverReservesBeyondTheLargestGrid)
 TEST(Resize, ChartWithoutMusicGivesTheSongLength)
 {
     KeP kep = atTempo(100);
-    kep.resizeCells(1200);
+    ChartEdit(kep).resizeCells(1200);
     EXPECT_EQ(kep.songLenFromChart(), 180000);
-    kep.clearGrid();
+    ChartEdit(kep).clearGrid();
     EXPECT_FALSE(kep.hasGrid());
     EXPECT_EQ(kep.TotalBeats, 0);
 }
@@ -208,10 +212,10 @@ TEST(Texts, MstoMinTruncatesMinutesAndSeconds)
 TEST(Texts, BeatCounterShowsTheLastFourDigits)
 {
     KeP kep = atTempo(100);
-    kep.resizeCells(1200);
+    ChartEdit(kep).resizeCells(1200);
     EXPECT_EQ(kep.beatCounter(7 * 150 + 1), QStringLiteral("0007/1200"));
     EXPECT_EQ(kep.beatCounterAtStart(), QStringLiteral("0000/1200"));
-    kep.resizeCells(12345);
+    ChartEdit(kep).resizeCells(12345);
     EXPECT_EQ(kep.beatCounter(0), QStringLiteral("0000/2345"));
     EXPECT_EQ(KeP::fourDigits(12345), QStringLiteral("2345"));
     EXPECT_EQ(KeP::fourDigits(7), QStringLiteral("0007"));
@@ -236,14 +240,14 @@ TEST(Model, MeasureArithmeticCountsMeasuresFromOne)
 TEST(Model, FlatIndexAndRowTests)
 {
     KeP kep;
-    kep.resizeCells(3);
+    ChartEdit(kep).resizeCells(3);
     EXPECT_EQ(KeP::flatIndex(2, 7), 21);
-    kep.KeyGrid[size_t(KeP::flatIndex(1, 3))] = 2;
+    ChartEdit(kep).set(KeP::flatIndex(1, 3), 2);
     EXPECT_FALSE(kep.isSet(1, 3)); // foreign values are not set
     EXPECT_FALSE(kep.anyKeySet(1));
-    kep.KeyGrid[size_t(KeP::flatIndex(1, 6))] = 1;
+    ChartEdit(kep).set(KeP::flatIndex(1, 6), 1);
     EXPECT_TRUE(kep.anyKeySet(1));
-    kep.KeyGrid[size_t(KeP::flatIndex(2, 7))] = 1;
+    ChartEdit(kep).set(KeP::flatIndex(2, 7), 1);
     EXPECT_FALSE(kep.anyKeySet(2)); // the confirm marker is not a key
 }
 

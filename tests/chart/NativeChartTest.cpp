@@ -2,6 +2,7 @@
 #include "ChartTestFiles.h"
 #include "KeP.h"
 #include "NativeChartReader.h"
+#include "Unkept.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -29,7 +30,7 @@ protected:
     static KeP sentinel()
     {
         KeP kep = chartWith(5, {{1, 1}, {4, 7}});
-        kep.KeyGrid[0] = 3;
+        ChartEdit(kep).set(0, 3);
         return kep;
     }
     static void expectSentinel(const KeP& kep)
@@ -64,11 +65,11 @@ TEST_F(NativeChart, WorkedExampleMatchesItsGoldenFile)
 TEST_F(NativeChart, ZeroCellChartIsTwentyFiveBytesAndReadsBackEmpty)
 {
     KeP kep;
-    kep.resizeCells(0);
+    ChartEdit(kep).resizeCells(0);
     ASSERT_TRUE(SaveChart(kep, path("none"), 2).ok());
     EXPECT_EQ(readBytes(path("none.zts")), readBytes(goldenPath("no-cells.zts")));
     KeP back = sentinel();
-    ASSERT_TRUE(LoadChart(back, path("none.zts")).ok());
+    ASSERT_TRUE(LoadChart(unkept(back), path("none.zts")).ok());
     EXPECT_EQ(back.TotalBeats, 0);
     EXPECT_EQ(back.KeyGrid.size(), 1u);
 }
@@ -76,14 +77,14 @@ TEST_F(NativeChart, ZeroCellChartIsTwentyFiveBytesAndReadsBackEmpty)
 TEST_F(NativeChart, RoundTripKeepsForeignBytesAndElementZero)
 {
     KeP kep;
-    kep.resizeCells(1000);
+    ChartEdit(kep).resizeCells(1000);
     for (size_t i = 0; i < kep.KeyGrid.size(); ++i)
-        kep.KeyGrid[i] = uint8_t(i * 37 + 11);
-    kep.KeyGrid[0] = 0xFF;
+        ChartEdit(kep).set(i, uint8_t(i * 37 + 11));
+    ChartEdit(kep).set(0, 0xFF);
     ASSERT_TRUE(SaveChart(kep, path("foreign.zts"), 2).ok());
     KeP back;
     back.setTempo(123);
-    ASSERT_TRUE(LoadChart(back, path("foreign.zts")).ok());
+    ASSERT_TRUE(LoadChart(unkept(back), path("foreign.zts")).ok());
     EXPECT_EQ(back.TotalBeats, 1000);
     EXPECT_EQ(back.KeyGrid, kep.KeyGrid);
     EXPECT_EQ(back.BeatRate, KeP::rateFromBpm(123)); // the file carries no tempo
@@ -105,7 +106,7 @@ TEST_F(NativeChart, ExtensionIsAppendedUnlessPresentInAnyCase)
 TEST_F(NativeChart, SavingOverALongerFileLeavesExactlyTheNewBytes)
 {
     KeP big;
-    big.resizeCells(100);
+    ChartEdit(big).resizeCells(100);
     ASSERT_TRUE(SaveChart(big, path("c.zts"), 2).ok());
     ASSERT_EQ(readBytes(path("c.zts")).size(), 725);
     ASSERT_TRUE(SaveChart(chartWith(3, {}), path("c.zts"), 2).ok());
@@ -126,14 +127,14 @@ TEST_F(NativeChart, UpperCaseExtensionIsReadAsNativeAndOtherNamesAsScripts)
 {
     ASSERT_TRUE(SaveChart(workedExample(), path("CHART.ZTS"), 2).ok());
     KeP kep;
-    ASSERT_TRUE(LoadChart(kep, path("CHART.ZTS")).ok());
+    ASSERT_TRUE(LoadChart(unkept(kep), path("CHART.ZTS")).ok());
     EXPECT_EQ(kep.TotalBeats, 22);
     EXPECT_EQ(kep.at(8, 7), 1);
 
     // chart.zts.bak is imported as a script: the native bytes hold no C or F record.
     QFile::copy(path("CHART.ZTS"), path("chart.zts.bak"));
     KeP asScript;
-    ASSERT_TRUE(LoadChart(asScript, path("chart.zts.bak")).ok());
+    ASSERT_TRUE(LoadChart(unkept(asScript), path("chart.zts.bak")).ok());
     EXPECT_FALSE(asScript.hasGrid());
 }
 
@@ -146,7 +147,7 @@ TEST_F(NativeChart, WrongMagicIsNotAChartAndChangesNothing)
     writeBytes(path("empty.zts"), QByteArray());
     for (const char* name : {"lower.zts", "short.zts", "empty.zts"}) {
         KeP kep = sentinel();
-        const ChartResult r = LoadChart(kep, path(name));
+        const ChartResult r = LoadChart(unkept(kep), path(name));
         EXPECT_EQ(r.status, Status::NotChart) << name;
         EXPECT_EQ(r.reason, QStringLiteral("not a chart file"));
         expectSentinel(kep);
@@ -166,7 +167,7 @@ TEST_F(NativeChart, ImpossibleUpperIndexIsABadHeaderAndChangesNothing)
     for (const auto& c : cases) {
         writeBytes(path("bad.zts"), nativeFile(c.upper, QByteArray(64, '\1')));
         KeP kep = sentinel();
-        const ChartResult r = LoadChart(kep, path("bad.zts"));
+        const ChartResult r = LoadChart(unkept(kep), path("bad.zts"));
         EXPECT_EQ(r.status, Status::BadHeader) << c.upper;
         EXPECT_TRUE(r.reason.startsWith(QStringLiteral("bad header: "))) << c.upper;
         EXPECT_TRUE(r.reason.contains(QLatin1String(c.reasonPart))) << r.reason.toStdString();
@@ -174,7 +175,7 @@ TEST_F(NativeChart, ImpossibleUpperIndexIsABadHeaderAndChangesNothing)
     }
     writeBytes(path("cut.zts"), QByteArray("ZorvikTuneScribeFile\x07\x00", 22));
     KeP kep = sentinel();
-    EXPECT_EQ(LoadChart(kep, path("cut.zts")).status, Status::BadHeader);
+    EXPECT_EQ(LoadChart(unkept(kep), path("cut.zts")).status, Status::BadHeader);
     expectSentinel(kep);
 }
 
@@ -182,7 +183,7 @@ TEST_F(NativeChart, LargestChartIsAccepted)
 {
     writeBytes(path("max.zts"), nativeFile(7 * KeP::MaxCells, QByteArray("\0\1", 2)));
     KeP kep;
-    ASSERT_TRUE(LoadChart(kep, path("max.zts")).ok());
+    ASSERT_TRUE(LoadChart(unkept(kep), path("max.zts")).ok());
     EXPECT_EQ(kep.TotalBeats, KeP::MaxCells);
     EXPECT_EQ(kep.KeyGrid.size(), size_t(7) * KeP::MaxCells + 1);
     EXPECT_EQ(kep.KeyGrid[1], 1);
@@ -193,7 +194,7 @@ TEST_F(NativeChart, FileShorterThanItsHeaderLoadsWithZeros)
 {
     writeBytes(path("short.zts"), nativeFile(21, QByteArray("\x05\x01\x02", 3)));
     KeP kep = sentinel();
-    ASSERT_TRUE(LoadChart(kep, path("short.zts")).ok());
+    ASSERT_TRUE(LoadChart(unkept(kep), path("short.zts")).ok());
     EXPECT_EQ(kep.TotalBeats, 3);
     ASSERT_EQ(kep.KeyGrid.size(), 22u);
     EXPECT_EQ(kep.KeyGrid[0], 5);
@@ -207,7 +208,7 @@ TEST_F(NativeChart, BytesAfterTheGridAreIgnored)
 {
     writeBytes(path("long.zts"), nativeFile(7, QByteArray(20, '\1')));
     KeP kep;
-    ASSERT_TRUE(LoadChart(kep, path("long.zts")).ok());
+    ASSERT_TRUE(LoadChart(unkept(kep), path("long.zts")).ok());
     EXPECT_EQ(kep.KeyGrid, std::vector<uint8_t>(8, 1));
 }
 
@@ -219,7 +220,7 @@ TEST_F(NativeChart, UpperIndexOffTheCellsIsPaddedOrCutToWholeCells)
         grid.append(char(i + 1));
     writeBytes(path("cut.zts"), nativeFile(10, grid));
     KeP cut;
-    ASSERT_TRUE(LoadChart(cut, path("cut.zts")).ok());
+    ASSERT_TRUE(LoadChart(unkept(cut), path("cut.zts")).ok());
     EXPECT_EQ(cut.TotalBeats, 1);
     EXPECT_EQ(cut.KeyGrid, (std::vector<uint8_t>{1, 2, 3, 4, 5, 6, 7, 8}));
 
@@ -227,7 +228,7 @@ TEST_F(NativeChart, UpperIndexOffTheCellsIsPaddedOrCutToWholeCells)
     grid.append(char(12));
     writeBytes(path("pad.zts"), nativeFile(11, grid));
     KeP pad;
-    ASSERT_TRUE(LoadChart(pad, path("pad.zts")).ok());
+    ASSERT_TRUE(LoadChart(unkept(pad), path("pad.zts")).ok());
     EXPECT_EQ(pad.TotalBeats, 2);
     ASSERT_EQ(pad.KeyGrid.size(), 15u);
     EXPECT_EQ(pad.KeyGrid[11], 12);
@@ -237,7 +238,7 @@ TEST_F(NativeChart, UpperIndexOffTheCellsIsPaddedOrCutToWholeCells)
     // 3 / 7 is nearest 0: element 0 alone.
     writeBytes(path("none.zts"), nativeFile(3, QByteArray("\x09\x01\x01\x01", 4)));
     KeP none;
-    ASSERT_TRUE(LoadChart(none, path("none.zts")).ok());
+    ASSERT_TRUE(LoadChart(unkept(none), path("none.zts")).ok());
     EXPECT_EQ(none.TotalBeats, 0);
     EXPECT_EQ(none.KeyGrid, std::vector<uint8_t>{9});
 }
@@ -245,7 +246,7 @@ TEST_F(NativeChart, UpperIndexOffTheCellsIsPaddedOrCutToWholeCells)
 TEST_F(NativeChart, MissingFileCannotBeOpenedWithTheSystemReason)
 {
     KeP kep = sentinel();
-    const ChartResult r = LoadChart(kep, path("missing.zts"));
+    const ChartResult r = LoadChart(unkept(kep), path("missing.zts"));
     EXPECT_EQ(r.status, Status::CannotOpen);
     EXPECT_EQ(r.reason, QStringLiteral("cannot be opened: No such file or directory"));
     expectSentinel(kep);
@@ -257,7 +258,7 @@ TEST_F(NativeChart, ReadsFromAnyDevice)
     QBuffer buffer(&bytes);
     ASSERT_TRUE(buffer.open(QIODevice::ReadOnly));
     KeP kep;
-    ASSERT_TRUE(NativeChartReader::read(kep, buffer).ok());
+    ASSERT_TRUE(NativeChartReader::read(unkept(kep), buffer).ok());
     EXPECT_EQ(kep.KeyGrid, workedExample().KeyGrid);
 }
 
@@ -277,7 +278,7 @@ TEST_F(NativeChart, FailedWriteLeavesTheOldFileAsItWas)
 
     // A file size limit makes the write of a large chart fail part way, as a full disk would.
     KeP big;
-    big.resizeCells(1'000'000);
+    ChartEdit(big).resizeCells(1'000'000);
     rlimit old{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);

@@ -1,3 +1,4 @@
+#include "ChartEdit.h"
 #include "ChartFile.h"
 #include "ChartTestFiles.h"
 #include "KeP.h"
@@ -71,7 +72,7 @@ TEST_F(SylkExport, EmptyChartAndNoGridGiveTheScriptWithoutRows)
 {
     const QByteArray golden = readBytes(goldenPath("empty.slk"));
     KeP empty;
-    empty.resizeCells(50);
+    ChartEdit(empty).resizeCells(50);
     EXPECT_EQ(SylkWriter::script(empty), golden);
     const KeP none;
     EXPECT_EQ(SylkWriter::script(none), golden);
@@ -98,10 +99,10 @@ TEST_F(SylkExport, MeasureBeatAndSixteenthOfEachCell)
 TEST_F(SylkExport, KeysAreListedInRowOrderWhateverTheirPlacing)
 {
     KeP kep;
-    kep.resizeCells(2);
+    ChartEdit(kep).resizeCells(2);
     for (int r : {6, 2, 4, 1, 5, 3})
-        kep.KeyGrid[size_t(KeP::flatIndex(1, r))] = 1;
-    kep.KeyGrid[size_t(KeP::flatIndex(1, 7))] = 1;
+        ChartEdit(kep).set(KeP::flatIndex(1, r), 1);
+    ChartEdit(kep).set(KeP::flatIndex(1, 7), 1);
     EXPECT_EQ(rowsOf(SylkWriter::script(kep)), rowFor(3, 1, 0, 1, 1, "n,s,f", "741963"));
 }
 
@@ -115,10 +116,10 @@ TEST_F(SylkExport, MarkerAloneBeforeTheFinalCellIsActionS)
 TEST_F(SylkExport, ForeignByteValuesCountAsClear)
 {
     KeP kep = chartWith(30, {{5, 1}, {9, 7}});
-    kep.KeyGrid[size_t(KeP::flatIndex(5, 2))] = 2;    // not a key
-    kep.KeyGrid[size_t(KeP::flatIndex(12, 3))] = 255; // cell not written
-    kep.KeyGrid[size_t(KeP::flatIndex(25, 7))] = 2;   // not the final marker
-    kep.KeyGrid[0] = 1;                               // belongs to no cell
+    ChartEdit(kep).set(KeP::flatIndex(5, 2), 2);    // not a key
+    ChartEdit(kep).set(KeP::flatIndex(12, 3), 255); // cell not written
+    ChartEdit(kep).set(KeP::flatIndex(25, 7), 2);   // not the final marker
+    ChartEdit(kep).set(0, 1);                       // belongs to no cell
     EXPECT_EQ(SylkWriter::finalCell(kep), 9);
     EXPECT_EQ(rowsOf(SylkWriter::script(kep)),
               rowFor(3, 1, 1, 1, 5, "n", "7") + rowFor(4, 1, 2, 1, 9, "s,f", ""));
@@ -145,9 +146,9 @@ TEST_F(SylkExport, WithoutScriptModeOrOtherFilterTheNativeFileIsWritten)
 TEST_F(SylkExport, EveryByteBelongsToALineEndingInCrLf)
 {
     KeP kep;
-    kep.resizeCells(500);
+    ChartEdit(kep).resizeCells(500);
     for (int c = 0; c < 500; c += 3)
-        kep.KeyGrid[size_t(KeP::flatIndex(c, 1 + c % 7))] = 1;
+        ChartEdit(kep).set(KeP::flatIndex(c, 1 + c % 7), 1);
     const QByteArray script = SylkWriter::script(kep);
     ASSERT_TRUE(script.endsWith("\r\n"));
     EXPECT_EQ(script.count('\n'), script.count("\r\n"));
@@ -175,9 +176,9 @@ TEST_F(SylkExport, WriteIntoAMissingFolderFails)
 TEST_F(SylkExport, LargeRowNumbersAreWrittenInFull)
 {
     KeP kep;
-    kep.resizeCells(40001);
+    ChartEdit(kep).resizeCells(40001);
     for (int c = 0; c <= 40000; ++c)
-        kep.KeyGrid[size_t(KeP::flatIndex(c, 4))] = 1;
+        ChartEdit(kep).set(KeP::flatIndex(c, 4), 1);
     const QByteArray script = SylkWriter::script(kep);
     EXPECT_TRUE(script.contains("B;Y40003;X6;D0 0 40002 5\r\n"));
     EXPECT_TRUE(script.endsWith(rowFor(40003, 2501, 0, 0, 40000, "n", "9") + "E\r\n"));

@@ -3,6 +3,7 @@
 #include "KeP.h"
 #include "SylkReader.h"
 #include "SylkWriter.h"
+#include "Unkept.h"
 
 #include <QTemporaryDir>
 
@@ -19,13 +20,13 @@ namespace {
 
 ChartResult import(KeP& kep, const QByteArray& text)
 {
-    return SylkReader::importText(kep, text);
+    return SylkReader::importText(unkept(kep), text);
 }
 
 KeP emptyChart(int32_t cells)
 {
     KeP kep;
-    kep.resizeCells(cells);
+    ChartEdit(kep).resizeCells(cells);
     return kep;
 }
 
@@ -48,7 +49,7 @@ const Rows WorkedRows{{4, 1}, {4, 3}, {8, 2}, {8, 4}, {8, 7}, {21, 7}};
 TEST(SylkImport, WorkedExampleIntoAnEmptyChartOfFortyCells)
 {
     KeP kep = emptyChart(40);
-    const ChartResult r = LoadChart(kep, goldenPath("worked-example.slk"));
+    const ChartResult r = LoadChart(unkept(kep), goldenPath("worked-example.slk"));
     ASSERT_TRUE(r.ok()) << r.reason.toStdString();
     EXPECT_EQ(kep.TotalBeats, 40);
     EXPECT_EQ(setRows(kep), WorkedRows);
@@ -57,7 +58,7 @@ TEST(SylkImport, WorkedExampleIntoAnEmptyChartOfFortyCells)
 TEST(SylkImport, WorkedExampleGrowsAShortChartToTwentyTwoCells)
 {
     KeP kep = emptyChart(10);
-    ASSERT_TRUE(LoadChart(kep, goldenPath("worked-example.slk")).ok());
+    ASSERT_TRUE(LoadChart(unkept(kep), goldenPath("worked-example.slk")).ok());
     EXPECT_EQ(kep.TotalBeats, 22);
     EXPECT_EQ(kep.upperIndex(), 154);
     EXPECT_EQ(setRows(kep), WorkedRows);
@@ -66,7 +67,7 @@ TEST(SylkImport, WorkedExampleGrowsAShortChartToTwentyTwoCells)
 TEST(SylkImport, WorkedExampleWithoutAnyGridCreatesOne)
 {
     KeP kep;
-    ASSERT_TRUE(LoadChart(kep, goldenPath("worked-example.slk")).ok());
+    ASSERT_TRUE(LoadChart(unkept(kep), goldenPath("worked-example.slk")).ok());
     EXPECT_EQ(kep.TotalBeats, 22);
     EXPECT_EQ(kep.KeyGrid, workedExample().KeyGrid);
 }
@@ -74,8 +75,8 @@ TEST(SylkImport, WorkedExampleWithoutAnyGridCreatesOne)
 TEST(SylkImport, OverlappingScriptMergesAndNeverClears)
 {
     KeP kep = chartWith(30, {{4, 2}, {8, 1}, {25, 6}});
-    kep.KeyGrid[size_t(KeP::flatIndex(4, 3))] = 2; // a foreign value becomes 1 when set
-    ASSERT_TRUE(LoadChart(kep, goldenPath("worked-example.slk")).ok());
+    ChartEdit(kep).set(KeP::flatIndex(4, 3), 2); // a foreign value becomes 1 when set
+    ASSERT_TRUE(LoadChart(unkept(kep), goldenPath("worked-example.slk")).ok());
     EXPECT_EQ(setRows(kep),
               (Rows{{4, 1}, {4, 2}, {4, 3}, {8, 1}, {8, 2}, {8, 4}, {8, 7}, {21, 7}, {25, 6}}));
 }
@@ -158,11 +159,11 @@ TEST(SylkImport, PositionsBeyondSixteenBitsImport)
 TEST(SylkImport, FortyThousandCellChartRoundTrips)
 {
     KeP kep;
-    kep.resizeCells(40000);
+    ChartEdit(kep).resizeCells(40000);
     std::mt19937 random(7);
     for (int i = 0; i < 20000; ++i)
-        kep.KeyGrid[size_t(KeP::flatIndex(int32_t(random() % 40000), int(1 + random() % 7)))] = 1;
-    kep.KeyGrid[size_t(KeP::flatIndex(39999, 2))] = 1;
+        ChartEdit(kep).set(KeP::flatIndex(int32_t(random() % 40000), int(1 + random() % 7)), 1);
+    ChartEdit(kep).set(KeP::flatIndex(39999, 2), 1);
     KeP back = emptyChart(40000);
     ASSERT_TRUE(import(back, SylkWriter::script(kep)).ok());
     EXPECT_EQ(back.KeyGrid, kep.KeyGrid);
@@ -171,7 +172,7 @@ TEST(SylkImport, FortyThousandCellChartRoundTrips)
 TEST(SylkImport, ExportThenImportIntoAnEmptyChartReproducesIt)
 {
     KeP kep = chartWith(64, {{0, 1}, {0, 6}, {15, 7}, {16, 2}, {31, 3}, {31, 4}, {31, 5}, {63, 7}});
-    kep.KeyGrid[size_t(KeP::flatIndex(40, 2))] = 2; // foreign values do not travel
+    ChartEdit(kep).set(KeP::flatIndex(40, 2), 2); // foreign values do not travel
     KeP back = emptyChart(64);
     ASSERT_TRUE(import(back, SylkWriter::script(kep)).ok());
     EXPECT_EQ(setRows(back), setRows(kep));
@@ -250,16 +251,16 @@ TEST(SylkImport, LinesSplitAcrossChunksReadTheSameAsWhole)
 TEST(SylkImport, ImportThroughChunkedFileReadMatchesInMemoryImport)
 {
     KeP source;
-    source.resizeCells(300'000); // a script of several read chunks
+    ChartEdit(source).resizeCells(300'000); // a script of several read chunks
     for (int32_t c = 0; c < source.TotalBeats; c += 2)
-        source.KeyGrid[size_t(KeP::flatIndex(c, 1 + c % 7))] = 1;
+        ChartEdit(source).set(KeP::flatIndex(c, 1 + c % 7), 1);
     const QByteArray script = SylkWriter::script(source);
     ASSERT_GT(script.size(), 3 << 20);
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("big.slk"));
     writeBytes(file, script);
     KeP fromFile = emptyChart(source.TotalBeats);
-    ASSERT_TRUE(LoadChart(fromFile, file).ok());
+    ASSERT_TRUE(LoadChart(unkept(fromFile), file).ok());
     EXPECT_EQ(fromFile.KeyGrid, source.KeyGrid);
 }
 
@@ -354,10 +355,10 @@ TEST(SylkImport, ParseSlkLineTakesOneRecordAtATime)
     EXPECT_TRUE(reader.ParseSlkLine("C"));
     EXPECT_TRUE(reader.ParseSlkLine("F;"));
     EXPECT_TRUE(kep.KeyGrid == emptyChart(4).KeyGrid); // nothing reaches the chart yet
-    ASSERT_TRUE(reader.commitTo(kep));
+    ASSERT_TRUE(reader.commitTo(unkept(kep)));
     EXPECT_EQ(kep.TotalBeats, 7);
     EXPECT_EQ(setRows(kep), (Rows{{6, 4}, {6, 6}}));
-    EXPECT_FALSE(reader.commitTo(kep)); // spent
+    EXPECT_FALSE(reader.commitTo(unkept(kep))); // spent
     EXPECT_EQ(kep.TotalBeats, 7);
 }
 
@@ -369,6 +370,6 @@ TEST(SylkImport, ReaderThatStoppedRefusesMoreLinesAndTheCommit)
     EXPECT_TRUE(reader.failed());
     EXPECT_FALSE(reader.ParseSlkLine("C;Y3;X4;K1"));
     EXPECT_FALSE(reader.feed("C;Y3;X4;K1\r\n"));
-    EXPECT_FALSE(reader.commitTo(kep));
+    EXPECT_FALSE(reader.commitTo(unkept(kep)));
     EXPECT_EQ(kep.KeyGrid, emptyChart(4).KeyGrid);
 }

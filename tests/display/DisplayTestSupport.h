@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ChartEdit.h"
 #include "KeP.h"
 #include "KeyDisplayHost.h"
 #include "TavixKey.h"
@@ -86,12 +87,12 @@ inline std::vector<Quad> lines(const TavixKey& key)
 inline void chartAt100Bpm(KeP& kep, int32_t cells)
 {
     kep.setTempo(100.0);
-    kep.resizeCells(cells);
+    ChartEdit(kep).resizeCells(cells);
 }
 
 inline void setKey(KeP& kep, int32_t cell, int row, uint8_t value = 1)
 {
-    kep.KeyGrid[size_t(KeP::flatIndex(cell, row))] = value;
+    ChartEdit(kep).set(KeP::flatIndex(cell, row), value);
 }
 
 } // namespace tavix::test

@@ -1,4 +1,5 @@
 // The save and open commands through the fake chooser and message box, on real files.
+#include "ChartEdit.h"
 #include "ChartFile.h"
 #include "EditingRig.h"
 #include "GData.h"
@@ -432,9 +433,9 @@ TEST(OpenCommand, AScriptMergesIntoTheChart)
     KeP source;
     source.ScriptMode = true;
     source.setTempo(100);
-    source.resizeCells(500);
-    source.KeyGrid[size_t(KeP::flatIndex(450, 4))] = 1;
-    source.KeyGrid[size_t(KeP::flatIndex(450, 7))] = 1;
+    ChartEdit(source).resizeCells(500);
+    ChartEdit(source).set(KeP::flatIndex(450, 4), 1);
+    ChartEdit(source).set(KeP::flatIndex(450, 7), 1);
     {
         EditingRig templates(0); // the window loads the script templates
         source.HeaderTemplate = templates.kep.HeaderTemplate;

@@ -1,5 +1,6 @@
 // The pieces of editing that need no window: canvas hit-testing, the clipboard text of
 // keys, the paste anchor and writes, random keys and the chart dialogs' settings.
+#include "../chart/Unkept.h"
 #include "CanvasView.h"
 #include "ChartFileDialogs.h"
 #include "FileChooser.h"
@@ -14,6 +15,7 @@
 #include <set>
 
 using namespace tavix;
+using tavix::test::unkept;
 
 namespace {
 
@@ -21,13 +23,13 @@ KeP chartOf(int32_t cells, double bpm = 100)
 {
     KeP kep;
     kep.setTempo(bpm);
-    kep.resizeCells(cells);
+    ChartEdit(kep).resizeCells(cells);
     return kep;
 }
 
 void set(KeP& kep, int32_t cell, int row, uint8_t value = 1)
 {
-    kep.KeyGrid[size_t(KeP::flatIndex(cell, row))] = value;
+    ChartEdit(kep).set(KeP::flatIndex(cell, row), value);
 }
 
 SelectionList selectionOf(std::initializer_list<int32_t> indices)
@@ -190,7 +192,7 @@ TEST(KeyClipboardPaste, OnlySetsAndStopsAtTheEnd)
 {
     KeP kep = chartOf(10);
     set(kep, 3, 2, 1);
-    const int32_t written = KeyClipboard::paste(kep, 8, {1, 2, 8, 15, 3});
+    const int32_t written = KeyClipboard::paste(unkept(kep), 8, {1, 2, 8, 15, 3});
     // 7*8+1, 7*8+2, 7*9+1 fit; 7*8+15 = 71 > 70 ends the paste, so the 3 never lands.
     EXPECT_EQ(written, 3);
     EXPECT_EQ(kep.at(8, 1), 1);
@@ -203,23 +205,23 @@ TEST(KeyClipboardPaste, OnlySetsAndStopsAtTheEnd)
 TEST(KeyClipboardPaste, TheLastElementOfTheGridIsInside)
 {
     KeP kep = chartOf(10);
-    EXPECT_EQ(KeyClipboard::paste(kep, 9, {7}), 1);
+    EXPECT_EQ(KeyClipboard::paste(unkept(kep), 9, {7}), 1);
     EXPECT_EQ(kep.at(9, 7), 1);
-    EXPECT_EQ(KeyClipboard::paste(kep, 0, {-1, 1}), 0);
+    EXPECT_EQ(KeyClipboard::paste(unkept(kep), 0, {-1, 1}), 0);
     EXPECT_EQ(kep.at(0, 1), 0);
 }
 
 TEST(KeyClipboardPaste, OffsetZeroIsTheMarkerOfTheCellBefore)
 {
     KeP kep = chartOf(10);
-    EXPECT_EQ(KeyClipboard::paste(kep, 4, {0}), 1);
+    EXPECT_EQ(KeyClipboard::paste(unkept(kep), 4, {0}), 1);
     EXPECT_EQ(kep.at(3, 7), 1);
 }
 
 TEST(KeyClipboardPaste, NoGridTakesNothing)
 {
     KeP kep;
-    EXPECT_EQ(KeyClipboard::paste(kep, 0, {0, 1}), 0);
+    EXPECT_EQ(KeyClipboard::paste(unkept(kep), 0, {0, 1}), 0);
     EXPECT_TRUE(kep.KeyGrid.empty());
 }
 
@@ -229,10 +231,10 @@ TEST(KeyClipboardDelete, ClearsAndStopsOutsideTheGrid)
     set(kep, 1, 1);
     set(kep, 2, 2);
     set(kep, 3, 3);
-    KeyClipboard::clear(kep, selectionOf({8, 1000, 16}));
+    KeyClipboard::clear(unkept(kep), selectionOf({8, 1000, 16}));
     EXPECT_EQ(kep.at(1, 1), 0);
     EXPECT_EQ(kep.at(2, 2), 1); // after the index outside, nothing more is cleared
-    KeyClipboard::clear(kep, selectionOf({16, 24}));
+    KeyClipboard::clear(unkept(kep), selectionOf({16, 24}));
     EXPECT_EQ(kep.at(2, 2), 0);
     EXPECT_EQ(kep.at(3, 3), 0);
 }
@@ -279,7 +281,7 @@ TEST(RandomKeysApply, KeepsCountsAndMarkersAndEmptyCells)
     }
     const KeP before = kep;
     RandomKeys random;
-    random.apply(kep);
+    random.apply(unkept(kep));
     int moved = 0;
     for (int32_t c = 0; c < 400; ++c) {
         int n0 = 0, n1 = 0;
@@ -306,7 +308,7 @@ TEST(RandomKeysApply, FullCellStaysFullAndSingleKeyVisitsEveryRow)
     for (int32_t c = 1; c < 600; ++c)
         set(kep, c, 1);
     RandomKeys random;
-    random.apply(kep);
+    random.apply(unkept(kep));
     for (int r = 1; r <= 6; ++r)
         EXPECT_EQ(kep.at(0, r), 1);
     std::array<int, 7> rows{};
@@ -326,10 +328,10 @@ TEST(RandomKeysApply, SameChartAndSameCommandsGiveTheSameResult)
         set(a, c, 1 + c % 6);
     KeP b = a;
     RandomKeys ra, rb;
-    ra.apply(a);
-    ra.apply(a);
-    rb.apply(b);
-    rb.apply(b);
+    ra.apply(unkept(a));
+    ra.apply(unkept(a));
+    rb.apply(unkept(b));
+    rb.apply(unkept(b));
     EXPECT_EQ(a.KeyGrid, b.KeyGrid);
 }
 
@@ -346,7 +348,7 @@ TEST(RandomKeysApply, ForeignBytesNeverHang)
     EXPECT_EQ(RandomKeys::keysToDraw(kep, 1), 3);
     EXPECT_EQ(RandomKeys::keysToDraw(kep, 2), 0);
     RandomKeys random;
-    random.apply(kep);
+    random.apply(unkept(kep));
     int cell1 = 0;
     for (int r = 1; r <= 6; ++r) {
         EXPECT_EQ(kep.at(0, r), 1);
@@ -362,7 +364,7 @@ TEST(RandomKeysApply, NoGridDoesNothing)
 {
     KeP kep;
     RandomKeys random;
-    random.apply(kep);
+    random.apply(unkept(kep));
     EXPECT_FALSE(kep.hasGrid());
 }
 

@@ -1,11 +1,15 @@
 #pragma once
 
+#include "ChartEdit.h"
 #include "FakeServices.h"
 #include "KeyCanvas.h"
 #include "TavixKey.h"
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QSettings>
+
+#include <functional>
 
 namespace tavix::test {
 
@@ -17,6 +21,34 @@ struct EditingRig : EditorRig
     explicit EditingRig(int32_t songMs = 60000,
                         const QString& commandLine = QStringLiteral("tavix-editor"))
         : ke(make(commandLine))
+    {
+        openFirstSong(songMs);
+    }
+    // The same with the recovery files in `recoveryDir`, written `autosaveMs` after a change.
+    EditingRig(int32_t songMs, const QString& recoveryDir, int autosaveMs)
+        : ke(make(withRecovery(services(), recoveryDir, autosaveMs)))
+    {
+        openFirstSong(songMs);
+    }
+    // The same with choices remembered from an earlier run.
+    EditingRig(int32_t songMs, const std::function<void(QSettings&)>& remembered)
+        : ke(make(rememberFirst(remembered)))
+    {
+        openFirstSong(songMs);
+    }
+    EditorServices rememberFirst(const std::function<void(QSettings&)>& remembered)
+    {
+        EditorServices s = services();
+        remembered(*s.settings());
+        return s;
+    }
+    static EditorServices withRecovery(EditorServices s, const QString& dir, int ms)
+    {
+        s.recoveryDir = dir;
+        s.autosaveIntervalMs = ms;
+        return s;
+    }
+    void openFirstSong(int32_t songMs)
     {
         if (songMs > 0)
             openSong("/m/song.ogg", songMs);
@@ -68,7 +100,7 @@ struct EditingRig : EditorRig
     uint8_t at(int32_t cell, int row) const { return kep.at(cell, row); }
     void set(int32_t cell, int row, uint8_t v = 1)
     {
-        kep.KeyGrid[size_t(KeP::flatIndex(cell, row))] = v;
+        ChartEdit(kep).set(KeP::flatIndex(cell, row), v);
     }
     std::string lastSeek() const
     {

@@ -2,7 +2,9 @@
 // clicks on its toolbar, fed keypad keys through the X server, stopped, played again to hear what
 // was recorded, and closed the way a window manager closes it. The audio goes through the disk
 // driver into a file; the chart comes back through the editor's exit dump.
+#include "../chart/Unkept.h"
 #include "CellTiming.h"
+#include "ChartEdit.h"
 #include "ChartFile.h"
 #include "KeP.h"
 #include "NumberReading.h"
@@ -163,6 +165,9 @@ TEST(EditorEndToEnd, PlayRecordFromTheKeypadHearItAndClose)
     env.insert(QStringLiteral("SDL_DISKAUDIODELAY"), QStringLiteral("10"));
     env.insert(QStringLiteral("TAVIX_EDITOR_DUMP"), dump);
     env.insert(QStringLiteral("TAVIX_FRAME_HZ"), QStringLiteral("60"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path()); // settings of its own
+    // Recovery files go to the test's folder, never the user's.
+    env.insert(QStringLiteral("XDG_DATA_HOME"), dir.filePath(QStringLiteral("data")));
     editor.setProcessEnvironment(env);
     editor.setProcessChannelMode(QProcess::ForwardedChannels);
     editor.start(QStringLiteral(TAVIX_EDITOR_BIN), {song});
@@ -177,7 +182,7 @@ TEST(EditorEndToEnd, PlayRecordFromTheKeypadHearItAndClose)
     QThread::msleep(800); // the first frame
     const WindowGeometry g = geometryOf(x, window);
     ASSERT_EQ(g.width, 998);
-    ASSERT_EQ(g.height, 691);
+    ASSERT_EQ(g.height, 744); // the classic 691 and the overview strip under it
     const QPoint canvas(g.x + 15, g.y + 134);
 
     // The idle chart: both bands, the black strip between them, the cursor at 0 ms.
@@ -235,7 +240,17 @@ TEST(EditorEndToEnd, PlayRecordFromTheKeypadHearItAndClose)
     QThread::msleep(400);
     const QImage recorded = screenshot(x, dir.filePath(QStringLiteral("recorded.png")));
 
+    // The recorded keys are unsaved: closing asks, and they are let go.
     ASSERT_TRUE(requestClose(x, window.toULong()));
+    const QString question = x.xdotool({QStringLiteral("search"), QStringLiteral("--sync"),
+                                        QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                                        QStringLiteral("^Unsaved Changes$")})
+                                 .split(QLatin1Char('\n'))
+                                 .value(0);
+    ASSERT_FALSE(question.isEmpty());
+    x.xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), question});
+    QThread::msleep(150);
+    x.xdotool({QStringLiteral("key"), QStringLiteral("alt+d")});
     ASSERT_TRUE(editor.waitForFinished(15000));
     EXPECT_EQ(editor.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(editor.exitCode(), 0);
@@ -311,7 +326,7 @@ TEST(EditorEndToEnd, OpensTheChartNamedOnTheCommandLine)
     ASSERT_TRUE(
         QFile::copy(QStringLiteral(TAVIX_SOURCE_DIR "/resources/examples/example.zts"), chart));
     KeP expected;
-    ASSERT_TRUE(LoadChart(expected, chart).ok());
+    ASSERT_TRUE(LoadChart(unkept(expected), chart).ok());
     const QString dump = dir.filePath(QStringLiteral("chart.txt"));
 
     QProcess editor;
@@ -319,6 +334,7 @@ TEST(EditorEndToEnd, OpensTheChartNamedOnTheCommandLine)
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     env.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("dummy"));
     env.insert(QStringLiteral("TAVIX_EDITOR_DUMP"), dump);
+    env.insert(QStringLiteral("XDG_DATA_HOME"), dir.filePath(QStringLiteral("data")));
     editor.setProcessEnvironment(env);
     editor.setProcessChannelMode(QProcess::ForwardedChannels);
     editor.start(QStringLiteral(TAVIX_EDITOR_BIN), {chart});
@@ -335,9 +351,10 @@ TEST(EditorEndToEnd, OpensTheChartNamedOnTheCommandLine)
 
     int32_t cells = 0;
     KeP shown;
-    shown.resizeCells(expected.TotalBeats);
+    ChartEdit edit(shown);
+    edit.resizeCells(expected.TotalBeats);
     for (const DumpedKey& k : readDump(dump, cells))
-        shown.KeyGrid[size_t(KeP::flatIndex(k.cell, k.row))] = 1;
+        edit.set(KeP::flatIndex(k.cell, k.row), 1);
     EXPECT_EQ(cells, expected.TotalBeats);
     EXPECT_EQ(shown.KeyGrid, expected.KeyGrid);
 }

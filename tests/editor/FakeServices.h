@@ -9,6 +9,7 @@
 #include "MessageService.h"
 
 #include <QFileInfo>
+#include <QSettings>
 #include <QTemporaryDir>
 
 #include <deque>
@@ -71,6 +72,30 @@ public:
     {
         shown.push_back({true, title, text});
     }
+
+    // The questions asked, answered in turn from the lists: unsaved changes are
+    // discarded and a recovered chart is restored when nothing else is queued.
+    std::vector<QString> questions;
+    std::deque<SaveChoice> saveAnswers;
+    std::deque<bool> restoreAnswers;
+    SaveChoice askToSave(QWidget*, const QString&, const QString& text) override
+    {
+        questions.push_back(text);
+        if (saveAnswers.empty())
+            return SaveChoice::Discard;
+        const SaveChoice c = saveAnswers.front();
+        saveAnswers.pop_front();
+        return c;
+    }
+    bool askToRestore(QWidget*, const QString&, const QString& text) override
+    {
+        questions.push_back(text);
+        if (restoreAnswers.empty())
+            return true;
+        const bool restore = restoreAnswers.front();
+        restoreAnswers.pop_front();
+        return restore;
+    }
 };
 
 // Key states and presses set by the test. The window owns the source; the test keeps a
@@ -126,6 +151,8 @@ struct EditorRig
     QTemporaryDir programDir;
     int quitCalls = 0;
     std::vector<std::string> logAtQuit;
+    // Remembered choices live here, never in the user's settings.
+    QTemporaryDir settingsDir;
     std::unique_ptr<KE> window;
 
     EditorServices services(const QString& commandLine = QStringLiteral("tavix-editor"),
@@ -143,6 +170,10 @@ struct EditorRig
         s.locale = QLocale(QLocale::English, QLocale::UnitedStates);
         s.programDir = programDir.path();
         s.now = [this] { return engine.now; };
+        s.settings = [this] {
+            return std::make_unique<QSettings>(settingsDir.filePath(QStringLiteral("tavix.ini")),
+                                               QSettings::IniFormat);
+        };
         return s;
     }
 

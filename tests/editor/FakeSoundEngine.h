@@ -1,6 +1,7 @@
 #pragma once
 
 #include "SoundEngine.h"
+#include "WaveformPeaks.h"
 
 #include <QString>
 
@@ -30,6 +31,7 @@ public:
         double decodeProgress = 1.0;
         int32_t lengthWhileDecodingMs = -1; // what the length reads until decoded, if set
         bool closed = false;
+        std::shared_ptr<const WaveformPeaks> peaks;
     };
     struct Scheduled
     {
@@ -51,6 +53,7 @@ public:
     std::map<std::string, double> songProgress;
     // Songs whose length reads otherwise (an estimate, or 0) until they are decoded.
     std::map<std::string, int32_t> songLengthWhileDecoding;
+    std::map<std::string, std::shared_ptr<const WaveformPeaks>> songPeaks;
     std::vector<std::string> log;
     std::vector<Scheduled> pending;
     std::vector<Heard> heard;
@@ -163,6 +166,8 @@ public:
             if (const auto l = songLengthWhileDecoding.find(path);
                 l != songLengthWhileDecoding.end())
                 s.lengthWhileDecodingMs = l->second;
+            if (const auto p = songPeaks.find(path); p != songPeaks.end())
+                s.peaks = p->second;
         }
         const StreamHandle h = m_next++;
         streams[h] = s;
@@ -291,6 +296,12 @@ public:
     double outputLatencyMs() override
     {
         return deviceLatencyMs + (latencyApplies ? calibratedLatencyMs : 0.0);
+    }
+
+    std::shared_ptr<const WaveformPeaks> waveformPeaks(StreamHandle h) override
+    {
+        const Stream* s = find(h);
+        return s ? s->peaks : nullptr;
     }
 
     QString lastError() const override { return error; }

@@ -1,4 +1,5 @@
 // The tempo and offset fields and the arming of "Auto Space".
+#include "ChartEdit.h"
 #include "FakeServices.h"
 
 #include <QApplication>
@@ -68,7 +69,7 @@ TEST(TempoField, EnterCommitsGrowsTheChartAndNeverShrinksIt)
 {
     FieldRig rig;
     ASSERT_TRUE(rig.openSong("/m/a.ogg", 60000));
-    rig.kep.KeyGrid[size_t(KeP::flatIndex(399, 3))] = 1;
+    ChartEdit(rig.kep).set(KeP::flatIndex(399, 3), 1);
     rig.ke.tempoLabelDoubleClicked();
     typeInto(rig.ke.sBpm(), QStringLiteral("200"));
     QTest::keyClick(&rig.ke.sBpm(), Qt::Key_Return);

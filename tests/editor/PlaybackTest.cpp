@@ -1,6 +1,7 @@
 // Music, playback, hit sounds and live recording, on a fake engine whose clock the test
 // moves.
 #include "CellTiming.h"
+#include "ChartEdit.h"
 #include "FakeServices.h"
 #include "KeyCanvas.h"
 #include "NumberReading.h"
@@ -140,8 +141,8 @@ TEST(OpenMusic, AShorterSongCutsTheChartAfterOpeningIt)
     PlaybackRig rig;
     rig.open(60000, "/music/long.ogg");
     const StreamHandle first = rig.ke.state().MusicStream;
-    rig.kep.KeyGrid[size_t(KeP::flatIndex(10, 2))] = 1;
-    rig.kep.KeyGrid[size_t(KeP::flatIndex(399, 6))] = 1;
+    ChartEdit(rig.kep).set(KeP::flatIndex(10, 2), 1);
+    ChartEdit(rig.kep).set(KeP::flatIndex(399, 6), 1);
     rig.engine.log.clear();
     rig.open(30000, "/music/short.ogg");
     EXPECT_EQ(rig.kep.TotalBeats, 200);
@@ -160,7 +161,7 @@ TEST(OpenMusic, TempoZeroEmptiesTheChart)
 {
     PlaybackRig rig;
     rig.open(60000);
-    rig.kep.KeyGrid[8] = 1;
+    ChartEdit(rig.kep).set(8, 1);
     rig.ke.sBpm().setText(QStringLiteral("0"));
     rig.open(60000, "/music/other.ogg");
     EXPECT_EQ(rig.kep.TotalBeats, 0);
@@ -172,7 +173,7 @@ TEST(OpenMusic, ASongThatCannotBeOpenedLeavesEverythingWithAMessage)
 {
     PlaybackRig rig;
     rig.open(60000, "/music/good.ogg");
-    rig.kep.KeyGrid[size_t(KeP::flatIndex(3, 1))] = 1;
+    ChartEdit(rig.kep).set(KeP::flatIndex(3, 1), 1);
     const auto grid = rig.kep.KeyGrid;
     const StreamHandle music = rig.ke.state().MusicStream;
     rig.engine.log.clear();
@@ -559,12 +560,12 @@ void expectEveryKeyedCellOnceOnTime(const HitCase& hc)
     ASSERT_EQ(rig.kep.TotalBeats, 240);
     // Every cell keyed, a marker every fourth cell, one cell with all six keys.
     for (int32_t c = 0; c < rig.kep.TotalBeats; ++c) {
-        rig.kep.KeyGrid[size_t(KeP::flatIndex(c, 1 + c % 6))] = 1;
+        ChartEdit(rig.kep).set(KeP::flatIndex(c, 1 + c % 6), 1);
         if (c % 4 == 0)
-            rig.kep.KeyGrid[size_t(KeP::flatIndex(c, 7))] = 1;
+            ChartEdit(rig.kep).set(KeP::flatIndex(c, 7), 1);
     }
     for (int r = 1; r <= 6; ++r)
-        rig.kep.KeyGrid[size_t(KeP::flatIndex(17, r))] = 1;
+        ChartEdit(rig.kep).set(KeP::flatIndex(17, r), 1);
 
     rig.ke.buttonClick(0);
     rig.playUntil(21000, 1000.0 / hc.hz);
@@ -624,11 +625,11 @@ TEST(HitSounds, OnlyCellsWithKeysAndOnlyMarkersOnChannel15)
 {
     PlaybackRig rig;
     rig.open(10000);
-    rig.kep.KeyGrid[size_t(KeP::flatIndex(2, 3))] = 1;
-    rig.kep.KeyGrid[size_t(KeP::flatIndex(5, 7))] = 1; // marker alone
-    rig.kep.KeyGrid[size_t(KeP::flatIndex(9, 1))] = 1;
-    rig.kep.KeyGrid[size_t(KeP::flatIndex(9, 7))] = 1;
-    rig.kep.KeyGrid[size_t(KeP::flatIndex(12, 4))] = 2; // a foreign value sounds nothing
+    ChartEdit(rig.kep).set(KeP::flatIndex(2, 3), 1);
+    ChartEdit(rig.kep).set(KeP::flatIndex(5, 7), 1); // marker alone
+    ChartEdit(rig.kep).set(KeP::flatIndex(9, 1), 1);
+    ChartEdit(rig.kep).set(KeP::flatIndex(9, 7), 1);
+    ChartEdit(rig.kep).set(KeP::flatIndex(12, 4), 2); // a foreign value sounds nothing
     rig.ke.buttonClick(0);
     rig.playUntil(3000);
     std::vector<std::pair<int, double>> heard;
@@ -649,7 +650,7 @@ TEST(HitSounds, TheCellUnderTheStartSoundsAtOnce)
 {
     PlaybackRig rig;
     rig.open(10000);
-    rig.kep.KeyGrid[size_t(KeP::flatIndex(0, 1))] = 1;
+    ChartEdit(rig.kep).set(KeP::flatIndex(0, 1), 1);
     rig.engine.log.clear();
     rig.ke.buttonClick(0);
     // Queued before the music starts, so it cannot miss the music's first frame.
@@ -667,7 +668,7 @@ TEST(HitSounds, NothingAfterStop)
     PlaybackRig rig;
     rig.open(20000);
     for (int32_t c = 0; c < rig.kep.TotalBeats; ++c)
-        rig.kep.KeyGrid[size_t(KeP::flatIndex(c, 2))] = 1;
+        ChartEdit(rig.kep).set(KeP::flatIndex(c, 2), 1);
     rig.ke.buttonClick(0);
     rig.playUntil(5000);
     rig.ke.buttonClick(1);
@@ -688,7 +689,7 @@ TEST(HitSounds, PauseCancelsWhatIsUnheardAndResumeCarriesOn)
         PlaybackRig rig(hz);
         rig.open(20000);
         for (int32_t c = 0; c < rig.kep.TotalBeats; ++c)
-            rig.kep.KeyGrid[size_t(KeP::flatIndex(c, 2))] = 1;
+            ChartEdit(rig.kep).set(KeP::flatIndex(c, 2), 1);
         rig.ke.buttonClick(0);
         rig.playUntil(4000, 1000.0 / hz);
         rig.ke.buttonClick(0); // pause: queued sounds are taken back
@@ -718,7 +719,7 @@ TEST(HitSounds, ACellMovedWhilePausedSoundsAtTheResumePoint)
     PlaybackRig rig;
     rig.open(20000);
     for (int32_t c = 0; c < rig.kep.TotalBeats; ++c)
-        rig.kep.KeyGrid[size_t(KeP::flatIndex(c, 5))] = 1;
+        ChartEdit(rig.kep).set(KeP::flatIndex(c, 5), 1);
     rig.ke.buttonClick(0);
     rig.playUntil(2000);
     rig.ke.buttonClick(0);

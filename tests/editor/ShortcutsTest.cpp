@@ -3,6 +3,7 @@
 #include "EditingRig.h"
 #include "KeyboardShortcuts.h"
 #include "LatencyDialog.h"
+#include "Rounding.h"
 #include "TempoDialog.h"
 
 #include <QSettings>
@@ -17,7 +18,13 @@ namespace {
 
 struct ShownRig : EditingRig
 {
-    explicit ShownRig(int32_t songMs = 60000) : EditingRig(songMs)
+    explicit ShownRig(int32_t songMs = 60000) : EditingRig(songMs) { show(); }
+    explicit ShownRig(const std::function<void(QSettings&)>& remembered)
+        : EditingRig(60000, remembered)
+    {
+        show();
+    }
+    void show()
     {
         ke.show();
         QApplication::setActiveWindow(&ke);
@@ -128,10 +135,16 @@ TEST(Shortcuts, NoneWhileAnEntryBoxHasTheFocus)
         rig.key(Qt::Key_O, Qt::ControlModifier);
         rig.key(Qt::Key_Escape);
         EXPECT_TRUE(rig.chooser.requests.empty());
+        const int bar = rig.ke.TimeSet().value();
+        rig.key(Qt::Key_Right);
+        rig.key(Qt::Key_W);
         rig.key(Qt::Key_End);
+        EXPECT_EQ(rig.ke.TimeSet().value(), bar);
+        EXPECT_TRUE(rig.ke.guidesShown());
         rig.key(Qt::Key_Space);
         EXPECT_FALSE(rig.ke.state().IsPlaying);
-        EXPECT_EQ(box->text(), text + QLatin1Char(' ')); // the box got its key
+        EXPECT_EQ(box->text(), text + QStringLiteral("w ")); // the box got its keys
+        rig.key(Qt::Key_Backspace);
         rig.key(Qt::Key_Backspace);
         rig.clipboard.content = QStringLiteral("ZTC,1");
         rig.click(48, 200);
@@ -189,11 +202,8 @@ TEST(Shortcuts, CtrlTOpensTheTempoDialogOnce)
 
 TEST(Shortcuts, CtrlLCalibratesTheLatencyAndSaveKeepsIt)
 {
-    const auto settings = [] {
-        return QSettings(QStringLiteral("tavix"), QStringLiteral("tavix-editor"));
-    };
-    settings().setValue(QLatin1String(LatencyDialog::SettingsKey), 20.0);
-    ShownRig rig;
+    ShownRig rig(
+        [](QSettings& kept) { kept.setValue(QLatin1String(LatencyDialog::SettingsKey), 20.0); });
     ASSERT_TRUE(rig.active);
     EXPECT_EQ(rig.engine.calibratedLatencyMs, 20.0); // kept from an earlier run
     rig.engine.memoryLengthMs = 20000;
@@ -226,7 +236,65 @@ TEST(Shortcuts, CtrlLCalibratesTheLatencyAndSaveKeepsIt)
         << dialog->resultLabel().text().toStdString();
     dialog->saveButton().click();
     EXPECT_EQ(rig.engine.calibratedLatencyMs, 80.0);
-    EXPECT_EQ(settings().value(QLatin1String(LatencyDialog::SettingsKey)).toDouble(), 80.0);
+    EXPECT_EQ(
+        rig.services().settings()->value(QLatin1String(LatencyDialog::SettingsKey)).toDouble(),
+        80.0);
     EXPECT_FALSE(rig.engine.streams[track].playing);
-    settings().remove(QLatin1String(LatencyDialog::SettingsKey));
+}
+
+// The time bar by a beat, a page, to the start and the end, at 100 and 173 BPM: N steps
+// from a value go as far as N beats, rounded once to the bar's 100 ms steps.
+TEST(Shortcuts, NavigationKeysMoveTheTimeBarByBeatsAndPages)
+{
+    ShownRig rig;
+    ASSERT_TRUE(rig.active);
+    for (const char* bpm : {"100", "173"}) {
+        SCOPED_TRACE(bpm);
+        rig.ke.sBpm().setText(QString::fromLatin1(bpm));
+        rig.ke.commitTempo();
+        const double beatMs = 4.0 / double(rig.kep.BeatRate);
+        const double pageMs = 974.0 / 32.0 / double(rig.kep.BeatRate);
+        const auto bar = [&] { return rig.ke.TimeSet().value(); };
+        rig.key(Qt::Key_End);
+        EXPECT_EQ(bar(), 600);
+        rig.key(Qt::Key_Home);
+        EXPECT_EQ(bar(), 0);
+        for (int n = 1; n <= 5; ++n) {
+            rig.key(Qt::Key_Right);
+            EXPECT_EQ(bar(), nearestInt32(n * beatMs / 100.0)) << n;
+        }
+        rig.key(Qt::Key_Left);
+        EXPECT_EQ(bar(), nearestInt32(4 * beatMs / 100.0));
+        rig.key(Qt::Key_PageDown);
+        EXPECT_EQ(bar(), nearestInt32((4 * beatMs + pageMs) / 100.0));
+        rig.key(Qt::Key_PageUp);
+        rig.key(Qt::Key_PageUp);
+        EXPECT_EQ(bar(), 0); // not before the start
+        rig.key(Qt::Key_End);
+        rig.key(Qt::Key_Right);
+        EXPECT_EQ(bar(), 600); // nor after the end
+    }
+}
+
+TEST(Shortcuts, NavigationKeysNotWhilePlayingNorFromTheKeypadAndWAlways)
+{
+    ShownRig rig;
+    ASSERT_TRUE(rig.active);
+    rig.ke.TimeSet().setValue(100);
+    // With Num Lock off the keypad's digits arrive as these keys; they are for recording.
+    for (Qt::Key k :
+         {Qt::Key_Left, Qt::Key_Right, Qt::Key_Home, Qt::Key_End, Qt::Key_PageUp, Qt::Key_PageDown})
+        rig.key(k, Qt::KeypadModifier);
+    EXPECT_EQ(rig.ke.TimeSet().value(), 100);
+    rig.key(Qt::Key_Space);
+    ASSERT_TRUE(rig.ke.state().IsPlaying);
+    const int playing = rig.ke.TimeSet().value();
+    rig.key(Qt::Key_Right);
+    rig.key(Qt::Key_Home);
+    EXPECT_EQ(rig.ke.TimeSet().value(), playing);
+    rig.key(Qt::Key_W); // the view switch works while playing
+    EXPECT_FALSE(rig.ke.guidesShown());
+    rig.key(Qt::Key_Space); // paused: the view may move again
+    rig.key(Qt::Key_Home);
+    EXPECT_EQ(rig.ke.TimeSet().value(), 0);
 }

@@ -2,6 +2,7 @@
 #include "TempoDialog.h"
 #include "FakeServices.h"
 #include "NumberReading.h"
+#include "OverviewStrip.h"
 #include "TestAudio.h"
 #include "TestSongs.h"
 
@@ -96,12 +97,26 @@ TEST(TempoDialog, DetectShowsTheSongsTimingAndApplyCommitsIt)
     // The grid grew to the song at the new tempo, and the counter says so.
     EXPECT_EQ(rig.kep.TotalBeats, 112); // 12 s at 140 BPM, up from 80 at 100
     EXPECT_EQ(rig.ke.cBeat().text(), rig.kep.beatCounterAtStart());
+
+    // One step undoes both boxes and the growth, and redoes them.
+    rig.ke.undoEdit();
+    EXPECT_EQ(rig.ke.sBpmB().text(), QStringLiteral("100"));
+    EXPECT_EQ(rig.ke.slSetOff().text(), QStringLiteral("0.7"));
+    EXPECT_EQ(rig.kep.BeatRate, KeP::rateFromBpm(100));
+    EXPECT_EQ(rig.ke.state().OffsetVal, 4200.0);
+    EXPECT_EQ(rig.kep.TotalBeats, 80);
+    rig.ke.redoEdit();
+    EXPECT_EQ(rig.ke.sBpmB().text(), tempo);
+    EXPECT_EQ(rig.ke.state().OffsetVal, offsetTerm(offset.toDouble()));
+    EXPECT_EQ(rig.kep.TotalBeats, 112);
 }
 
 TEST(TempoDialog, NothingChangesWithoutApply)
 {
     TempoRig rig;
-    TempoDialog& first = rig.dialog();
+    rig.ke.overview().tempoButton().click(); // the strip's button opens it too
+    ASSERT_NE(rig.ke.tempoDialog(), nullptr);
+    TempoDialog& first = *rig.ke.tempoDialog();
     first.detectButton().click();
     EXPECT_FALSE(first.detecting());
     EXPECT_TRUE(first.statusLabel().text().contains(QStringLiteral("No song")));

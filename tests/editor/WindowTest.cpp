@@ -1,6 +1,7 @@
 // The window: its controls, start-up, the toolbar's pressed look and dispatch, shutdown.
 #include "FakeServices.h"
 #include "KeyCanvas.h"
+#include "OverviewStrip.h"
 #include "ScriptTemplates.h"
 
 #include <QApplication>
@@ -47,10 +48,22 @@ TEST(WindowControls, CaptionAndFixedClientSize)
     EditorRig rig;
     KE& ke = rig.make();
     EXPECT_EQ(ke.windowTitle(), QStringLiteral("Zorvik Tavix Editor v1.68"));
-    EXPECT_EQ(ke.size(), QSize(998, 691));
-    EXPECT_EQ(ke.minimumSize(), QSize(998, 691));
-    EXPECT_EQ(ke.maximumSize(), QSize(998, 691));
+    // The classic 998 x 691 grown downward by the overview strip, which lies under every
+    // other control, as wide as the time bar.
+    EXPECT_EQ(ke.size(), QSize(998, 744));
+    EXPECT_EQ(ke.minimumSize(), QSize(998, 744));
+    EXPECT_EQ(ke.maximumSize(), QSize(998, 744));
     EXPECT_FALSE(ke.windowIcon().isNull());
+    const QRect strip = ke.overview().geometry();
+    EXPECT_EQ(strip.left(), ke.TimeSet().x());
+    EXPECT_EQ(strip.width(), ke.TimeSet().width());
+    EXPECT_LE(strip.bottom(), 743);
+    for (const QWidget* child : ke.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child == &ke.overview())
+            continue;
+        EXPECT_LT(child->geometry().bottom(), 691) << child->objectName().toStdString();
+        EXPECT_LT(child->geometry().bottom(), strip.top()) << child->objectName().toStdString();
+    }
 }
 
 TEST(WindowControls, LabelsWithTextPlaceFontAndColour)

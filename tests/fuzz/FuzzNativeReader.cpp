@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the native chart reader. A read either fails and leaves the
 // chart alone, or yields a consistent grid that holds the file's bytes; a read chart
 // survives the script export and import.
+#include "../chart/Unkept.h"
 #include "ChartFile.h"
 #include "FuzzCheck.h"
 #include "KeP.h"
@@ -15,6 +16,7 @@
 #include <cstring>
 
 using namespace tavix;
+using tavix::test::unkept;
 using namespace tavix::fuzz;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -25,11 +27,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     buffer.open(QIODevice::ReadOnly);
 
     KeP kep;
-    kep.resizeCells(2);
-    kep.KeyGrid[3] = 1;
+    ChartEdit(kep).resizeCells(2);
+    ChartEdit(kep).set(3, 1);
     const std::vector<uint8_t> before = kep.KeyGrid;
 
-    const ChartResult r = NativeChartReader::read(kep, buffer);
+    const ChartResult r = NativeChartReader::read(unkept(kep), buffer);
     checkInvariant(kep);
     if (!r.ok()) {
         check(kep.KeyGrid == before && kep.TotalBeats == 2, "a failed read changed the chart");
@@ -48,8 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (kep.TotalBeats <= 20000) {
         // Only bytes equal to 1 travel through the script.
         KeP back;
-        back.resizeCells(kep.TotalBeats);
-        check(SylkReader::importText(back, SylkWriter::script(kep)).ok(),
+        ChartEdit(back).resizeCells(kep.TotalBeats);
+        check(SylkReader::importText(unkept(back), SylkWriter::script(kep)).ok(),
               "own export failed to import");
         checkInvariant(back);
         check(back.TotalBeats == kep.TotalBeats, "round trip changed the cell count");

@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the SYLK script import. An import either fails, leaving grid and
 // parser state as they were, or only sets rows and grows the grid. Splitting the bytes in
 // two reads gives the same outcome as reading them whole.
+#include "../chart/Unkept.h"
 #include "ChartFile.h"
 #include "FuzzCheck.h"
 #include "KeP.h"
@@ -10,6 +11,7 @@
 #include <cstdint>
 
 using namespace tavix;
+using tavix::test::unkept;
 using namespace tavix::fuzz;
 
 namespace {
@@ -18,9 +20,9 @@ KeP startingChart(uint8_t kind)
 {
     KeP kep;
     if (kind & 1) {
-        kep.resizeCells(kind % 37);
+        ChartEdit(kep).resizeCells(kind % 37);
         for (size_t i = 0; i < kep.KeyGrid.size(); i += 3)
-            kep.KeyGrid[i] = uint8_t(i % 4); // 0, 1 and foreign values
+            ChartEdit(kep).set(i, uint8_t(i % 4)); // 0, 1 and foreign values
     }
     kep.ImportRow = kind & 2 ? 3 : 0;
     kep.ImportCol = kind & 4 ? 6 : 4;
@@ -43,7 +45,7 @@ Outcome importSplit(const KeP& start, QByteArrayView text, qsizetype cut)
     o.ok = fed && reader.finish();
     o.line = reader.errorLine();
     if (o.ok)
-        check(reader.commitTo(o.kep), "commit refused after a good read");
+        check(reader.commitTo(unkept(o.kep)), "commit refused after a good read");
     return o;
 }
 
@@ -58,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const KeP before = startingChart(kind);
 
     KeP kep = before;
-    const ChartResult r = SylkReader::importText(kep, text);
+    const ChartResult r = SylkReader::importText(unkept(kep), text);
     checkInvariant(kep);
     if (!r.ok()) {
         check(r.status == ChartResult::Status::ScriptError && r.line >= 1, "error without a line");

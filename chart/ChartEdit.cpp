@@ -1,0 +1,207 @@
+#include "ChartEdit.h"
+
+#include "KeP.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+namespace tavix {
+
+namespace {
+
+void putStep(std::vector<uint8_t>& out, int64_t step)
+{
+    // Zigzag: small steps either way take one byte.
+    auto v = (uint64_t(step) << 1) ^ uint64_t(step >> 63);
+    while (v >= 0x80) {
+        out.push_back(uint8_t(v) | 0x80);
+        v >>= 7;
+    }
+    out.push_back(uint8_t(v));
+}
+
+} // namespace
+
+uint32_t ChartEdit::gridSize() const
+{
+    return uint32_t(m_kep.KeyGrid.size());
+}
+
+void ChartEdit::begin()
+{
+    // The size before is taken at the first write, so an edit kept open across other
+    // recorded changes (the keys of a playback run) starts from where they left the grid.
+    if (m_started)
+        return;
+    m_started = true;
+    m_sizeBefore = gridSize();
+}
+
+void ChartEdit::record(size_t index, uint8_t difference)
+{
+    if (difference == 0)
+        return;
+    if (m_count > 0 && int64_t(index) <= m_last)
+        m_ascending = false;
+    putStep(m_steps, int64_t(index) - m_last);
+    m_last = int64_t(index);
+    if (m_unit && difference != 1) {
+        m_unit = false;
+        m_differences.assign(m_count, 1);
+    }
+    if (!m_unit)
+        m_differences.push_back(difference);
+    ++m_count;
+}
+
+bool ChartEdit::set(int64_t index, uint8_t value)
+{
+    std::vector<uint8_t>& grid = m_kep.KeyGrid.m_bytes;
+    if (index < 0 || index >= int64_t(grid.size()))
+        return false;
+    begin();
+    uint8_t& element = grid[size_t(index)];
+    record(size_t(index), uint8_t(element ^ value));
+    element = value;
+    return true;
+}
+
+bool ChartEdit::toggle(int64_t index)
+{
+    if (index < 0 || index >= int64_t(m_kep.KeyGrid.size()))
+        return false;
+    return set(index, m_kep.KeyGrid[size_t(index)] == 1 ? 0 : 1);
+}
+
+void ChartEdit::setSize(size_t size)
+{
+    begin();
+    std::vector<uint8_t>& grid = m_kep.KeyGrid.m_bytes;
+    // Dropped elements are kept as they were, so the resize can be taken back.
+    for (size_t i = size; i < grid.size(); ++i)
+        record(i, grid[i]);
+    KeP::reserveGrid(grid, size);
+    grid.resize(size, 0);
+    m_kep.TotalBeats = size == 0 ? 0 : int32_t((size - 1) / KeP::RowsPerCell);
+}
+
+bool ChartEdit::resizeCells(int64_t cells)
+{
+    if (cells < 0 || cells > KeP::MaxCells)
+        return false;
+    setSize(KeP::gridSize(cells));
+    return true;
+}
+
+bool ChartEdit::fitToSong(int32_t songLenMs)
+{
+    const auto n = m_kep.cellsForSong(songLenMs);
+    return n && resizeCells(*n);
+}
+
+bool ChartEdit::growForSong(int32_t songLenMs)
+{
+    const auto n = m_kep.cellsForSong(songLenMs);
+    if (!n)
+        return false;
+    if (*n > m_kep.TotalBeats)
+        return resizeCells(*n);
+    return true;
+}
+
+bool ChartEdit::growToHold(int64_t cell)
+{
+    if (cell < 0)
+        return false;
+    if (cell >= m_kep.TotalBeats || !m_kep.hasGrid())
+        return resizeCells(std::max<int64_t>(cell + 1, m_kep.TotalBeats));
+    return true;
+}
+
+void ChartEdit::clearGrid()
+{
+    setSize(0);
+    m_kep.KeyGrid.m_bytes.shrink_to_fit();
+}
+
+bool ChartEdit::replaceGrid(std::vector<uint8_t> grid)
+{
+    const size_t size = grid.size();
+    if (size != 0 && ((size - 1) % KeP::RowsPerCell != 0 || size > KeP::gridSize(KeP::MaxCells)))
+        return false;
+    begin();
+    const std::vector<uint8_t>& old = m_kep.KeyGrid.m_bytes;
+    const size_t common = std::min(old.size(), size);
+    size_t i = 0;
+    // Charts read back are mostly what they replace: skip equal stretches a word at a time.
+    for (; i + 8 <= common; i += 8) {
+        uint64_t a, b;
+        std::memcpy(&a, old.data() + i, 8);
+        std::memcpy(&b, grid.data() + i, 8);
+        if (a == b)
+            continue;
+        for (size_t k = i; k < i + 8; ++k)
+            record(k, uint8_t(old[k] ^ grid[k]));
+    }
+    for (; i < common; ++i)
+        record(i, uint8_t(old[i] ^ grid[i]));
+    const std::vector<uint8_t>& longer = old.size() > size ? old : grid;
+    for (i = common; i < longer.size(); ++i)
+        record(i, longer[i]);
+    m_kep.KeyGrid.m_bytes = std::move(grid);
+    m_kep.TotalBeats = size == 0 ? 0 : int32_t((size - 1) / KeP::RowsPerCell);
+    return true;
+}
+
+void ChartEdit::sortRecord()
+{
+    // Writes out of order (or twice to one element): sort them, and fold each element's
+    // differences into one; an element that came back to its old value drops out.
+    std::vector<std::pair<uint32_t, uint8_t>> elements;
+    elements.reserve(m_count);
+    const uint8_t* p = m_steps.data();
+    int64_t index = 0;
+    for (uint32_t i = 0; i < m_count; ++i) {
+        index += ChartChange::readStep(p);
+        elements.emplace_back(uint32_t(index), m_unit ? 1 : m_differences[i]);
+    }
+    std::stable_sort(elements.begin(), elements.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    m_steps.clear();
+    m_differences.clear();
+    m_unit = true;
+    m_count = 0;
+    m_last = 0;
+    for (size_t i = 0; i < elements.size();) {
+        uint8_t difference = 0;
+        size_t k = i;
+        for (; k < elements.size() && elements[k].first == elements[i].first; ++k)
+            difference ^= elements[k].second;
+        record(elements[i].first, difference);
+        i = k;
+    }
+    m_ascending = true;
+}
+
+ChartChange ChartEdit::take()
+{
+    const uint32_t size = gridSize();
+    if (!m_started)
+        return ChartChange(size, size, 0, {}, {});
+    if (!m_ascending)
+        sortRecord();
+    ChartChange done(m_sizeBefore, size, m_count, m_steps, m_differences);
+    m_started = false;
+    m_count = 0;
+    m_last = 0;
+    m_ascending = true;
+    m_unit = true;
+    m_steps.clear();
+    m_steps.shrink_to_fit();
+    m_differences.clear();
+    m_differences.shrink_to_fit();
+    return done;
+}
+
+} // namespace tavix
