@@ -7,6 +7,7 @@
 #include "TestSongs.h"
 
 #include <QTest>
+#include <QToolButton>
 
 #include <sndfile.h>
 
