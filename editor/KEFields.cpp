@@ -65,7 +65,7 @@ void KE::commitOffset()
     m_slSetOff.setVisible(true);
     m_fieldCommitting = false;
     // A step of its own when it changed the offset, so that it is undone in its turn.
-    recordStep(QStringLiteral("Offset"), ChartChange{}, before);
+    recordStep(QStringLiteral("Offset"), ChartEdit(m_kep).take(), before);
     scheduleFrame();
 }
 
