@@ -5,10 +5,10 @@
 #include "GData.h"
 #include "KeyInput.h"
 #include "LatencyDialog.h"
-#include "TempoDialog.h"
 #include "NumberReading.h"
 #include "ScriptTemplates.h"
 #include "SoundEngine.h"
+#include "TempoDialog.h"
 
 #include <QFile>
 
