@@ -7,9 +7,10 @@
 namespace tavix {
 
 // What a step changes in the window besides the grid. A tempo commit sets the tempo and
-// the rate; an offset commit the offset and its term. A chart open sets the chart file shown and
-// the script importer's carried-over state and, without music, the rate, the song length and the
-// time bar's range that the chart's length gives; once music is loaded those belong to the song.
+// the rate; an offset commit the offset and its term. A chart open sets the chart file
+// shown and the script importer's carried-over state and, without music, the rate, the
+// song length and the time bar's range that the chart's length gives; once music is loaded
+// those belong to the song.
 struct WindowFacts
 {
     enum class Kind { Tempo, Offset, ChartFile };
