@@ -31,6 +31,7 @@ const std::vector<KeyboardShortcuts::CommandBinding>& KeyboardShortcuts::command
 {
     static const std::vector<CommandBinding> all{
         {QKeySequence(Qt::CTRL | Qt::Key_L), [](KE& window) { window.calibrateLatency(); }},
+        {QKeySequence(Qt::CTRL | Qt::Key_T), [](KE& window) { window.openTempoDialog(); }},
     };
     return all;
 }

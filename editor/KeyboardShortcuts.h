@@ -18,11 +18,11 @@ class KE;
 
 // The window's keyboard shortcuts. Each of the first kind does what its toolbar button
 // does, and not while a disabled button would refuse it; undo and redo have keys alone;
-// the navigation keys move the time bar, W switches the waveform and beat lines, and
-// Ctrl+L opens the latency calibration. While the tempo or the offset box has the focus
-// they are all switched off, so the box gets its keys (Space, Delete, Ctrl+C, Home ...).
-// The keypad is left alone for live recording: with Num Lock off its digits arrive as
-// arrows, Home, End and the page keys, which no shortcut takes.
+// the navigation keys move the time bar, W switches the waveform and beat lines, Ctrl+L
+// opens the latency calibration and Ctrl+T the tempo dialog. While the tempo or the offset
+// box has the focus they are all switched off, so the box gets its keys (Space, Delete,
+// Ctrl+C, Home ...). The keypad is left alone for live recording: with Num Lock off its
+// digits arrive as arrows, Home, End and the page keys, which no shortcut takes.
 class KeyboardShortcuts : public QObject
 {
     Q_OBJECT
