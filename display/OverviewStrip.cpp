@@ -38,6 +38,21 @@ QIcon waveIcon()
     return QIcon(picture);
 }
 
+// A small metronome for the tempo dialog's button.
+QIcon metronomeIcon()
+{
+    QPixmap picture(16, 16);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(230, 215, 170), 1.5));
+    painter.drawPolygon(
+        QPolygonF({QPointF(5, 1.5), QPointF(11, 1.5), QPointF(14, 14.5), QPointF(2, 14.5)}));
+    painter.setPen(QPen(QColor(150, 110, 190), 1.5));
+    painter.drawLine(QPointF(8, 12), QPointF(12, 3));
+    return QIcon(picture);
+}
+
 } // namespace
 
 OverviewStrip::OverviewStrip(const KeP& kep, QWidget* parent) : QWidget(parent), m_kep(kep)
@@ -52,9 +67,18 @@ OverviewStrip::OverviewStrip(const KeP& kep, QWidget* parent) : QWidget(parent),
     m_toggle->setFocusPolicy(Qt::NoFocus);
     m_toggle->setIcon(waveIcon());
     m_toggle->setToolTip(tr("Waveform and beat lines on the canvas (W)"));
-    m_toggle->setGeometry(StripWidth - ToggleSize, (StripHeight - ToggleSize) / 2, ToggleSize,
+    // The toggle over the tempo dialog's button, at the strip's right end.
+    m_toggle->setGeometry(StripWidth - ToggleSize, StripHeight / 2 - ToggleSize, ToggleSize,
                           ToggleSize);
     connect(m_toggle, &QToolButton::toggled, this, &OverviewStrip::guidesToggled);
+    m_tempo = new QToolButton(this);
+    m_tempo->setObjectName(QStringLiteral("tempoButton"));
+    m_tempo->setAutoRaise(true);
+    m_tempo->setFocusPolicy(Qt::NoFocus);
+    m_tempo->setIcon(metronomeIcon());
+    m_tempo->setToolTip(tr("Tempo: detect, tap and apply (Ctrl+T)"));
+    m_tempo->setGeometry(StripWidth - ToggleSize, StripHeight / 2, ToggleSize, ToggleSize);
+    connect(m_tempo, &QToolButton::clicked, this, &OverviewStrip::tempoAsked);
     m_columns.resize(size_t(SongWidth));
     m_countLater.setSingleShot(true);
     connect(&m_countLater, &QTimer::timeout, this, [this] { refresh(m_lastView); });

@@ -21,7 +21,8 @@ class KeP;
 // stretch the canvas shows as a highlighted frame and the play position. Its time axis is
 // the time bar's, chart time from 0 to the bar's maximum, left to right over the song part.
 // A click or a drag there chooses the time bar value of that point; the toggle at its
-// right end switches the canvas's waveform and beat lines.
+// right end switches the canvas's waveform and beat lines, and the button under it opens
+// the tempo dialog.
 class OverviewStrip : public QWidget
 {
     Q_OBJECT
@@ -59,6 +60,8 @@ public:
     void setGuidesShown(bool shown);
     bool guidesShown() const;
     QToolButton& guidesToggle() { return *m_toggle; }
+    // Opens the tempo dialog.
+    QToolButton& tempoButton() { return *m_tempo; }
 
     // The x of the song part where a chart time lies, and the time bar value of an x.
     double xOfMs(double chartMs) const;
@@ -70,6 +73,7 @@ public:
 signals:
     void timeSetChosen(int32_t value);
     void guidesToggled(bool shown);
+    void tempoAsked();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -101,6 +105,7 @@ private:
     const KeP& m_kep;
     std::shared_ptr<const WaveformPeaks> m_peaks;
     QToolButton* m_toggle = nullptr;
+    QToolButton* m_tempo = nullptr;
     Shown m_shown;
     std::vector<PeakRange> m_columns;
     // The chart is counted again at most a few times a second (a long one is large); a

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "KeyInput.h"
+#include "SongTempo.h"
 
 #include <QCoreApplication>
 #include <QLocale>
@@ -49,6 +50,11 @@ struct EditorServices
     QLocale locale = QLocale::system();
     // The program's own folder, where the file dialogs start while it is writable.
     QString programDir;
+    // Tempo detection on a song file, run off the window thread by the tempo dialog; unset:
+    // the dialog offers taps only. The application passes detectSongTempo.
+    std::function<SongTempo(const QString& path, const TempoOptions& options,
+                            const std::stop_token& stop, const TempoDetector::Progress& progress)>
+        detectTempo;
     // Where choices are remembered between runs (the view, the calibrated audio latency).
     std::function<std::unique_ptr<QSettings>()> settings = [] {
         return std::make_unique<QSettings>(QStringLiteral("tavix"), QStringLiteral("tavix-editor"));

@@ -244,6 +244,7 @@ void KE::connectControls()
             [this](int32_t value) { overviewChosen(value); });
     connect(m_overview.get(), &OverviewStrip::guidesToggled, this,
             [this](bool shown) { setGuidesShown(shown); });
+    connect(m_overview.get(), &OverviewStrip::tempoAsked, this, [this] { openTempoDialog(); });
     connect(m_Picture1.get(), &KeyCanvas::wheelTurned, this,
             [this](QPoint angle, Qt::KeyboardModifiers m) { canvasWheel(angle, m); });
 

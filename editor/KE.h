@@ -37,6 +37,7 @@ class KeyboardShortcuts;
 class LatencyDialog;
 class OverviewStrip;
 class TavixKey;
+class TempoDialog;
 class WaveformPeaks;
 struct CellTiming;
 struct CanvasView;
@@ -161,6 +162,17 @@ public:
     void fasterPlayback();
     void setPlaybackRate(int percent);
     QLabel& listeningLabel() { return m_listening; }
+
+    // --- Tempo dialog (KETempo.cpp)
+    // Opens the tempo dialog, or raises it: detection, taps, and Apply, which commits the
+    // tempo and offset texts through the boxes' own commits.
+    void openTempoDialog();
+    TempoDialog* tempoDialog() const;
+    // The song open now, empty for none.
+    const QString& musicPath() const { return m_musicPath; }
+    // Commits the texts as Enter in the tempo and offset boxes would; refused (with the
+    // reason returned) while the song plays unpaused or a text is not accepted.
+    QString applyTempoTexts(const QString& tempo, const QString& offset);
 
     // --- Tempo, offset and auto space (KEFields.cpp)
     void tempoLabelDoubleClicked();
@@ -307,6 +319,7 @@ private:
     std::array<std::unique_ptr<QLabel>, 2> m_iC;
 
     QPointer<LatencyDialog> m_latencyDialog;
+    QPointer<TempoDialog> m_tempoDialog;
     std::unique_ptr<TavixKey> m_Renderer;
     std::unique_ptr<KeyInput> m_Keyboard;
     // The song's waveform peaks, shown by the canvas and the overview.

@@ -56,12 +56,16 @@ void KE::commitOffset()
     const std::optional<double> term = offsetTermOf(m_services.locale, m_sOff.text());
     if (!term)
         return;
+    flushRecording();
+    const WindowFacts before = windowFacts(WindowFacts::Kind::Offset);
     m_fieldCommitting = true;
     m_slSetOff.setText(m_sOff.text());
     m_state.OffsetVal = *term;
     m_sOff.setVisible(false);
     m_slSetOff.setVisible(true);
     m_fieldCommitting = false;
+    // A step of its own when it changed the offset, so that it is undone in its turn.
+    recordStep(QStringLiteral("Offset"), ChartEdit(m_kep).take(), before);
     scheduleFrame();
 }
 

@@ -69,6 +69,8 @@ WindowFacts KE::windowFacts(WindowFacts::Kind kind) const
     f.kind = kind;
     f.tempoText = m_sBpmB.text();
     f.BeatRate = m_kep.BeatRate;
+    f.offsetText = m_slSetOff.text();
+    f.OffsetVal = m_state.OffsetVal;
     f.SongLenMs = m_state.SongLenMs;
     f.timeBarMaximum = m_TimeSet.maximum();
     f.chartTitle = m_scriptFile.text();
@@ -85,6 +87,12 @@ void KE::applyFacts(const WindowFacts& f)
         m_sBpmB.setText(f.tempoText);
         m_sBpm.setText(f.tempoText);
         m_kep.BeatRate = f.BeatRate;
+        return;
+    }
+    if (f.kind == WindowFacts::Kind::Offset) {
+        m_slSetOff.setText(f.offsetText);
+        m_sOff.setText(f.offsetText);
+        m_state.OffsetVal = f.OffsetVal;
         return;
     }
     m_scriptFile.setText(f.chartTitle);

@@ -8,6 +8,7 @@
 #include "NumberReading.h"
 #include "ScriptTemplates.h"
 #include "SoundEngine.h"
+#include "TempoDialog.h"
 
 #include <QFile>
 
@@ -102,6 +103,8 @@ void KE::shutdown()
     // Nothing may draw or play once the streams are gone.
     if (m_latencyDialog)
         delete m_latencyDialog;
+    if (m_tempoDialog)
+        delete m_tempoDialog; // stops a detection going on
     m_frameTick.stop();
     m_idleFrame.stop();
     m_decodeTimer.stop();

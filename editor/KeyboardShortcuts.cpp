@@ -30,10 +30,11 @@ const std::vector<KeyboardShortcuts::Binding>& KeyboardShortcuts::bindings()
 const std::vector<KeyboardShortcuts::CommandBinding>& KeyboardShortcuts::commandBindings()
 {
     static const std::vector<CommandBinding> all{
-        {QKeySequence(Qt::CTRL | Qt::Key_L), &KE::calibrateLatency},
-        {QKeySequence(Qt::Key_M), &KE::toggleMetronome},
-        {QKeySequence(Qt::Key_BracketLeft), &KE::slowerPlayback},
-        {QKeySequence(Qt::Key_BracketRight), &KE::fasterPlayback},
+        {QKeySequence(Qt::CTRL | Qt::Key_L), [](KE& window) { window.calibrateLatency(); }},
+        {QKeySequence(Qt::CTRL | Qt::Key_T), [](KE& window) { window.openTempoDialog(); }},
+        {QKeySequence(Qt::Key_M), [](KE& window) { window.toggleMetronome(); }},
+        {QKeySequence(Qt::Key_BracketLeft), [](KE& window) { window.slowerPlayback(); }},
+        {QKeySequence(Qt::Key_BracketRight), [](KE& window) { window.fasterPlayback(); }},
     };
     return all;
 }
@@ -67,7 +68,7 @@ KeyboardShortcuts::KeyboardShortcuts(KE& window) : m_window(window)
         const auto command = binding.command;
         addShortcut(binding.keys, false, [this, command] {
             if (!fieldHasFocus(QApplication::focusWidget()))
-                (m_window.*command)();
+                command(m_window);
         });
     }
     // Held, the navigation keys go on moving.

@@ -19,9 +19,9 @@ class KE;
 // The window's keyboard shortcuts. Each of the first kind does what its toolbar button
 // does, and not while a disabled button would refuse it; undo and redo have keys alone;
 // the navigation keys move the time bar, W switches the waveform and beat lines, M the
-// metronome, '[' and ']' step the playback rate down and up, and Ctrl+L opens the latency
-// calibration. While the tempo or the offset box has the focus they are all switched off,
-// so the box gets its keys (Space, Delete, Ctrl+C, Home ...).
+// metronome, '[' and ']' step the playback rate down and up, Ctrl+L opens the latency
+// calibration and Ctrl+T the tempo dialog. While the tempo or the offset box has the focus
+// they are all switched off, so the box gets its keys (Space, Delete, Ctrl+C, Home ...).
 // The keypad is left alone for live recording: with Num Lock off its digits arrive as
 // arrows, Home, End and the page keys, which no shortcut takes.
 class KeyboardShortcuts : public QObject
@@ -42,7 +42,7 @@ public:
     struct CommandBinding
     {
         QKeySequence keys;
-        void (KE::*command)();
+        void (*command)(KE&);
     };
     static const std::vector<CommandBinding>& commandBindings();
     struct NavigationBinding

@@ -8,6 +8,7 @@
 #include "QtClipboardService.h"
 #include "QtFileChooser.h"
 #include "QtMessageService.h"
+#include "SongTempo.h"
 #include "TerminationSignals.h"
 
 #include <QApplication>
@@ -42,6 +43,7 @@ int main(int argc, char** argv)
     const int autosaveMs = qEnvironmentVariableIntValue("TAVIX_AUTOSAVE_MS", &intervalOk);
     if (intervalOk && autosaveMs > 0)
         services.autosaveIntervalMs = autosaveMs;
+    services.detectTempo = tavix::detectSongTempo;
     const QString dumpPath = qEnvironmentVariable("TAVIX_EDITOR_DUMP");
     services.quit = [&kep, dumpPath] {
         if (!dumpPath.isEmpty() && !tavix::writeChartDump(kep, dumpPath))

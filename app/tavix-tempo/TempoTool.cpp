@@ -1,10 +1,7 @@
 #include "TempoTool.h"
 
-#include "Decoder.h"
-#include "SampleSource.h"
-#include "TempoDetector.h"
+#include "SongTempo.h"
 
-#include <QFile>
 #include <QTextStream>
 
 #include <variant>
@@ -14,8 +11,6 @@ namespace tavix {
 namespace {
 
 constexpr auto ToolName = "tavix-tempo";
-// The mix rate the editor decodes songs at, so both find the same beats.
-constexpr int AnalysisRate = 44100;
 constexpr double LowestBpm = 10.0;
 constexpr double HighestBpm = 1000.0;
 
@@ -84,43 +79,15 @@ int fileError(QTextStream& err, const QString& file, const QString& reason)
     return 1;
 }
 
-// The decoder names the file in its message; the tool's line names it once, in front.
-QString decoderReason(const QString& message, const QString& file)
-{
-    const QString named = QStringLiteral("Cannot open \"%1\": ").arg(file);
-    if (message.startsWith(named))
-        return message.mid(named.size());
-    return message;
-}
-
 int detect(const Options& o, QTextStream& out, QTextStream& err)
 {
-    {
-        QFile probe(o.song);
-        if (!probe.open(QIODevice::ReadOnly))
-            return fileError(err, o.song,
-                             QStringLiteral("cannot be opened: ") + probe.errorString());
-    }
-    QString why;
-    const auto decoder = Decoder::openFile(o.song.toStdString(), AnalysisRate, &why);
-    if (!decoder)
-        return fileError(err, o.song,
-                         QStringLiteral("not a sound file: ") + decoderReason(why, o.song));
-    decoder->decodeAll();
-    if (!decoder->error().isEmpty())
-        return fileError(err, o.song, QStringLiteral("cannot be decoded: ") + decoder->error());
-
-    const std::shared_ptr<DecodedSound> sound = decoder->sound();
-    const SampleSource samples(SampleSource::Format::Int16, sound->channels(), sound->sampleRate(),
-                               sound->availableFrames(), [sound](int64_t frame) {
-                                   int64_t frames = 0;
-                                   const int16_t* data = sound->framesAt(frame, frames);
-                                   return SampleSource::Block{data, frames};
-                               });
-    const TempoResult r = *TempoDetector::detect(samples, o.range);
+    const SongTempo song = detectSongTempo(o.song, o.range);
+    if (!song.done())
+        return fileError(err, o.song, song.reason);
+    const TempoResult& r = song.result;
     out << "bpm: " << QString::number(r.bpm, 'f', 2) << '\n'
         << "first-beat-ms: " << r.firstBeatWholeMs() << '\n'
-        << "offset: " << QString::number(r.offset(), 'f', 3) << '\n'
+        << "offset: " << offsetText(r) << '\n'
         << "confidence: " << QString::number(r.confidence, 'f', 2) << Qt::endl;
     return 0;
 }

@@ -4,6 +4,7 @@
 #include "KeyboardShortcuts.h"
 #include "LatencyDialog.h"
 #include "Rounding.h"
+#include "TempoDialog.h"
 
 #include <QSettings>
 #include <QTest>
@@ -185,6 +186,18 @@ TEST(Shortcuts, KeypadKeysStayFreeForRecording)
     EXPECT_FALSE(rig.ke.state().IsPlaying);
     EXPECT_TRUE(rig.chooser.requests.empty());
     EXPECT_EQ(rig.kep.KeyGrid, grid);
+}
+
+TEST(Shortcuts, CtrlTOpensTheTempoDialogOnce)
+{
+    ShownRig rig;
+    ASSERT_TRUE(rig.active);
+    rig.key(Qt::Key_T, Qt::ControlModifier);
+    TempoDialog* dialog = rig.ke.tempoDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->isVisible());
+    rig.ke.openTempoDialog(); // raised again, not made twice
+    EXPECT_EQ(rig.ke.tempoDialog(), dialog);
 }
 
 TEST(Shortcuts, CtrlLCalibratesTheLatencyAndSaveKeepsIt)

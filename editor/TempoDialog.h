@@ -1,0 +1,97 @@
+#pragma once
+
+#include "SongTempo.h"
+#include "TapTempo.h"
+
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include <functional>
+#include <thread>
+
+namespace tavix {
+
+// The tempo dialog: detects the song's tempo and offset off the window thread, takes a
+// tempo from taps (a click on the pad or Space), and on Apply hands the tempo and offset
+// texts to the window, which commits them as the user's own. Until then nothing changes.
+class TempoDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    using Detection = std::function<SongTempo(const QString& path, const TempoOptions& options,
+                                              const std::stop_token& stop,
+                                              const TempoDetector::Progress& progress)>;
+
+    // What the dialog needs from the window.
+    struct Host
+    {
+        std::function<QString()> songPath; // the song open now, empty for none
+        Detection detect;                  // unset: only taps
+        // Commits the texts; empty when done, else why it was refused.
+        std::function<QString(const QString& tempo, const QString& offset)> apply;
+        QLocale locale;
+        QString tempoText; // the boxes' texts now
+        QString offsetText;
+    };
+
+    explicit TempoDialog(Host host, QWidget* parent = nullptr);
+    ~TempoDialog() override;
+
+    void detect();
+    void cancelDetection();
+    bool detecting() const { return m_running != 0; }
+    // A tap at `ms` of the dialog's clock (the pad and Space tap now).
+    void tap(double ms);
+    void apply();
+
+    QPushButton& detectButton() { return m_detect; }
+    QPushButton& cancelButton() { return m_cancel; }
+    QPushButton& applyButton() { return m_apply; }
+    QPushButton& tapPad() { return m_tapPad; }
+    QProgressBar& progressBar() { return m_progress; }
+    QLabel& statusLabel() { return m_status; }
+    QLabel& detectedTempo() { return m_foundTempo; }
+    QLabel& detectedOffset() { return m_foundOffset; }
+    QLabel& detectedConfidence() { return m_foundConfidence; }
+    QLabel& tapLabel() { return m_tapText; }
+    QLineEdit& tempoBox() { return m_tempoBox; }
+    QLineEdit& offsetBox() { return m_offsetBox; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void detectionEnded(int run, const SongTempo& found);
+    void detectionStopped();
+    QString tempoText(double bpm) const;
+
+    Host m_host;
+    TapTempo m_taps;
+    QElapsedTimer m_clock;
+    int m_run = 0;     // the detection run whose answers count
+    int m_running = 0; // that run while it has not answered
+    QString m_song;
+
+    QPushButton m_detect;
+    QPushButton m_cancel;
+    QProgressBar m_progress;
+    QLabel m_status;
+    QLabel m_foundTempo;
+    QLabel m_foundOffset;
+    QLabel m_foundConfidence;
+    QPushButton m_tapPad;
+    QLabel m_tapText;
+    QLineEdit m_tempoBox;
+    QLineEdit m_offsetBox;
+    QPushButton m_apply;
+    QPushButton m_close;
+    // Last, so it is stopped and joined before anything it reports to goes.
+    std::jthread m_worker;
+};
+
+} // namespace tavix
