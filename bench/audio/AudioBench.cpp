@@ -9,6 +9,7 @@
 //                    over: time on the decoding thread, memory against the samples
 // (EngineCallBench.cpp: the window thread's calls while the mixer runs flat out;
 //  StretchBench.cpp: slowed playback's share of one core.)
+#include "AudioBenchSupport.h"
 #include "AudioTime.h"
 #include "FMod.h"
 #include "Mixer.h"
@@ -35,26 +36,14 @@
 
 namespace {
 
+using tavix::bench::writeWav;
+
 using namespace tavix;
 using Clock = std::chrono::steady_clock;
 
 std::string benchFile(const std::string& name)
 {
     return (std::filesystem::temp_directory_path() / ("tavix-bench-" + name)).string();
-}
-
-bool writeWav(const std::string& path, int channels, const std::vector<int16_t>& samples)
-{
-    SF_INFO info{};
-    info.samplerate = 44100;
-    info.channels = channels;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    if (!file)
-        return false;
-    sf_writef_short(file, samples.data(), static_cast<sf_count_t>(samples.size()) / channels);
-    sf_close(file);
-    return true;
 }
 
 std::vector<char> readAll(const std::string& path)
@@ -355,9 +344,7 @@ std::shared_ptr<DecodedSound> noiseSound(int64_t frames, int channels, int ampli
 
 double threadCpuSeconds()
 {
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+    return tavix::bench::cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
 }
 
 void MixerCost(benchmark::State& state)

@@ -8,10 +8,10 @@
 //   over_50us              calls that took longer than 50 us
 // The calls are those the editor makes while playing: play, stop, seek, scheduled starts,
 // cancel, and the position and state reads, in random order with a fixed seed.
+#include "AudioBenchSupport.h"
 #include "FMod.h"
 
 #include <benchmark/benchmark.h>
-#include <sndfile.h>
 
 #include <sys/resource.h>
 
@@ -42,16 +42,7 @@ bool writeNoise(const std::string& path, int channels, int64_t frames, int ampli
     std::vector<int16_t> samples(static_cast<size_t>(frames * channels));
     for (auto& s : samples)
         s = static_cast<int16_t>(dist(random));
-    SF_INFO info{};
-    info.samplerate = 44100;
-    info.channels = channels;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    if (!file)
-        return false;
-    sf_writef_short(file, samples.data(), frames);
-    sf_close(file);
-    return true;
+    return tavix::bench::writeWav(path, channels, samples);
 }
 
 long involuntarySwitches()
@@ -65,7 +56,8 @@ void EngineCallsWhileMixing(benchmark::State& state)
 {
     const std::string musicPath = callBenchFile("music.wav");
     const std::string hitPath = callBenchFile("hit.wav");
-    if (!writeNoise(musicPath, 2, int64_t{44100} * 60, 8000) || !writeNoise(hitPath, 1, 4410, 4000)) {
+    if (!writeNoise(musicPath, 2, int64_t{44100} * 60, 8000) ||
+        !writeNoise(hitPath, 1, 4410, 4000)) {
         state.SkipWithError("cannot write the sounds");
         return;
     }

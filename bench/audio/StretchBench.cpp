@@ -2,6 +2,7 @@
 // stretched as the mixer would take it, and the process's CPU time over the stretched
 // output's duration is printed as the share of one core that playing it in real time
 // takes (the audio thread's part, copying floats out, is included and negligible).
+#include "AudioBenchSupport.h"
 #include "DecodedSound.h"
 #include "StretchFeed.h"
 
@@ -43,9 +44,7 @@ std::shared_ptr<DecodedSound> drumsOverAChord(int seconds)
 
 double processCpuSeconds()
 {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
+    return tavix::bench::cpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
 }
 
 void StretchCost(benchmark::State& state)
