@@ -8,8 +8,8 @@
 #include "ChartFile.h"
 #include "KeP.h"
 #include "NumberReading.h"
-#include "PrivateXServer.h"
 #include "support/DiskCapture.h"
+#include "support/EndToEnd.h"
 #include "support/XCloseRequest.h"
 
 #include <QCoreApplication>
@@ -19,7 +19,6 @@
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QTextStream>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -33,35 +32,7 @@ namespace {
 
 // An X server of the test's own, so no other test's keys or windows can reach this one
 // and its keys reach nothing else.
-class PrivateX
-{
-public:
-    bool start() { return m_server.start(); }
-    const QString& display() const { return m_server.display(); }
-    QProcessEnvironment environment() const { return m_server.environment(); }
-
-    int run(const QString& program, const QStringList& args, QString* output = nullptr) const
-    {
-        QProcess p;
-        p.setProcessEnvironment(environment());
-        p.start(program, args);
-        if (!p.waitForFinished(10000))
-            return -1;
-        if (output)
-            *output = QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
-        return p.exitCode();
-    }
-
-    QString xdotool(const QStringList& args) const
-    {
-        QString out;
-        run(QStringLiteral("xdotool"), args, &out);
-        return out;
-    }
-
-private:
-    PrivateXServer m_server;
-};
+using PrivateX = OwnDisplay;
 
 struct WindowGeometry
 {
@@ -92,7 +63,7 @@ WindowGeometry geometryOf(const PrivateX& x, const QString& window)
 
 bool requestClose(const PrivateX& x, unsigned long window)
 {
-    return sendCloseRequest(x.display().toLocal8Bit().constData(), window);
+    return sendCloseRequest(x.name().toLocal8Bit().constData(), window);
 }
 
 QImage screenshot(const PrivateX& x, const QString& path)
@@ -118,20 +89,12 @@ struct DumpedKey
     int row;
 };
 
-std::vector<DumpedKey> readDump(const QString& path, int32_t& cells)
+// The dumped keys in the order of their cells.
+std::vector<DumpedKey> dumpedKeys(const QString& path, int32_t& cells)
 {
     std::vector<DumpedKey> keys;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return keys;
-    QTextStream in(&file);
-    const QStringList head = in.readLine().split(QLatin1Char(' '));
-    cells = head.size() == 2 ? head[1].toInt() : -1;
-    while (!in.atEnd()) {
-        const QStringList f = in.readLine().split(QLatin1Char(' '));
-        if (f.size() == 3)
-            keys.push_back({f[0].toInt(), f[1].toInt()});
-    }
+    for (const auto& [cell, row] : readDump(path, cells))
+        keys.push_back({cell, row});
     return keys;
 }
 
@@ -173,11 +136,7 @@ TEST(EditorEndToEnd, PlayRecordFromTheKeypadHearItAndClose)
     editor.start(QStringLiteral(TAVIX_EDITOR_BIN), {song});
     ASSERT_TRUE(editor.waitForStarted(10000));
 
-    const QString window = x.xdotool({QStringLiteral("search"), QStringLiteral("--sync"),
-                                      QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                                      QStringLiteral("Zorvik Tavix Editor v1.68")})
-                               .split(QLatin1Char('\n'))
-                               .value(0);
+    const QString window = x.waitForWindow(QStringLiteral("Zorvik Tavix Editor v1.68"));
     ASSERT_FALSE(window.isEmpty());
     QThread::msleep(800); // the first frame
     const WindowGeometry g = geometryOf(x, window);
@@ -242,11 +201,7 @@ TEST(EditorEndToEnd, PlayRecordFromTheKeypadHearItAndClose)
 
     // The recorded keys are unsaved: closing asks, and they are let go.
     ASSERT_TRUE(requestClose(x, window.toULong()));
-    const QString question = x.xdotool({QStringLiteral("search"), QStringLiteral("--sync"),
-                                        QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                                        QStringLiteral("^Unsaved Changes$")})
-                                 .split(QLatin1Char('\n'))
-                                 .value(0);
+    const QString question = x.waitForWindow(QStringLiteral("^Unsaved Changes$"));
     ASSERT_FALSE(question.isEmpty());
     x.xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), question});
     QThread::msleep(150);
@@ -258,7 +213,7 @@ TEST(EditorEndToEnd, PlayRecordFromTheKeypadHearItAndClose)
     // The chart: one key per press, in the planned rows, in cells that follow the
     // moments of the presses (the click starts the music within a few tens of ms).
     int32_t cells = 0;
-    const std::vector<DumpedKey> keys = readDump(dump, cells);
+    const std::vector<DumpedKey> keys = dumpedKeys(dump, cells);
     EXPECT_EQ(cells, 80); // 12 s at 100 BPM
     ASSERT_EQ(keys.size(), plan.size());
     const float rate = KeP::rateFromBpm(100);
@@ -339,11 +294,7 @@ TEST(EditorEndToEnd, OpensTheChartNamedOnTheCommandLine)
     editor.setProcessChannelMode(QProcess::ForwardedChannels);
     editor.start(QStringLiteral(TAVIX_EDITOR_BIN), {chart});
     ASSERT_TRUE(editor.waitForStarted(10000));
-    const QString window = x.xdotool({QStringLiteral("search"), QStringLiteral("--sync"),
-                                      QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                                      QStringLiteral("Zorvik Tavix Editor v1.68")})
-                               .split(QLatin1Char('\n'))
-                               .value(0);
+    const QString window = x.waitForWindow(QStringLiteral("Zorvik Tavix Editor v1.68"));
     ASSERT_FALSE(window.isEmpty());
     ASSERT_TRUE(requestClose(x, window.toULong()));
     ASSERT_TRUE(editor.waitForFinished(15000));
@@ -353,7 +304,7 @@ TEST(EditorEndToEnd, OpensTheChartNamedOnTheCommandLine)
     KeP shown;
     ChartEdit edit(shown);
     edit.resizeCells(expected.TotalBeats);
-    for (const DumpedKey& k : readDump(dump, cells))
+    for (const DumpedKey& k : dumpedKeys(dump, cells))
         edit.set(KeP::flatIndex(k.cell, k.row), 1);
     EXPECT_EQ(cells, expected.TotalBeats);
     EXPECT_EQ(shown.KeyGrid, expected.KeyGrid);
