@@ -1,11 +1,8 @@
-// The window's pure pieces: the switch decoding, the number readings of the fields, the
-// cell timing and the hit-sound plan.
+// When cells sound: the pace of the playback pass, the cell timing and the hit-sound plan.
 #include "CellTiming.h"
 #include "FrameTick.h"
-#include "GData.h"
 #include "HitSoundPlanner.h"
 #include "KeP.h"
-#include "LaunchFiles.h"
 #include "NumberReading.h"
 
 #include <gtest/gtest.h>
@@ -15,135 +12,6 @@
 #include <random>
 
 using namespace tavix;
-
-// --- GData and the script-mode switch
-
-TEST(GData, DecodesDigitPairsInOrder)
-{
-    EXPECT_EQ(GData(QStringLiteral("00FF7f10")), (std::vector<uint8_t>{0x00, 0xFF, 0x7F, 0x10}));
-    EXPECT_EQ(GData(QStringLiteral("a5")), (std::vector<uint8_t>{0xA5}));
-}
-
-TEST(GData, LengthRuleRoundsHalvesToEven)
-{
-    // k = nearest(L / 2 - 1): L = 0 gives no byte, L = 1 and 3 one byte (k = 0), L = 5
-    // three bytes (k = 2, halves to even), the last one read from a single digit.
-    EXPECT_TRUE(GData(QString()).empty());
-    EXPECT_EQ(GData(QStringLiteral("7")), (std::vector<uint8_t>{0x07}));
-    EXPECT_EQ(GData(QStringLiteral("123")), (std::vector<uint8_t>{0x12}));
-    EXPECT_EQ(GData(QStringLiteral("12345")), (std::vector<uint8_t>{0x12, 0x34, 0x05}));
-    // L = 7: nearest(2.5) is 2, so the seventh digit is never read.
-    EXPECT_EQ(GData(QStringLiteral("1234567")), (std::vector<uint8_t>{0x12, 0x34, 0x56}));
-    EXPECT_EQ(GData(QStringLiteral("123456789")),
-              (std::vector<uint8_t>{0x12, 0x34, 0x56, 0x78, 0x09}));
-}
-
-TEST(GData, NonDigitsEndAPiece)
-{
-    EXPECT_EQ(GData(QStringLiteral("1GZZ")), (std::vector<uint8_t>{0x01, 0x00}));
-}
-
-TEST(GData, ThirtyTwoDigitsGiveSixteenBytes)
-{
-    const auto bytes = GData(QStringLiteral("000102030405060708090A0B0C0D0E0F"));
-    ASSERT_EQ(bytes.size(), 16u);
-    for (size_t i = 0; i < bytes.size(); ++i)
-        EXPECT_EQ(bytes[i], i);
-}
-
-TEST(ScriptSwitch, IsTheSixteenLetterSwitch)
-{
-    EXPECT_EQ(scriptModeSwitch(), QStringLiteral("/TavixScriptMode"));
-}
-
-TEST(ScriptSwitch, FoundAsCaseSensitiveSubstring)
-{
-    EXPECT_TRUE(commandLineHasScriptSwitch(QStringLiteral("tavix-editor /TavixScriptMode")));
-    EXPECT_TRUE(commandLineHasScriptSwitch(QStringLiteral("tavix-editor x/TavixScriptModeON y")));
-    EXPECT_FALSE(commandLineHasScriptSwitch(QStringLiteral("tavix-editor /tavixscriptmode")));
-    EXPECT_FALSE(commandLineHasScriptSwitch(QStringLiteral("tavix-editor /TavixScript Mode")));
-    EXPECT_FALSE(commandLineHasScriptSwitch(QString()));
-}
-
-TEST(LaunchFiles, SongsAndChartsByTheirNamesSkippingOptionsAndTheSwitch)
-{
-    const auto files = [](QStringList args) {
-        args.prepend(QStringLiteral("tavix-editor"));
-        return LaunchFiles::fromArguments(args);
-    };
-    LaunchFiles f = files({QStringLiteral("--verbose"), QStringLiteral("x/TavixScriptMode.slk"),
-                           QStringLiteral("song.ogg"), QStringLiteral("b.Slk"),
-                           QStringLiteral("c.zts"), QStringLiteral("other.ogg")});
-    EXPECT_EQ(f.song, QStringLiteral("song.ogg"));
-    EXPECT_EQ(f.chart, QStringLiteral("b.Slk"));
-    EXPECT_EQ(
-        files({QStringLiteral("-a.zts"), QStringLiteral("--"), QStringLiteral("-b.zts")}).chart,
-        QStringLiteral("-b.zts"));
-}
-
-// --- Number readings
-
-TEST(LeadingNumber, ReadsWithPointWhateverTheText)
-{
-    EXPECT_DOUBLE_EQ(leadingNumber(QStringLiteral("0.7")), 0.7);
-    EXPECT_DOUBLE_EQ(leadingNumber(QStringLiteral("  1.4")), 1.4);
-    EXPECT_DOUBLE_EQ(leadingNumber(QStringLiteral("-2.5abc")), -2.5);
-    EXPECT_DOUBLE_EQ(leadingNumber(QStringLiteral("+3")), 3.0);
-    EXPECT_DOUBLE_EQ(leadingNumber(QStringLiteral("1e2")), 100.0);
-    EXPECT_DOUBLE_EQ(leadingNumber(QStringLiteral("1.5E-1x")), 0.15);
-    EXPECT_DOUBLE_EQ(leadingNumber(QStringLiteral(".5")), 0.5);
-    EXPECT_DOUBLE_EQ(leadingNumber(QStringLiteral("7.")), 7.0);
-}
-
-TEST(LeadingNumber, StopsAtTheFirstOtherCharacter)
-{
-    EXPECT_DOUBLE_EQ(leadingNumber(QStringLiteral("0,7")), 0.0);
-    EXPECT_DOUBLE_EQ(leadingNumber(QStringLiteral("1.2.3")), 1.2);
-    EXPECT_DOUBLE_EQ(leadingNumber(QStringLiteral("2e")), 2.0);
-    EXPECT_DOUBLE_EQ(leadingNumber(QStringLiteral("2e+")), 2.0);
-}
-
-TEST(LeadingNumber, BlanksCountForNothing)
-{
-    EXPECT_DOUBLE_EQ(leadingNumber(QStringLiteral(" 1 . 5 ")), 1.5);
-    EXPECT_DOUBLE_EQ(leadingNumber(QStringLiteral("\t- 2")), -2.0);
-}
-
-TEST(LeadingNumber, NoNumberReadsZero)
-{
-    EXPECT_DOUBLE_EQ(leadingNumber(QString()), 0.0);
-    EXPECT_DOUBLE_EQ(leadingNumber(QStringLiteral("abc")), 0.0);
-    EXPECT_DOUBLE_EQ(leadingNumber(QStringLiteral("-")), 0.0);
-    EXPECT_DOUBLE_EQ(leadingNumber(QStringLiteral(".")), 0.0);
-}
-
-TEST(LeadingNumber, ExtremeExponents)
-{
-    EXPECT_EQ(leadingNumber(QStringLiteral("1e-999")), 0.0);
-    EXPECT_TRUE(std::isinf(leadingNumber(QStringLiteral("1e999"))));
-    EXPECT_TRUE(std::isinf(leadingNumber(QStringLiteral("-1e999"))));
-}
-
-TEST(LocaleNumber, FollowsTheLocaleRules)
-{
-    const QLocale english(QLocale::English, QLocale::UnitedStates);
-    const QLocale german(QLocale::German, QLocale::Germany);
-    EXPECT_EQ(localeNumber(english, QStringLiteral("0.7")), 0.7);
-    EXPECT_EQ(localeNumber(english, QStringLiteral(" 120 ")), 120.0);
-    EXPECT_FALSE(localeNumber(english, QStringLiteral("0,7")));
-    EXPECT_FALSE(localeNumber(english, QStringLiteral("abc")));
-    EXPECT_FALSE(localeNumber(english, QString()));
-    EXPECT_EQ(localeNumber(german, QStringLiteral("0,7")), 0.7);
-    EXPECT_FALSE(localeNumber(german, QStringLiteral("0.7")));
-}
-
-TEST(OffsetTerm, IsSixThousandPerUnitBelowOnePointFour)
-{
-    EXPECT_NEAR(offsetTerm(0.7), 4200.0, 1e-9);
-    EXPECT_NEAR(offsetTerm(1.4), 0.0, 1e-9);
-    EXPECT_NEAR(offsetTerm(2.0), -3600.0, 1e-9);
-    EXPECT_NEAR(offsetTerm(0.0), 8400.0, 1e-9);
-}
 
 // --- Frame tick
 

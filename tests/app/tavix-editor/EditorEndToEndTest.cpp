@@ -2,7 +2,7 @@
 // clicks on its toolbar, fed keypad keys through the X server, stopped, played again to hear what
 // was recorded, and closed the way a window manager closes it. The audio goes through the disk
 // driver into a file; the chart comes back through the editor's exit dump.
-#include "../chart/Unkept.h"
+#include "../../chart/Unkept.h"
 #include "CellTiming.h"
 #include "ChartEdit.h"
 #include "ChartFile.h"
