@@ -1,98 +1,98 @@
 #pragma once
 
-#include "ChartEdit.h"
-#include "ClickLabel.h"
+#include "CanvasGestures.h"
+#include "ChartDocument.h"
+#include "ChartFileCommands.h"
 #include "DialogStartFolder.h"
 #include "EditorServices.h"
 #include "EditorState.h"
-#include "FieldEdit.h"
+#include "FrameLoop.h"
+#include "KeyCommands.h"
 #include "KeyDisplayHost.h"
-#include "PictureButton.h"
-#include "RandomKeys.h"
+#include "PlaybackSession.h"
 #include "RecoveryInfo.h"
+#include "RecoveryWorkflow.h"
 #include "ViewNavigator.h"
+#include "WindowControls.h"
 #include "WindowFacts.h"
 
-#include <QByteArray>
-#include <QLabel>
 #include <QPointer>
-#include <QProgressBar>
-#include <QScrollBar>
 #include <QSet>
 #include <QTimer>
 #include <QWidget>
 
-#include <array>
 #include <memory>
 #include <optional>
 
 namespace tavix {
 
 class Autosave;
-class ChartHistory;
-class KeP;
-class KeyCanvas;
 class KeyInput;
 class KeyboardShortcuts;
 class LatencyDialog;
-class OverviewStrip;
 class TavixKey;
 class TempoDialog;
 class WaveformPeaks;
-struct CellTiming;
-struct CanvasView;
 
-// The editor window: the controls, the window-level state and the commands. The window
-// runs its start-up when it is made and its shutdown when it is asked to close. Each
-// group of commands lives in a file of its own (KE*.cpp).
-class KE : public QWidget, public KeyDisplayHost
+// The editor window: its controls, and the wiring of the editor's parts to them. The
+// playback session plays the song and records, the commands change the chart through its
+// document, the recovery keeps it; the window starts them, forwards its events and shows
+// what they say. It runs its start-up when it is made and its shutdown when it is asked to
+// close. Each group of wiring lives in a file of its own (KE*.cpp).
+class KE : public QWidget,
+           public KeyDisplayHost,
+           private PlaybackSession::Observer,
+           private ChartFileCommands::Host,
+           private RecoveryWorkflow::Host
 {
     Q_OBJECT
 public:
-    static constexpr int ClientWidth = 998;
-    // The classic controls fill 691 pixels; the overview strip lies under them.
-    static constexpr int ClientHeight = 744;
-    static constexpr int OverviewTop = 684;
+    static constexpr int ClientWidth = WindowControls::ClientWidth;
+    static constexpr int ClientHeight = WindowControls::ClientHeight;
+    static constexpr int OverviewTop = WindowControls::OverviewTop;
 
     KE(KeP& kep, EditorServices services, QWidget* parent = nullptr);
     ~KE() override;
 
     KeP& kep() { return m_kep; }
     const KeP& kep() const { return m_kep; }
-    ChartHistory& history() { return *m_history; }
+    ChartHistory& history() { return m_document.history(); }
     // The recovery writer; none when the services name no folder for it.
     Autosave* autosave() { return m_autosave.get(); }
-    EditorState& state() { return m_state; }
-    const EditorState& state() const { return m_state; }
+    const EditorState& state() const { return *m_state; }
     SoundEngine& sound() { return m_services.sound; }
     const EditorServices& services() const { return m_services; }
+    const PlaybackSession& session() const { return m_session; }
+    // The drag on the canvas and the selection it leaves.
+    CanvasGestures& gestures() { return m_gestures; }
 
     // What the key display reads and moves.
-    const DragState& dragState() const override { return m_state.drag; }
+    const DragState& dragState() const override { return m_gestures.drag(); }
     void setTimeSetValue(int32_t value) override;
 
     // The controls, by their names.
-    QLabel& BpmSet() { return m_BpmSet; }
-    ClickLabel& sBpmB() { return m_sBpmB; }
-    FieldEdit& sBpm() { return m_sBpm; }
-    QLabel& OffSet() { return m_OffSet; }
-    ClickLabel& slSetOff() { return m_slSetOff; }
-    FieldEdit& sOff() { return m_sOff; }
-    QLabel& mSet() { return m_mSet; }
-    QLabel& MSeteD() { return m_MSeteD; }
-    QLabel& Label1() { return m_Label1; }
-    QLabel& scriptFile() { return m_scriptFile; }
-    KeyCanvas& Picture1() { return *m_Picture1; }
-    QScrollBar& TimeSet() { return m_TimeSet; }
-    QLabel& cPosL() { return m_cPosL; }
-    QLabel& cPos() { return m_cPos; }
-    QLabel& NofBeat() { return m_NofBeat; }
-    QLabel& cBeat() { return m_cBeat; }
-    ClickLabel& Asp() { return m_Asp; }
-    PictureButton& NeC1(int index) { return *m_NeC1.at(size_t(index)); }
-    QLabel& iC(int index) { return *m_iC.at(size_t(index)); }
-    QProgressBar& decodeBar() { return m_decodeBar; }
-    OverviewStrip& overview() { return *m_overview; }
+    QLabel& BpmSet() { return c().BpmSet; }
+    ClickLabel& sBpmB() { return c().sBpmB; }
+    FieldEdit& sBpm() { return c().sBpm; }
+    QLabel& OffSet() { return c().OffSet; }
+    ClickLabel& slSetOff() { return c().slSetOff; }
+    FieldEdit& sOff() { return c().sOff; }
+    QLabel& mSet() { return c().mSet; }
+    QLabel& MSeteD() { return c().MSeteD; }
+    QLabel& Label1() { return c().Label1; }
+    QLabel& scriptFile() { return c().scriptFile; }
+    KeyCanvas& Picture1() { return *c().Picture1; }
+    QScrollBar& TimeSet() { return c().TimeSet; }
+    QLabel& cPosL() { return c().cPosL; }
+    QLabel& cPos() { return c().cPos; }
+    QLabel& NofBeat() { return c().NofBeat; }
+    QLabel& cBeat() { return c().cBeat; }
+    ClickLabel& Asp() { return c().Asp; }
+    PictureButton& NeC1(int index) { return c().toolbar->button(index); }
+    QLabel& iC(int index) { return c().toolbar->picture(index); }
+    QProgressBar& decodeBar() { return c().decodeBar; }
+    OverviewStrip& overview() { return *c().overview; }
+    QLabel& listeningLabel() { return c().listening; }
 
     // The key display, made on first use, and the keyboard made at start-up.
     TavixKey& renderer();
@@ -100,16 +100,13 @@ public:
     KeyInput& keyboard() { return *m_Keyboard; }
 
     // --- Start-up and shutdown (KEStartup.cpp)
-    void InitNeC1();
     // The close request: stops and releases every stream and the engine, then ends the
     // program through the quit callback. Runs once.
     void shutdown();
 
-    // --- Toolbar (KEToolbar.cpp)
-    void buttonMouseDown(int index, Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x,
-                         int y);
-    void buttonMouseUp(int index, Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x,
-                       int y);
+    // --- Toolbar (KE.cpp)
+    void buttonMouseDown(int index, Qt::MouseButton, Qt::KeyboardModifiers, int, int);
+    void buttonMouseUp(int index, Qt::MouseButton, Qt::KeyboardModifiers, int, int);
     void buttonClick(int index);
 
     // --- Music, playback and drawing (KEPlayback.cpp)
@@ -117,30 +114,16 @@ public:
     // Opens a song without the dialog (the command line's song). False when it failed;
     // a message box then names the file and the reason, and nothing has changed.
     bool openMusicFile(const QString& path, const QString& title);
-    void LoopRender();
     void PlayPause();
-    void StopPlayback();
-    void timeSetChanged();
-    QString PosString(int64_t Pos) const;
-    double LeadMs() const;
+    double LeadMs() const { return m_session.LeadMs(); }
     // One pass of the playback loop; the frame tick runs it while playing.
-    void playbackPass();
-    // Draws a frame now and reports a drawing error once on stderr instead of stopping.
-    void renderFrame(int32_t ms, int32_t curMs, bool GoP);
-    // Asks for one redraw at the next turn of the event loop, when nothing else draws.
-    void scheduleFrame();
+    void playbackPass() { m_session.pass(); }
     // Runs a redraw asked for and not yet done; true when there was one.
-    bool runPendingFrame();
-    bool frameTickActive() const { return m_frameTick.isActive(); }
-    // The song's length became known late, when its decoding ended (a header that could
-    // only estimate it, or that told nothing): the chart is resized to it as for a song
-    // just opened, and so are the time bar and the counters.
-    void resizeToSongLength(int32_t songLenMs);
-    double frameRateHz() const { return m_frameHz; }
+    bool runPendingFrame() { return m_frames.runPending(); }
+    bool frameTickActive() const { return m_frames.ticking(); }
 
-    // --- Latency calibration (KELatency.cpp)
-    // Opens the calibration dialog (not while playing); it plays clicks over the engine
-    // and, when saved, keeps the latency found in the settings and gives it to the engine.
+    // --- Latency calibration (KELatency.cpp): not while playing; the latency found is
+    // kept in the settings and given to the engine.
     void calibrateLatency();
     LatencyDialog* latencyDialog() const;
     // --- The song under the chart: waveform, beat lines, overview, navigation (KEView.cpp)
@@ -149,30 +132,18 @@ public:
     bool guidesShown() const { return m_guidesShown; }
     // Moves the time bar as a navigation key does; not while playing.
     void navigate(ViewNavigator::Step step);
-    void canvasWheel(QPoint angleDelta, Qt::KeyboardModifiers modifiers);
-    // Puts a point of the overview at the left of the canvas; not while playing.
-    void overviewChosen(int32_t timeSetValue);
 
-    // --- Metronome and playback rate (KEListening.cpp)
-    // A click on every beat (4 cells), a higher one on every measure (16 cells), placed
-    // like the hit sounds; the choice is remembered.
+    // --- Metronome and playback rate (KEListening.cpp); both choices are remembered.
     void toggleMetronome();
     // One step down or up through EditorState::PlaybackRates; the pitch is kept.
     void slowerPlayback();
     void fasterPlayback();
     void setPlaybackRate(int percent);
-    QLabel& listeningLabel() { return m_listening; }
 
-    // --- Tempo dialog (KETempo.cpp)
-    // Opens the tempo dialog, or raises it: detection, taps, and Apply, which commits the
-    // tempo and offset texts through the boxes' own commits.
+    // --- Tempo dialog (KETempo.cpp): detection, taps, and Apply, which commits the tempo
+    // and offset texts through the boxes' own commits.
     void openTempoDialog();
     TempoDialog* tempoDialog() const;
-    // The song open now, empty for none.
-    const QString& musicPath() const { return m_musicPath; }
-    // Commits the texts as Enter in the tempo and offset boxes would; refused (with the
-    // reason returned) while the song plays unpaused or a text is not accepted.
-    QString applyTempoTexts(const QString& tempo, const QString& offset);
 
     // --- Tempo, offset and auto space (KEFields.cpp)
     void tempoLabelDoubleClicked();
@@ -181,15 +152,14 @@ public:
     void commitOffset();
     void autoSpaceClicked();
     bool autoSpaceArmed() const;
-    void disarmAutoSpace();
 
-    // --- Mouse editing on the canvas (KEMouseEditing.cpp)
+    // --- Mouse editing, clipboard commands and random keys (KEEditing.cpp)
     void canvasMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, float x, float y);
     void canvasMouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, float x,
                          float y);
     void canvasMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, float x, float y);
-
-    // --- Clipboard commands and random keys (KEClipboardCommands.cpp)
+    // Puts the cursor at chart time `ms`, as a click outside the rows does.
+    void moveCursorTo(int32_t ms);
     void copyKeys();
     void deleteKeys();
     void pasteKeys();
@@ -209,7 +179,7 @@ public:
     void redoEdit();
     // The chart differs from the last save or open (keys recorded in the playback run
     // going on included).
-    bool isModified() const;
+    bool isModified() const { return m_document.isModified(); }
     // Offers the chart a previous editor left in the recovery folder when it ended
     // without closing; true when it was restored.
     bool offerRecovery();
@@ -223,55 +193,64 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void buildControls();
+    WindowControls& c() { return *m_controls; }
+    bool closing() const { return m_session.released(); }
     void connectControls();
     void startUp();
+    void InitNeC1() { c().toolbar->recordHomes(); }
     void releaseStreams();
-    void applySavedLatency();
-    void applySavedListening();
-    void openMetronomeClips();
-    void showListening();
-    void replanHitSounds();
 
-    void setPlayButton(bool showPause);
-    void enableOpenButtons(bool enabled);
-    void startFrameTick();
-    void stopFrameTick();
-    void startMusic();
-    void beginSegment(int64_t startMusicMs);
-    void scheduleHitSounds();
-    void cancelPendingHits(double heardThroughMs);
-    void recordKeys(int32_t recordCell, bool cellInChart);
-    void setKey(int32_t cell, int row);
+    // Playback and drawing (KEPlayback.cpp)
+    void runChanged(PlaybackSession::RunChange change) override;
+    void passDone(int32_t playMs, bool moving) override;
+    void keyRecorded() override { chartChanged(); }
+    void recordingTaken(ChartChange keys) override;
+    void songLengthLearned(int32_t songLenMs) override;
+    void StopPlayback();
+    void LoopRender();
+    void timeSetChanged();
+    QString PosString(int64_t Pos) const;
+    void showCounters(int32_t ms);
+    void initialiseDisplay();
+    void renderFrame(int32_t ms, int32_t curMs, bool GoP);
+    // Asks for one redraw at the next turn of the event loop, when nothing else draws.
+    void scheduleFrame();
     void drawIdleFrame();
     void reportError(const QString& what);
-    void finishPlayback();
     void updateDecodeProgress();
-    // True once the song is decoded; its length is then final and followed.
-    bool followDecodedLength();
-    CellTiming currentTiming() const;
-    // The view's part of start-up, and what each frame hands the display and the strip.
+    void setTimeBarLength(int32_t songLenMs);
+
+    // The view (KEView.cpp), listening (KEListening.cpp), latency (KELatency.cpp)
     void loadViewChoices();
     void prepareFrame();
     void refreshOverview();
     bool navigationAllowed() const;
+    void canvasWheel(QPoint angleDelta, Qt::KeyboardModifiers modifiers);
+    void overviewChosen(int32_t timeSetValue);
+    void applySavedListening();
+    void showListening();
+    void applySavedLatency();
+    // Commits the texts as Enter in the tempo and offset boxes would; refused (with the
+    // reason returned) while the song plays unpaused or a text is not accepted.
+    QString applyTempoTexts(const QString& tempo, const QString& offset);
+    void disarmAutoSpace();
 
-    // Every change of the chart goes through here: `writes` makes it through the chart's
-    // editing interface, and what it changed becomes one step of the history.
-    template <typename Writes> void changeChart(const QString& name, Writes&& writes)
-    {
-        flushRecording();
-        ChartEdit edit(m_kep);
-        writes(edit);
-        recordStep(name, edit.take());
-    }
-    void recordStep(const QString& name, ChartChange change);
+    // Editing (KEEditing.cpp)
+    bool editingAllowed() const { return !m_session.moving(); }
+    void takeSelection();
+    void endSelection();
+
+    // Chart files (KEChartCommands.cpp)
+    WindowFacts facts(WindowFacts::Kind kind) const override { return windowFacts(kind); }
+    QString tempoText() const override;
+    bool hasMusic() const override { return m_session.music() != 0; }
+    void showChart(const QString& title, std::optional<int32_t> songLenMs) override;
+    bool openChart(const QString& path, const QString& title, const QString& chartPath) override;
+
+    // History (KEHistory.cpp)
     void recordStep(const QString& name, ChartChange change, const WindowFacts& before);
-    // The keys of the playback run so far become one step of their own.
-    void flushRecording();
     // After every change of the chart or of the history: the caption and the autosave.
     void chartChanged();
-    void updateCaption();
     WindowFacts windowFacts(WindowFacts::Kind kind) const;
     void applyFacts(const WindowFacts& facts);
     void stepApplied(bool applied, const WindowFacts* facts);
@@ -280,44 +259,14 @@ private:
     // when the caller may go on.
     bool mayLeaveChart(const QString& question);
     RecoveryInfo recoveryInfo() const;
-    // The open: `path` is read and shown as `title`; `chartPath` is the file the chart
-    // belongs to (another than `path` for a recovery copy, empty for none).
-    bool openChart(const QString& path, const QString& title, const QString& chartPath);
-
-    // Editing (KEMouseEditing.cpp, KEClipboardCommands.cpp)
-    bool editingAllowed() const;
-    void takeSelection();
-    void moveCursorTo(const CanvasView& view, float x);
-    void endSelection();
+    void restoreTexts(const QString& tempoText, const QString& offsetText) override;
+    void openSong(const QString& path) override;
+    void markUnsaved() override;
 
     KeP& m_kep;
     EditorServices m_services;
-    EditorState m_state;
     DialogStartFolder m_startFolder;
-
-    QLabel m_BpmSet{this};
-    ClickLabel m_sBpmB{this};
-    FieldEdit m_sBpm{this};
-    QLabel m_OffSet{this};
-    ClickLabel m_slSetOff{this};
-    FieldEdit m_sOff{this};
-    QLabel m_mSet{this};
-    QLabel m_MSeteD{this};
-    QProgressBar m_decodeBar{this};
-    QLabel m_Label1{this};
-    QLabel m_scriptFile{this};
-    std::unique_ptr<KeyCanvas> m_Picture1;
-    QScrollBar m_TimeSet{Qt::Horizontal, this};
-    std::unique_ptr<OverviewStrip> m_overview;
-    QLabel m_cPosL{this};
-    QLabel m_cPos{this};
-    QLabel m_NofBeat{this};
-    QLabel m_cBeat{this};
-    ClickLabel m_Asp{this};
-    QLabel m_listening{this}; // the playback rate and the metronome, right of the buttons
-    std::array<std::unique_ptr<PictureButton>, EditorState::ButtonCount> m_NeC1;
-    std::array<std::unique_ptr<QLabel>, 2> m_iC;
-
+    std::unique_ptr<WindowControls> m_controls;
     QPointer<LatencyDialog> m_latencyDialog;
     QPointer<TempoDialog> m_tempoDialog;
     std::unique_ptr<TavixKey> m_Renderer;
@@ -326,27 +275,19 @@ private:
     std::shared_ptr<const WaveformPeaks> m_peaks;
     bool m_guidesShown = true;
     ViewNavigator m_navigator;
-    // The sound data the clip streams play from; they stay allocated for the whole run.
-    QByteArray m_keySoundBlock;
-    QByteArray m_markerSoundBlock;
-    QByteArray m_beatClickBlock;
-    QByteArray m_measureClickBlock;
-
-    QTimer m_frameTick;
-    QTimer m_idleFrame;
+    PlaybackSession m_session;
+    CanvasGestures m_gestures;
+    ChartDocument m_document;
+    KeyCommands m_keys;
+    ChartFileCommands m_chartFiles;
+    FrameLoop m_frames;
     QTimer m_decodeTimer;
     double m_frameHz = 60.0;
-    bool m_framePending = false;
     bool m_fieldCommitting = false;
     QSet<QString> m_reportedErrors;
-    // Not seeded from the clock: every run draws the same sequence.
-    RandomKeys m_randomKeys;
-    std::unique_ptr<ChartHistory> m_history;
-    // The keys recorded in the playback run going on, one step when the run ends.
-    std::optional<ChartEdit> m_runEdit;
     std::unique_ptr<Autosave> m_autosave;
-    QString m_chartPath; // the chart file last opened or saved
     QString m_musicPath;
+    std::optional<EditorState> m_state;
     // Last, so the shortcuts go before the controls they watch.
     std::unique_ptr<KeyboardShortcuts> m_shortcuts;
 };

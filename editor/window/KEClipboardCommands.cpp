@@ -3,44 +3,29 @@
 #include "KE.h"
 
 #include "CanvasView.h"
-#include "ClipboardService.h"
-#include "KeyClipboard.h"
 
 namespace tavix {
 
 void KE::endSelection()
 {
-    m_state.SelKeys = emptySelection();
-    m_state.drag.MouseMove = false;
-    m_state.drag.MouseDown = false;
+    m_gestures.endSelection();
 }
 
 void KE::copyKeys()
 {
-    // With nothing selected the clipboard keeps what it held.
-    if (const std::optional<QString> text = KeyClipboard::copyText(m_state.SelKeys))
-        m_services.clipboard.setText(*text);
+    m_keys.copy(m_gestures.selection());
 }
 
 void KE::deleteKeys()
 {
-    changeChart(QStringLiteral("Delete"),
-                [&](ChartEdit& edit) { KeyClipboard::clear(edit, m_state.SelKeys); });
+    m_keys.remove(m_gestures.selection());
     endSelection();
     scheduleFrame();
 }
 
 void KE::pasteKeys()
 {
-    if (m_state.CursorMs >= 0) {
-        if (const auto offsets = KeyClipboard::pasteOffsets(m_services.clipboard.text())) {
-            const CanvasView view = CanvasView::at(m_kep, m_TimeSet.value());
-            if (const auto anchor =
-                    KeyClipboard::pasteAnchor(m_kep.BeatRate, m_state.CursorMs, view.pixOff))
-                changeChart(QStringLiteral("Paste"),
-                            [&](ChartEdit& edit) { KeyClipboard::paste(edit, *anchor, *offsets); });
-        }
-    }
+    m_keys.paste(m_session.cursorMs(), CanvasView::at(m_kep, TimeSet().value()).pixOff);
     // Whatever the text held, the paste ends the selection.
     endSelection();
     scheduleFrame();
@@ -48,7 +33,7 @@ void KE::pasteKeys()
 
 void KE::randomKeys()
 {
-    changeChart(QStringLiteral("Random Key"), [&](ChartEdit& edit) { m_randomKeys.apply(edit); });
+    m_keys.randomKeys();
     scheduleFrame();
 }
 

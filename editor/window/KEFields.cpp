@@ -7,11 +7,11 @@ namespace tavix {
 
 void KE::tempoLabelDoubleClicked()
 {
-    if (m_state.IsPlaying)
+    if (m_session.playing())
         return;
     // The box keeps the text it last held, and the focus stays where it was.
-    m_sBpm.setVisible(true);
-    m_sBpmB.setVisible(false);
+    sBpm().setVisible(true);
+    sBpmB().setVisible(false);
 }
 
 void KE::commitTempo()
@@ -20,31 +20,31 @@ void KE::commitTempo()
         return;
     m_fieldCommitting = true;
     // Every commit closes the box; a rejected text stays in it for the next music open.
-    m_sBpmB.setVisible(true);
-    m_sBpm.setVisible(false);
+    sBpmB().setVisible(true);
+    sBpm().setVisible(false);
     m_fieldCommitting = false;
 
-    const std::optional<float> rate = tempoRate(m_services.locale, m_sBpm.text());
+    const std::optional<float> rate = tempoRate(m_services.locale, sBpm().text());
     if (!rate)
         return;
-    flushRecording();
+    m_document.prepareChange();
     const WindowFacts before = windowFacts(WindowFacts::Kind::Tempo);
-    m_sBpmB.setText(m_sBpm.text());
+    sBpmB().setText(sBpm().text());
     m_kep.BeatRate = *rate;
     // The chart only grows here: keys keep their cells, whatever the new tempo.
     ChartEdit edit(m_kep);
-    edit.growForSong(m_state.SongLenMs);
+    edit.growForSong(m_session.songLenMs());
     recordStep(QStringLiteral("Tempo"), edit.take(), before);
-    m_cBeat.setText(m_kep.beatCounterAtStart());
+    cBeat().setText(m_kep.beatCounterAtStart());
     scheduleFrame();
 }
 
 void KE::offsetLabelDoubleClicked()
 {
-    if (m_state.IsPlaying)
+    if (m_session.playing())
         return;
-    m_sOff.setVisible(true);
-    m_slSetOff.setVisible(false);
+    sOff().setVisible(true);
+    slSetOff().setVisible(false);
 }
 
 void KE::commitOffset()
@@ -53,16 +53,16 @@ void KE::commitOffset()
         return;
     // A text the locale does not take for a number leaves the box open as it is. The
     // text is accepted by the locale's rules, but read with "." whatever the locale says.
-    const std::optional<double> term = offsetTermOf(m_services.locale, m_sOff.text());
+    const std::optional<double> term = offsetTermOf(m_services.locale, sOff().text());
     if (!term)
         return;
-    flushRecording();
+    m_document.prepareChange();
     const WindowFacts before = windowFacts(WindowFacts::Kind::Offset);
     m_fieldCommitting = true;
-    m_slSetOff.setText(m_sOff.text());
-    m_state.OffsetVal = *term;
-    m_sOff.setVisible(false);
-    m_slSetOff.setVisible(true);
+    slSetOff().setText(sOff().text());
+    m_session.setOffsetVal(*term);
+    sOff().setVisible(false);
+    slSetOff().setVisible(true);
     m_fieldCommitting = false;
     // A step of its own when it changed the offset, so that it is undone in its turn.
     recordStep(QStringLiteral("Offset"), ChartEdit(m_kep).take(), before);
@@ -71,7 +71,7 @@ void KE::commitOffset()
 
 void KE::autoSpaceClicked()
 {
-    if (m_kep.TotalBeats < 1 || (m_state.IsPlaying && !m_state.IsPaused))
+    if (m_kep.TotalBeats < 1 || m_session.moving())
         return;
     // The pointer is the armed state; there is no other flag.
     setCursor(Qt::SizeHorCursor);

@@ -1,20 +1,13 @@
-// The chart's history in the window: every change as one step, undo and redo, the " *"
-// of unsaved changes, the question before they are lost, the autosave and the recovery
-// of a chart a previous editor left behind.
+// The chart's history in the window: the facts a step changes besides the grid, undo and
+// redo, the " *" of unsaved changes, the question before they are lost, the autosave and
+// the recovery of a chart a previous editor left behind.
 #include "KE.h"
 
 #include "Autosave.h"
-#include "ChartHistory.h"
-#include "KeyCanvas.h"
 #include "MessageService.h"
 #include "NumberReading.h"
-#include "RecoverySet.h"
-#include "TavixKey.h"
 
-#include <QDir>
 #include <QFileInfo>
-
-#include <exception>
 
 namespace tavix {
 
@@ -24,57 +17,32 @@ const char* const Caption = "Zorvik Tavix Editor v1.68";
 
 } // namespace
 
-void KE::recordStep(const QString& name, ChartChange change)
-{
-    m_history->record(name, std::move(change));
-    chartChanged();
-}
-
 void KE::recordStep(const QString& name, ChartChange change, const WindowFacts& before)
 {
-    m_history->record(name, std::move(change), before, windowFacts(before.kind));
-    chartChanged();
-}
-
-void KE::flushRecording()
-{
-    if (!m_runEdit)
-        return;
-    ChartChange keys = m_runEdit->take();
-    m_runEdit.reset();
-    recordStep(QStringLiteral("Record"), std::move(keys));
-}
-
-bool KE::isModified() const
-{
-    return !m_history->isClean() || (m_runEdit && m_runEdit->changed());
+    m_document.record(name, std::move(change), before, windowFacts(before.kind));
 }
 
 void KE::chartChanged()
 {
-    updateCaption();
+    const QString caption = QString::fromUtf8(Caption);
+    setWindowTitle(isModified() ? caption + QStringLiteral(" *") : caption);
     if (m_autosave)
         m_autosave->chartChanged(isModified());
 }
 
-void KE::updateCaption()
-{
-    const QString caption = QString::fromUtf8(Caption);
-    setWindowTitle(isModified() ? caption + QStringLiteral(" *") : caption);
-}
-
 WindowFacts KE::windowFacts(WindowFacts::Kind kind) const
 {
+    const WindowControls& controls = *m_controls;
     WindowFacts f;
     f.kind = kind;
-    f.tempoText = m_sBpmB.text();
+    f.tempoText = controls.sBpmB.text();
     f.BeatRate = m_kep.BeatRate;
-    f.offsetText = m_slSetOff.text();
-    f.OffsetVal = m_state.OffsetVal;
-    f.SongLenMs = m_state.SongLenMs;
-    f.timeBarMaximum = m_TimeSet.maximum();
-    f.chartTitle = m_scriptFile.text();
-    f.chartPath = m_chartPath;
+    f.offsetText = controls.slSetOff.text();
+    f.OffsetVal = m_session.offsetVal();
+    f.SongLenMs = m_session.songLenMs();
+    f.timeBarMaximum = controls.TimeSet.maximum();
+    f.chartTitle = controls.scriptFile.text();
+    f.chartPath = m_document.path();
     f.ImportRow = m_kep.ImportRow;
     f.ImportCol = m_kep.ImportCol;
     f.ImportCell = m_kep.ImportCell;
@@ -84,28 +52,28 @@ WindowFacts KE::windowFacts(WindowFacts::Kind kind) const
 void KE::applyFacts(const WindowFacts& f)
 {
     if (f.kind == WindowFacts::Kind::Tempo) {
-        m_sBpmB.setText(f.tempoText);
-        m_sBpm.setText(f.tempoText);
+        sBpmB().setText(f.tempoText);
+        sBpm().setText(f.tempoText);
         m_kep.BeatRate = f.BeatRate;
         return;
     }
     if (f.kind == WindowFacts::Kind::Offset) {
-        m_slSetOff.setText(f.offsetText);
-        m_sOff.setText(f.offsetText);
-        m_state.OffsetVal = f.OffsetVal;
+        slSetOff().setText(f.offsetText);
+        sOff().setText(f.offsetText);
+        m_session.setOffsetVal(f.OffsetVal);
         return;
     }
-    m_scriptFile.setText(f.chartTitle);
-    m_chartPath = f.chartPath;
+    scriptFile().setText(f.chartTitle);
+    m_document.setPath(f.chartPath);
     m_kep.ImportRow = f.ImportRow;
     m_kep.ImportCol = f.ImportCol;
     m_kep.ImportCell = f.ImportCell;
     // What a chart opened without music gave the window; once a song is loaded its
     // length and rate are the song's.
-    if (m_state.MusicStream == 0) {
+    if (!hasMusic()) {
         m_kep.BeatRate = f.BeatRate;
-        m_state.SongLenMs = f.SongLenMs;
-        m_TimeSet.setMaximum(f.timeBarMaximum);
+        m_session.setSongLength(f.SongLenMs);
+        TimeSet().setMaximum(f.timeBarMaximum);
     }
 }
 
@@ -119,25 +87,25 @@ void KE::stepApplied(bool applied, const WindowFacts* facts)
 
 void KE::undoEdit()
 {
-    if (!editingAllowed() || m_state.IsClosing)
+    if (!editingAllowed() || closing())
         return;
-    flushRecording();
-    if (!m_history->canUndo())
+    m_document.prepareChange();
+    if (!history().canUndo())
         return;
     const int32_t cells = m_kep.TotalBeats;
-    m_history->undo();
+    history().undo();
     afterUndoRedo(cells);
 }
 
 void KE::redoEdit()
 {
-    if (!editingAllowed() || m_state.IsClosing)
+    if (!editingAllowed() || closing())
         return;
-    flushRecording();
-    if (!m_history->canRedo())
+    m_document.prepareChange();
+    if (!history().canRedo())
         return;
     const int32_t cells = m_kep.TotalBeats;
-    m_history->redo();
+    history().redo();
     afterUndoRedo(cells);
 }
 
@@ -146,18 +114,18 @@ void KE::afterUndoRedo(int32_t cellsBefore)
     // The selection ends, as after a paste: its indices may name other keys now.
     endSelection();
     if (m_kep.TotalBeats != cellsBefore)
-        m_cBeat.setText(m_kep.beatCounterAtStart());
+        cBeat().setText(m_kep.beatCounterAtStart());
     chartChanged();
     scheduleFrame();
 }
 
 bool KE::mayLeaveChart(const QString& question)
 {
-    flushRecording();
+    m_document.prepareChange();
     if (!isModified())
         return true;
     // Nothing more is recorded behind the question, and the save can run.
-    if (m_state.IsPlaying && !m_state.IsPaused)
+    if (m_session.moving())
         PlayPause();
     switch (m_services.messages.askToSave(this, tr("Unsaved Changes"),
                                           tr("The chart has changes that are not saved.") +
@@ -175,18 +143,18 @@ bool KE::mayLeaveChart(const QString& question)
 RecoveryInfo KE::recoveryInfo() const
 {
     RecoveryInfo info;
-    info.chartPath = m_chartPath;
-    info.songPath = m_state.MusicStream != 0 ? m_musicPath : QString();
-    info.tempoText = m_sBpmB.text();
-    info.offsetText = m_slSetOff.text();
+    info.chartPath = m_document.path();
+    info.songPath = hasMusic() ? m_musicPath : QString();
+    info.tempoText = m_controls->sBpmB.text();
+    info.offsetText = m_controls->slSetOff.text();
     return info;
 }
 
 void KE::endOnSignal()
 {
-    if (m_state.IsClosing)
+    if (closing())
         return;
-    flushRecording();
+    m_document.prepareChange();
     if (m_autosave) {
         if (isModified())
             m_autosave->writeNow();
@@ -198,46 +166,34 @@ void KE::endOnSignal()
 
 bool KE::offerRecovery()
 {
-    if (m_services.recoveryDir.isEmpty() || m_state.IsClosing)
+    if (closing())
         return false;
-    const std::unique_ptr<RecoverySet> left = RecoverySet::claimLeftBehind(m_services.recoveryDir);
-    if (!left)
-        return false;
-    const RecoveryInfo info = left->readInfo().value_or(RecoveryInfo{});
-    const QString none = tr("(none)");
-    const QString when =
-        info.savedAt.isValid() ? info.savedAt.toLocalTime().toString(Qt::TextDate) : tr("unknown");
-    const QString text =
-        tr("The editor ended without closing, and a chart with changes that were not saved "
-           "was kept.\n\nChart: %1\nSong: %2\nKept at: %3\n\nRestore it?")
-            .arg(info.chartPath.isEmpty() ? none : QDir::toNativeSeparators(info.chartPath),
-                 info.songPath.isEmpty() ? none : QDir::toNativeSeparators(info.songPath), when);
-    if (!m_services.messages.askToRestore(this, tr("Recover Chart"), text)) {
-        left->remove();
-        return false;
-    }
+    RecoveryWorkflow recovery(m_services.recoveryDir, m_services.messages, this, *this);
+    return recovery.offer(m_autosave.get());
+}
 
-    // The tempo and offset it was made with, as they were shown.
-    if (!info.tempoText.isEmpty()) {
-        m_sBpm.setText(info.tempoText);
-        m_sBpmB.setText(info.tempoText);
+void KE::restoreTexts(const QString& tempoText, const QString& offsetText)
+{
+    if (!tempoText.isEmpty()) {
+        sBpm().setText(tempoText);
+        sBpmB().setText(tempoText);
     }
-    if (!info.offsetText.isEmpty()) {
-        m_sOff.setText(info.offsetText);
-        m_slSetOff.setText(info.offsetText);
-        m_state.OffsetVal = offsetTerm(leadingNumber(info.offsetText));
+    if (!offsetText.isEmpty()) {
+        sOff().setText(offsetText);
+        slSetOff().setText(offsetText);
+        m_session.setOffsetVal(offsetTerm(leadingNumber(offsetText)));
     }
-    if (!info.songPath.isEmpty() && QFileInfo::exists(info.songPath))
-        openMusicFile(info.songPath, QFileInfo(info.songPath).fileName());
-    if (!openChart(left->chartPath(), QFileInfo(info.chartPath).fileName(), info.chartPath))
-        return false; // the files stay for another try
-    // A restored chart is saved nowhere: it stays modified, and is kept at once under this
-    // editor's own name before the files left behind go.
-    m_history->markUnsaved();
+}
+
+void KE::openSong(const QString& path)
+{
+    openMusicFile(path, QFileInfo(path).fileName());
+}
+
+void KE::markUnsaved()
+{
+    history().markUnsaved();
     chartChanged();
-    if (m_autosave && m_autosave->writeNow())
-        left->remove();
-    return true;
 }
 
 } // namespace tavix

@@ -21,14 +21,14 @@ LatencyDialog* KE::latencyDialog() const
 
 void KE::calibrateLatency()
 {
-    if (m_state.IsPlaying || m_state.IsClosing || !m_Keyboard)
+    if (m_session.playing() || closing() || !m_Keyboard)
         return;
     if (m_latencyDialog) {
         m_latencyDialog->raise();
         return;
     }
-    std::vector<StreamHandle> clicks(m_state.KeySounds.begin(),
-                                     m_state.KeySounds.begin() + KeySoundChannels);
+    const auto& sounds = m_session.sounds().keySounds();
+    std::vector<StreamHandle> clicks(sounds.begin(), sounds.begin() + KeySoundChannels);
     auto* dialog =
         new LatencyDialog(sound(), *m_Keyboard, std::move(clicks), m_services.settings, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);

@@ -1,7 +1,6 @@
 // The tempo dialog: the window opens it, tells it the song and takes its texts on Apply.
 #include "KE.h"
 
-#include "ChartHistory.h"
 #include "NumberReading.h"
 #include "TempoDialog.h"
 
@@ -14,7 +13,7 @@ TempoDialog* KE::tempoDialog() const
 
 void KE::openTempoDialog()
 {
-    if (m_state.IsClosing)
+    if (closing())
         return;
     if (m_tempoDialog) {
         m_tempoDialog->raise();
@@ -28,8 +27,8 @@ void KE::openTempoDialog()
         return applyTempoTexts(tempo, offset);
     };
     host.locale = m_services.locale;
-    host.tempoText = m_sBpmB.text();
-    host.offsetText = m_slSetOff.text();
+    host.tempoText = sBpmB().text();
+    host.offsetText = slSetOff().text();
     auto* dialog = new TempoDialog(std::move(host), this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     m_tempoDialog = dialog;
@@ -39,28 +38,28 @@ void KE::openTempoDialog()
 
 QString KE::applyTempoTexts(const QString& tempo, const QString& offset)
 {
-    if (m_state.IsClosing)
+    if (closing())
         return tr("The editor is closing.");
-    if (m_state.IsPlaying && !m_state.IsPaused)
+    if (m_session.moving())
         return tr("The song is playing: pause or stop it, then Apply.");
     // Checked first, so that neither is committed when the other would be refused.
     if (!tempoRate(m_services.locale, tempo))
         return tr("\"%1\" is not a tempo.").arg(tempo);
     if (!offsetTermOf(m_services.locale, offset))
         return tr("\"%1\" is not an offset.").arg(offset);
-    flushRecording();
+    m_document.prepareChange();
     // Both boxes changed make two steps, undone as one. (One changed makes one step; an
     // empty macro would be an undo that does nothing.)
     const bool both =
-        m_kep.TotalBeats > 0 && tempo != m_sBpmB.text() && offset != m_slSetOff.text();
+        m_kep.TotalBeats > 0 && tempo != sBpmB().text() && offset != slSetOff().text();
     if (both)
-        m_history->stack().beginMacro(tr("Tempo and Offset"));
-    m_sBpm.setText(tempo);
+        history().stack().beginMacro(tr("Tempo and Offset"));
+    sBpm().setText(tempo);
     commitTempo();
-    m_sOff.setText(offset);
+    sOff().setText(offset);
     commitOffset();
     if (both)
-        m_history->stack().endMacro();
+        history().stack().endMacro();
     return {};
 }
 

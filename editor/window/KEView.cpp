@@ -24,12 +24,12 @@ void KE::loadViewChoices()
         if (settings)
             m_guidesShown = settings->value(GuidesSetting, true).toBool();
     }
-    m_overview->setGuidesShown(m_guidesShown);
+    overview().setGuidesShown(m_guidesShown);
 }
 
 void KE::setGuidesShown(bool shown)
 {
-    m_overview->setGuidesShown(shown);
+    overview().setGuidesShown(shown);
     if (shown == m_guidesShown)
         return;
     m_guidesShown = shown;
@@ -43,7 +43,7 @@ void KE::setGuidesShown(bool shown)
 
 bool KE::navigationAllowed() const
 {
-    return !m_state.IsClosing && !(m_state.IsPlaying && !m_state.IsPaused);
+    return !closing() && !m_session.moving();
 }
 
 void KE::navigate(ViewNavigator::Step step)
@@ -51,8 +51,8 @@ void KE::navigate(ViewNavigator::Step step)
     if (!navigationAllowed())
         return;
     // Through the bar's own value, so the view moves as if the bar had been dragged.
-    m_TimeSet.setValue(
-        m_navigator.step(step, m_TimeSet.value(), m_TimeSet.maximum(), m_kep.BeatRate));
+    TimeSet().setValue(
+        m_navigator.step(step, TimeSet().value(), TimeSet().maximum(), m_kep.BeatRate));
 }
 
 void KE::canvasWheel(QPoint angleDelta, Qt::KeyboardModifiers modifiers)
@@ -61,15 +61,15 @@ void KE::canvasWheel(QPoint angleDelta, Qt::KeyboardModifiers modifiers)
         return;
     // Some systems turn Shift and the wheel into a sideways turn.
     const int angle = angleDelta.y() != 0 ? angleDelta.y() : angleDelta.x();
-    m_TimeSet.setValue(m_navigator.wheel(angle, modifiers & Qt::ShiftModifier, m_TimeSet.value(),
-                                         m_TimeSet.maximum(), m_kep.BeatRate));
+    TimeSet().setValue(m_navigator.wheel(angle, modifiers & Qt::ShiftModifier, TimeSet().value(),
+                                         TimeSet().maximum(), m_kep.BeatRate));
 }
 
 void KE::overviewChosen(int32_t timeSetValue)
 {
     if (!navigationAllowed())
         return;
-    m_TimeSet.setValue(timeSetValue);
+    TimeSet().setValue(timeSetValue);
 }
 
 void KE::prepareFrame()
@@ -82,15 +82,15 @@ void KE::refreshOverview()
 {
     OverviewStrip::View view;
     // Nothing is shown before a song or a chart is opened.
-    if (m_state.LoopRunning || m_state.IsPlaying)
-        view.timeSetMaximum = m_TimeSet.maximum();
-    const CanvasView canvas = CanvasView::at(m_kep, m_TimeSet.value());
+    if (m_frames.loopRunning() || m_session.playing())
+        view.timeSetMaximum = TimeSet().maximum();
+    const CanvasView canvas = CanvasView::at(m_kep, TimeSet().value());
     view.viewFromMs = canvas.timeAt(0.0f, m_kep.BeatRate).value_or(canvas.scrollMs);
     view.viewToMs =
         canvas.timeAt(float(KeyCanvas::CanvasWidth), m_kep.BeatRate).value_or(canvas.scrollMs);
-    view.playMs = m_state.IsPlaying ? m_state.PlayMs : -1;
+    view.playMs = m_session.playing() ? m_session.playMs() : -1;
     view.leadMs = LeadMs();
-    m_overview->refresh(view);
+    overview().refresh(view);
 }
 
 } // namespace tavix

@@ -421,7 +421,7 @@ TEST(OpenCommand, LeavesTheSelectionAlone)
     const QString path = dir.filePath(QStringLiteral("a.zts"));
     ASSERT_TRUE(writeAll(path, nativeChart(400, {})));
     EditingRig rig;
-    rig.ke.state().SelKeys = selectionOf({8, 9});
+    rig.ke.gestures().select(selectionOf({8, 9}));
     rig.chooser.answerWith(path);
     rig.ke.buttonClick(OpenChart);
     EXPECT_EQ(rig.ke.state().SelKeys, selectionOf({8, 9}));

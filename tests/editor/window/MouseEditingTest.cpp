@@ -14,7 +14,7 @@ TEST(CanvasClick, BandEdgesSeekInsteadOfEditing)
     const auto grid = rig.kep.KeyGrid;
     for (float y : {62.0f, 63.0f, 64.0f, 190.0f, 206.0f, 396.0f, 432.0f}) {
         SCOPED_TRACE(y);
-        rig.ke.state().CursorMs = 999;
+        rig.ke.moveCursorTo(999);
         rig.engine.log.clear();
         rig.click(48, y);
         EXPECT_EQ(rig.kep.KeyGrid, grid);
@@ -157,7 +157,7 @@ TEST(CanvasDrag, TheSmallestMovementSelectsInsteadOfToggling)
 {
     EditingRig rig;
     rig.set(1, 1);
-    rig.ke.state().SelKeys = selectionOf({8});
+    rig.ke.gestures().select(selectionOf({8}));
     rig.press(48.4f, 30);
     rig.move(48.6f, 30);
     EXPECT_TRUE(rig.ke.state().drag.MouseMove);
@@ -235,7 +235,7 @@ TEST(CanvasGuard, RunningPlaybackIgnoresTheMouseButPausedEdits)
     rig.engine.log.clear();
     rig.press(48, 30);
     EXPECT_FALSE(rig.ke.state().drag.MouseDown);
-    rig.ke.state().drag.MouseDown = true; // a press made before playback started
+    rig.ke.gestures().press(Qt::LeftButton, 48, 30, true); // a press made before playback started
     rig.release(48, 30);
     EXPECT_FALSE(rig.ke.state().drag.MouseDown); // the release still clears it
     rig.click(48, 200);

@@ -384,7 +384,7 @@ TEST(Playback, ResumeFollowsACursorMovedWhilePaused)
     rig.ke.buttonClick(0);
     rig.step(3000);
     rig.ke.buttonClick(0);
-    rig.ke.state().CursorMs = 20028; // where a click on the canvas puts it
+    rig.ke.moveCursorTo(20028); // where a click on the canvas puts it
     rig.engine.log.clear();
     rig.ke.buttonClick(0);
     EXPECT_EQ(rig.engine.log[0], "SetTime " + std::to_string(music) + " 20000");
@@ -520,8 +520,10 @@ TEST(Playback, FollowMovesTheTimeBarAndScrollClearsTheDrag)
     // C passes 965 px once the cursor is 4524 ms past the view's start: the bar jumps to
     // nearest(4524 / 100) and the cursor stays in view from then on.
     EXPECT_EQ(rig.ke.TimeSet().value(), 45);
-    rig.ke.state().drag.MouseMove = true;
     rig.ke.buttonClick(1);
+    rig.ke.canvasMouseDown(Qt::LeftButton, {}, 100, 100);
+    rig.ke.canvasMouseMove(Qt::LeftButton, {}, 200, 200);
+    ASSERT_TRUE(rig.ke.state().drag.MouseMove);
     rig.ke.TimeSet().setValue(3);
     EXPECT_FALSE(rig.ke.state().drag.MouseMove);
 }
@@ -723,7 +725,7 @@ TEST(HitSounds, ACellMovedWhilePausedSoundsAtTheResumePoint)
     rig.ke.buttonClick(0);
     rig.playUntil(2000);
     rig.ke.buttonClick(0);
-    rig.ke.state().CursorMs = 10028;
+    rig.ke.moveCursorTo(10028);
     const size_t before = rig.engine.heard.size();
     rig.ke.buttonClick(0);
     rig.step(1);

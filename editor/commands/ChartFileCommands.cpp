@@ -1,0 +1,153 @@
+#include "ChartFileCommands.h"
+
+#include "ChartDocument.h"
+#include "ChartFile.h"
+#include "ChartFileDialogs.h"
+#include "DialogStartFolder.h"
+#include "KeP.h"
+#include "MessageService.h"
+#include "NumberReading.h"
+#include "Rounding.h"
+#include "cCommonDialog.h"
+
+#include <QDir>
+
+#include <algorithm>
+
+namespace tavix {
+
+namespace {
+
+const char* const SaveTitle = "Save File";
+const char* const OpenTitle = "Open File";
+
+QString upToNul(const QString& text)
+{
+    const qsizetype nul = text.indexOf(QChar(0));
+    return nul < 0 ? text : text.left(nul);
+}
+
+QString shownPath(const QString& path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+} // namespace
+
+bool ChartFileCommands::save()
+{
+    const KeP& kep = m_document.chart();
+    // The script exports even without a grid; the native file needs one.
+    if (!kep.hasGrid() && !kep.ScriptMode) {
+        m_messages.warning(m_owner, tr(SaveTitle),
+                           tr("There is nothing to save yet: open a song or a chart first."));
+        return false;
+    }
+
+    cCommonDialog dialog(m_chooser);
+    ChartFileDialogs::setUpSave(dialog, m_owner, m_startFolder.current(), kep.ScriptMode);
+    if (!dialog.ShowSave())
+        return false;
+    const QString name = upToNul(dialog.filename);
+    const auto filter = static_cast<int16_t>(dialog.FilterIndex);
+
+    const ChartResult result = SaveChart(m_document.chart(), name, filter);
+    if (!result.ok()) {
+        // The file that was there is untouched: the new one replaces it only once whole.
+        m_messages.warning(
+            m_owner, tr(SaveTitle),
+            tr("The chart was not saved to \"%1\": %2.")
+                .arg(shownPath(result.path.isEmpty() ? name : result.path), result.reason));
+        return false;
+    }
+    m_startFolder.remember(result.path);
+    // The saved state is the clean state of the history; nothing is left to recover.
+    m_document.prepareChange();
+    m_document.history().markSaved();
+    m_document.setPath(result.path.isEmpty() ? name : result.path);
+    m_document.notifyChanged();
+    m_messages.information(m_owner, tr(SaveTitle), QStringLiteral("File Save Complete"));
+    return true;
+}
+
+std::optional<ChartFileCommands::Chosen> ChartFileCommands::chooseChart()
+{
+    cCommonDialog dialog(m_chooser);
+    ChartFileDialogs::setUpOpen(dialog, m_owner, m_startFolder.current());
+    if (!dialog.ShowOpen())
+        return std::nullopt;
+    return Chosen{upToNul(dialog.filename), dialog.FileTitle};
+}
+
+bool ChartFileCommands::open(const QString& name, const QString& title, const QString& chartPath)
+{
+    KeP& kep = m_document.chart();
+    // A failure at any point leaves chart, label and counters as they were.
+    m_document.prepareChange();
+    const WindowFacts before = m_host.facts(WindowFacts::Kind::ChartFile);
+    const bool hadKeys =
+        std::any_of(kep.KeyGrid.begin(), kep.KeyGrid.end(), [](uint8_t v) { return v != 0; });
+    ChartEdit edit(kep);
+    const ChartResult result = LoadChart(edit, name);
+    if (!result.ok()) {
+        m_messages.warning(
+            m_owner, tr(OpenTitle),
+            tr("The chart \"%1\" was not opened: %2.").arg(shownPath(name), result.reason));
+        return false;
+    }
+    const auto takeBack = [&] {
+        edit.take().undo(kep);
+        kep.ImportRow = before.ImportRow;
+        kep.ImportCol = before.ImportCol;
+        kep.ImportCell = before.ImportCell;
+    };
+
+    // Without music the chart's own length at the typed tempo sizes the window. This is
+    // asked of the stream rather than of the length, which the first chart opened without
+    // music sets: a second, longer chart must still be scrolled to its end.
+    const bool noMusic = !m_host.hasMusic();
+    float rate = kep.BeatRate;
+    std::optional<int32_t> songLenMs;
+    if (noMusic) {
+        const QString tempoText = m_host.tempoText();
+        const std::optional<float> tempo = tempoRate(m_locale, tempoText);
+        if (!tempo || *tempo <= 0.0f) {
+            takeBack();
+            m_messages.warning(
+                m_owner, tr(OpenTitle),
+                tr("The chart \"%1\" was not opened: without music its length comes from the "
+                   "tempo, and the tempo \"%2\" is not a number above 0.")
+                    .arg(shownPath(name), tempoText));
+            return false;
+        }
+        rate = *tempo;
+        songLenMs = nearestTo<int32_t>(double(kep.TotalBeats) / double(rate));
+        if (!songLenMs) {
+            const int32_t cells = kep.TotalBeats;
+            takeBack();
+            m_messages.warning(
+                m_owner, tr(OpenTitle),
+                tr("The chart \"%1\" was not opened: at a tempo of %2 its %3 cells would last "
+                   "longer than the editor can show.")
+                    .arg(shownPath(name), tempoText)
+                    .arg(cells));
+            return false;
+        }
+    }
+
+    if (!chartPath.isEmpty())
+        m_startFolder.remember(chartPath);
+    if (noMusic)
+        kep.BeatRate = rate;
+    m_host.showChart(title, songLenMs);
+    m_document.setPath(chartPath);
+    m_document.history().record(QStringLiteral("Open Chart"), edit.take(), before,
+                                m_host.facts(WindowFacts::Kind::ChartFile));
+    // A native file is the chart exactly; a script is, when it went into an empty chart.
+    if (hasExtension(name, QLatin1StringView(".zts")) || !hadKeys)
+        m_document.history().markSaved();
+    m_document.notifyChanged();
+    return true;
+}
+
+} // namespace tavix

@@ -1,0 +1,35 @@
+#include "ChartDocument.h"
+
+namespace tavix {
+
+void ChartDocument::prepareChange()
+{
+    if (beforeChange)
+        beforeChange();
+}
+
+void ChartDocument::notifyChanged()
+{
+    if (changed)
+        changed();
+}
+
+void ChartDocument::record(const QString& name, ChartChange change)
+{
+    m_history.record(name, std::move(change));
+    notifyChanged();
+}
+
+void ChartDocument::record(const QString& name, ChartChange change, const WindowFacts& before,
+                           const WindowFacts& after)
+{
+    m_history.record(name, std::move(change), before, after);
+    notifyChanged();
+}
+
+bool ChartDocument::isModified() const
+{
+    return !m_history.isClean() || (changesWaiting && changesWaiting());
+}
+
+} // namespace tavix
