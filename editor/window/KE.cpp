@@ -6,7 +6,6 @@
 #include "KeyboardShortcuts.h"
 #include "OverviewStrip.h"
 #include "ResourceInit.h"
-#include "TavixKey.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -15,18 +14,41 @@
 
 namespace tavix {
 
-KE::KE(KeP& kep, EditorServices services, QWidget* parent)
-    : QWidget(parent), m_kep(kep), m_services(std::move(services)),
-      m_startFolder(m_services.programDir),
-      m_session(kep, m_services.sound, m_services.now, *this), m_document(kep),
-      m_keys(m_document, m_services.clipboard),
-      m_chartFiles(m_document, m_services.chooser, m_services.messages, m_startFolder,
-                   m_services.locale, this, *this),
-      m_frames([this] { playbackPass(); }, [this] { drawIdleFrame(); })
+namespace {
+
+// The resources are registered before the first control takes a picture from them.
+std::unique_ptr<WindowControls> controlsOf(KE& window, KeP& kep)
 {
     initPicturesResources();
     initSoundsResources();
     initTemplatesResources();
+    window.setWindowTitle(QStringLiteral("Zorvik Tavix Editor v1.68"));
+    window.setWindowIcon(QIcon(QStringLiteral(":/ICON/tavix")));
+    window.setFixedSize(KE::ClientWidth, KE::ClientHeight);
+    return std::make_unique<WindowControls>(&window, kep);
+}
+
+} // namespace
+
+KE::KE(KeP& kep, EditorServices services, QWidget* parent)
+    : QWidget(parent), m_kep(kep), m_services(std::move(services)),
+      m_startFolder(m_services.programDir), m_controls(controlsOf(*this, kep)),
+      m_display(kep, *this, *c().Picture1),
+      m_session(kep, m_services.sound, m_services.now, *this), m_document(kep),
+      m_keys(m_document, m_services.clipboard),
+      m_fields({c().sBpmB, c().sBpm, c().slSetOff, c().sOff}, m_document, m_session,
+               m_services.locale, *this),
+      m_chartFiles(m_document, m_services.chooser, m_services.messages, m_startFolder,
+                   m_services.locale, this, *this),
+      m_frames([this] { playbackPass(); }, [this] { drawIdleFrame(); }),
+      m_state{m_session.music(), m_session.songLenMs(), m_session.cursorMs(),
+              m_session.playMs(), m_session.offsetVal(), m_session.playing(),
+              m_session.paused(), m_session.released(), m_session.sounds().keySounds(),
+              m_session.hits().soundSlot(), m_session.hits().lastSoundBeat(),
+              m_gestures.selection(), c().toolbar->homeTops(), c().toolbar->homeLefts(),
+              m_gestures.drag(), m_frames.loopRunning(), m_session.sounds().metronome(),
+              m_session.metronome(), m_session.ratePercent()}
+{
     m_document.beforeChange = [this] { m_session.flushRecording(); };
     m_document.changesWaiting = [this] { return m_session.hasRecordedKeys(); };
     m_document.changed = [this] { chartChanged(); };
@@ -37,18 +59,6 @@ KE::KE(KeP& kep, EditorServices services, QWidget* parent)
         m_autosave = std::make_unique<Autosave>(
             m_kep, m_services.recoveryDir, [this] { return recoveryInfo(); },
             m_services.autosaveIntervalMs);
-    setWindowTitle(QStringLiteral("Zorvik Tavix Editor v1.68"));
-    setWindowIcon(QIcon(QStringLiteral(":/ICON/tavix")));
-    setFixedSize(ClientWidth, ClientHeight);
-    m_controls = std::make_unique<WindowControls>(this, m_kep);
-    const Toolbar& toolbar = *c().toolbar;
-    m_state.emplace(EditorState{
-        m_session.music(), m_session.songLenMs(), m_session.cursorMs(), m_session.playMs(),
-        m_session.offsetVal(), m_session.playing(), m_session.paused(), m_session.released(),
-        m_session.sounds().keySounds(), m_session.hits().soundSlot(),
-        m_session.hits().lastSoundBeat(), m_gestures.selection(), toolbar.homeTops(),
-        toolbar.homeLefts(), m_gestures.drag(), m_frames.loopRunning(),
-        m_session.sounds().metronome(), m_session.metronome(), m_session.ratePercent()});
     connectControls();
     startUp();
     m_shortcuts = std::make_unique<KeyboardShortcuts>(*this);
@@ -127,13 +137,6 @@ void KE::connectControls()
 void KE::setTimeSetValue(int32_t value)
 {
     TimeSet().setValue(value);
-}
-
-TavixKey& KE::renderer()
-{
-    if (!m_Renderer)
-        m_Renderer = std::make_unique<TavixKey>(m_kep, *this);
-    return *m_Renderer;
 }
 
 void KE::buttonMouseDown(int index, Qt::MouseButton, Qt::KeyboardModifiers, int, int)

@@ -6,12 +6,14 @@
 #include "DialogStartFolder.h"
 #include "EditorServices.h"
 #include "EditorState.h"
+#include "CanvasDisplay.h"
 #include "FrameLoop.h"
 #include "KeyCommands.h"
 #include "KeyDisplayHost.h"
 #include "PlaybackSession.h"
 #include "RecoveryInfo.h"
 #include "RecoveryWorkflow.h"
+#include "TimingFields.h"
 #include "ViewNavigator.h"
 #include "WindowControls.h"
 #include "WindowFacts.h"
@@ -43,6 +45,7 @@ class KE : public QWidget,
            public KeyDisplayHost,
            private PlaybackSession::Observer,
            private ChartFileCommands::Host,
+           private TimingFields::Host,
            private RecoveryWorkflow::Host
 {
     Q_OBJECT
@@ -59,7 +62,7 @@ public:
     ChartHistory& history() { return m_document.history(); }
     // The recovery writer; none when the services name no folder for it.
     Autosave* autosave() { return m_autosave.get(); }
-    const EditorState& state() const { return *m_state; }
+    const EditorState& state() const { return m_state; }
     SoundEngine& sound() { return m_services.sound; }
     const EditorServices& services() const { return m_services; }
     const PlaybackSession& session() const { return m_session; }
@@ -95,8 +98,8 @@ public:
     QLabel& listeningLabel() { return c().listening; }
 
     // The key display, made on first use, and the keyboard made at start-up.
-    TavixKey& renderer();
-    bool hasRenderer() const { return bool(m_Renderer); }
+    TavixKey& renderer() { return m_display.renderer(); }
+    bool hasRenderer() const { return m_display.hasRenderer(); }
     KeyInput& keyboard() { return *m_Keyboard; }
 
     // --- Start-up and shutdown (KEStartup.cpp)
@@ -129,7 +132,7 @@ public:
     // --- The song under the chart: waveform, beat lines, overview, navigation (KEView.cpp)
     // The waveform and the beat lines on the canvas, on or off; the choice is remembered.
     void setGuidesShown(bool shown);
-    bool guidesShown() const { return m_guidesShown; }
+    bool guidesShown() const { return m_display.guidesShown(); }
     // Moves the time bar as a navigation key does; not while playing.
     void navigate(ViewNavigator::Step step);
 
@@ -146,10 +149,10 @@ public:
     TempoDialog* tempoDialog() const;
 
     // --- Tempo, offset and auto space (KEFields.cpp)
-    void tempoLabelDoubleClicked();
-    void commitTempo();
-    void offsetLabelDoubleClicked();
-    void commitOffset();
+    void tempoLabelDoubleClicked() { m_fields.openTempoBox(); }
+    void commitTempo() { m_fields.commitTempo(); }
+    void offsetLabelDoubleClicked() { m_fields.openOffsetBox(); }
+    void commitOffset() { m_fields.commitOffset(); }
     void autoSpaceClicked();
     bool autoSpaceArmed() const;
 
@@ -194,6 +197,7 @@ protected:
 
 private:
     WindowControls& c() { return *m_controls; }
+    const WindowControls& c() const { return *m_controls; }
     bool closing() const { return m_session.released(); }
     void connectControls();
     void startUp();
@@ -211,18 +215,15 @@ private:
     void timeSetChanged();
     QString PosString(int64_t Pos) const;
     void showCounters(int32_t ms);
-    void initialiseDisplay();
     void renderFrame(int32_t ms, int32_t curMs, bool GoP);
     // Asks for one redraw at the next turn of the event loop, when nothing else draws.
     void scheduleFrame();
     void drawIdleFrame();
-    void reportError(const QString& what);
     void updateDecodeProgress();
     void setTimeBarLength(int32_t songLenMs);
 
     // The view (KEView.cpp), listening (KEListening.cpp), latency (KELatency.cpp)
     void loadViewChoices();
-    void prepareFrame();
     void refreshOverview();
     bool navigationAllowed() const;
     void canvasWheel(QPoint angleDelta, Qt::KeyboardModifiers modifiers);
@@ -230,9 +231,6 @@ private:
     void applySavedListening();
     void showListening();
     void applySavedLatency();
-    // Commits the texts as Enter in the tempo and offset boxes would; refused (with the
-    // reason returned) while the song plays unpaused or a text is not accepted.
-    QString applyTempoTexts(const QString& tempo, const QString& offset);
     void disarmAutoSpace();
 
     // Editing (KEEditing.cpp)
@@ -240,15 +238,15 @@ private:
     void takeSelection();
     void endSelection();
 
-    // Chart files (KEChartCommands.cpp)
+    // Chart files (KEChartCommands.cpp), the fields (KEFields.cpp)
     WindowFacts facts(WindowFacts::Kind kind) const override { return windowFacts(kind); }
+    void committed(WindowFacts::Kind kind) override;
     QString tempoText() const override;
     bool hasMusic() const override { return m_session.music() != 0; }
     void showChart(const QString& title, std::optional<int32_t> songLenMs) override;
     bool openChart(const QString& path, const QString& title, const QString& chartPath) override;
 
     // History (KEHistory.cpp)
-    void recordStep(const QString& name, ChartChange change, const WindowFacts& before);
     // After every change of the chart or of the history: the caption and the autosave.
     void chartChanged();
     WindowFacts windowFacts(WindowFacts::Kind kind) const;
@@ -267,27 +265,23 @@ private:
     EditorServices m_services;
     DialogStartFolder m_startFolder;
     std::unique_ptr<WindowControls> m_controls;
+    CanvasDisplay m_display;
     QPointer<LatencyDialog> m_latencyDialog;
     QPointer<TempoDialog> m_tempoDialog;
-    std::unique_ptr<TavixKey> m_Renderer;
     std::unique_ptr<KeyInput> m_Keyboard;
-    // The song's waveform peaks, shown by the canvas and the overview.
-    std::shared_ptr<const WaveformPeaks> m_peaks;
-    bool m_guidesShown = true;
     ViewNavigator m_navigator;
     PlaybackSession m_session;
     CanvasGestures m_gestures;
     ChartDocument m_document;
     KeyCommands m_keys;
+    TimingFields m_fields;
     ChartFileCommands m_chartFiles;
     FrameLoop m_frames;
     QTimer m_decodeTimer;
     double m_frameHz = 60.0;
-    bool m_fieldCommitting = false;
-    QSet<QString> m_reportedErrors;
     std::unique_ptr<Autosave> m_autosave;
     QString m_musicPath;
-    std::optional<EditorState> m_state;
+    EditorState m_state;
     // Last, so the shortcuts go before the controls they watch.
     std::unique_ptr<KeyboardShortcuts> m_shortcuts;
 };

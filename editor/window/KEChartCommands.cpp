@@ -53,7 +53,7 @@ void KE::showChart(const QString& title, std::optional<int32_t> songLenMs)
         TimeSet().setValue(0);
     }
     cBeat().setText(m_kep.beatCounterAtStart());
-    initialiseDisplay();
+    m_display.initialise();
     scriptFile().setText(title);
 }
 

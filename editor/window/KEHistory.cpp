@@ -5,7 +5,6 @@
 
 #include "Autosave.h"
 #include "MessageService.h"
-#include "NumberReading.h"
 
 #include <QFileInfo>
 
@@ -16,11 +15,6 @@ namespace {
 const char* const Caption = "Zorvik Tavix Editor v1.68";
 
 } // namespace
-
-void KE::recordStep(const QString& name, ChartChange change, const WindowFacts& before)
-{
-    m_document.record(name, std::move(change), before, windowFacts(before.kind));
-}
 
 void KE::chartChanged()
 {
@@ -35,10 +29,7 @@ WindowFacts KE::windowFacts(WindowFacts::Kind kind) const
     const WindowControls& controls = *m_controls;
     WindowFacts f;
     f.kind = kind;
-    f.tempoText = controls.sBpmB.text();
-    f.BeatRate = m_kep.BeatRate;
-    f.offsetText = controls.slSetOff.text();
-    f.OffsetVal = m_session.offsetVal();
+    m_fields.putFacts(f);
     f.SongLenMs = m_session.songLenMs();
     f.timeBarMaximum = controls.TimeSet.maximum();
     f.chartTitle = controls.scriptFile.text();
@@ -51,16 +42,8 @@ WindowFacts KE::windowFacts(WindowFacts::Kind kind) const
 
 void KE::applyFacts(const WindowFacts& f)
 {
-    if (f.kind == WindowFacts::Kind::Tempo) {
-        sBpmB().setText(f.tempoText);
-        sBpm().setText(f.tempoText);
-        m_kep.BeatRate = f.BeatRate;
-        return;
-    }
-    if (f.kind == WindowFacts::Kind::Offset) {
-        slSetOff().setText(f.offsetText);
-        sOff().setText(f.offsetText);
-        m_session.setOffsetVal(f.OffsetVal);
+    if (f.kind != WindowFacts::Kind::ChartFile) {
+        m_fields.applyFacts(f);
         return;
     }
     scriptFile().setText(f.chartTitle);
@@ -80,7 +63,7 @@ void KE::applyFacts(const WindowFacts& f)
 void KE::stepApplied(bool applied, const WindowFacts* facts)
 {
     if (!applied)
-        reportError(tr("a step of the history does not fit the chart as it is; it was left out"));
+        m_display.reportError(tr("a step of the history does not fit the chart as it is; it was left out"));
     if (facts)
         applyFacts(*facts);
 }
@@ -174,15 +157,7 @@ bool KE::offerRecovery()
 
 void KE::restoreTexts(const QString& tempoText, const QString& offsetText)
 {
-    if (!tempoText.isEmpty()) {
-        sBpm().setText(tempoText);
-        sBpmB().setText(tempoText);
-    }
-    if (!offsetText.isEmpty()) {
-        sOff().setText(offsetText);
-        slSetOff().setText(offsetText);
-        m_session.setOffsetVal(offsetTerm(leadingNumber(offsetText)));
-    }
+    m_fields.restoreTexts(tempoText, offsetText);
 }
 
 void KE::openSong(const QString& path)

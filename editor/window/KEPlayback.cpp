@@ -6,11 +6,8 @@
 #include "OverviewStrip.h"
 #include "Rounding.h"
 #include "SongOpening.h"
-#include "TavixKey.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <exception>
 
 namespace tavix {
 
@@ -49,8 +46,8 @@ bool KE::openMusicFile(const QString& path, const QString& title)
     showListening();
     m_startFolder.remember(path);
     MSeteD().setText(title);
-    m_peaks = sound().waveformPeaks(song->stream);
-    overview().setPeaks(m_peaks);
+    m_display.setPeaks(sound().waveformPeaks(song->stream));
+    overview().setPeaks(m_display.peaks());
     m_musicPath = path;
     m_kep.BeatRate = song->rate;
     // A shorter song cuts the chart: the cells it drops are kept in the step.
@@ -58,7 +55,7 @@ bool KE::openMusicFile(const QString& path, const QString& title)
                       [&](ChartEdit& edit) { edit.resizeCells(song->cells); });
     cPos().setText(PosString(0));
     cBeat().setText(m_kep.beatCounterAtStart());
-    initialiseDisplay();
+    m_display.initialise();
     setTimeBarLength(song->lengthMs);
     TimeSet().setValue(0);
     renderFrame(0, m_session.cursorMs(), false);
@@ -71,15 +68,6 @@ void KE::setTimeBarLength(int32_t songLenMs)
 {
     // The bar counts in steps of 100 ms.
     TimeSet().setMaximum(std::max(0, nearestInt32(double(songLenMs) / 100.0)));
-}
-
-void KE::initialiseDisplay()
-{
-    try {
-        renderer().Initialise(Picture1(), m_kep.TotalBeats);
-    } catch (const std::exception& e) {
-        reportError(QString::fromLocal8Bit(e.what()));
-    }
 }
 
 void KE::LoopRender()
@@ -138,24 +126,9 @@ void KE::timeSetChanged()
     scheduleFrame();
 }
 
-void KE::reportError(const QString& what)
-{
-    // Each distinct error is told once; the display goes on with the next frame.
-    if (m_reportedErrors.contains(what))
-        return;
-    m_reportedErrors.insert(what);
-    std::fprintf(stderr, "tavix-editor: %s\n", what.toLocal8Bit().constData());
-    std::fflush(stderr);
-}
-
 void KE::renderFrame(int32_t ms, int32_t curMs, bool GoP)
 {
-    try {
-        prepareFrame();
-        renderer().Render(ms, curMs, GoP);
-    } catch (const std::exception& e) {
-        reportError(tr("a frame could not be drawn: %1").arg(QString::fromLocal8Bit(e.what())));
-    }
+    m_display.render(ms, curMs, GoP, LeadMs());
     refreshOverview();
 }
 
@@ -207,7 +180,7 @@ void KE::songLengthLearned(int32_t songLenMs)
     // (kept in the step, so an undo brings them back).
     m_document.change(QStringLiteral("Open Song"),
                       [&](ChartEdit& edit) { edit.fitToSong(songLenMs); });
-    initialiseDisplay();
+    m_display.initialise();
     setTimeBarLength(songLenMs);
     showCounters(m_session.playing() ? m_session.playMs() : m_session.cursorMs());
     scheduleFrame();

@@ -5,7 +5,6 @@
 #include "CanvasView.h"
 #include "KeyCanvas.h"
 #include "OverviewStrip.h"
-#include "TavixKey.h"
 
 #include <QSettings>
 
@@ -22,17 +21,17 @@ void KE::loadViewChoices()
     if (m_services.settings) {
         const std::unique_ptr<QSettings> settings = m_services.settings();
         if (settings)
-            m_guidesShown = settings->value(GuidesSetting, true).toBool();
+            m_display.setGuidesShown(settings->value(GuidesSetting, true).toBool());
     }
-    overview().setGuidesShown(m_guidesShown);
+    overview().setGuidesShown(m_display.guidesShown());
 }
 
 void KE::setGuidesShown(bool shown)
 {
     overview().setGuidesShown(shown);
-    if (shown == m_guidesShown)
+    if (shown == m_display.guidesShown())
         return;
-    m_guidesShown = shown;
+    m_display.setGuidesShown(shown);
     if (m_services.settings) {
         const std::unique_ptr<QSettings> settings = m_services.settings();
         if (settings)
@@ -70,12 +69,6 @@ void KE::overviewChosen(int32_t timeSetValue)
     if (!navigationAllowed())
         return;
     TimeSet().setValue(timeSetValue);
-}
-
-void KE::prepareFrame()
-{
-    if (hasRenderer())
-        renderer().setGuides({m_guidesShown, m_peaks, LeadMs()});
 }
 
 void KE::refreshOverview()
