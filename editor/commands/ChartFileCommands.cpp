@@ -150,4 +150,23 @@ bool ChartFileCommands::open(const QString& name, const QString& title, const QS
     return true;
 }
 
+bool ChartFileCommands::mayLeave(const QString& question)
+{
+    m_document.prepareChange();
+    if (!m_document.isModified())
+        return true;
+    m_host.pauseForQuestion();
+    switch (m_messages.askToSave(m_owner, tr("Unsaved Changes"),
+                                 tr("The chart has changes that are not saved.") +
+                                     QStringLiteral("\n\n") + question)) {
+    case MessageService::SaveChoice::Save:
+        return m_host.saveCommand();
+    case MessageService::SaveChoice::Discard:
+        return true;
+    case MessageService::SaveChoice::Cancel:
+        break;
+    }
+    return false;
+}
+
 } // namespace tavix

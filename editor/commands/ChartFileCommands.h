@@ -36,11 +36,14 @@ public:
         // A chart has been read: the window shows it under `title`. Without music the
         // chart also gave the song's length.
         virtual void showChart(const QString& title, std::optional<int32_t> songLenMs) = 0;
+        // Before the question about unsaved changes: playback records nothing more.
+        virtual void pauseForQuestion() = 0;
+        // The save command as the user gives it.
+        virtual bool saveCommand() = 0;
     };
 
     ChartFileCommands(ChartDocument& document, FileChooser& chooser, MessageService& messages,
-                      DialogStartFolder& startFolder, QLocale locale, QWidget* owner,
-                      Host& host)
+                      DialogStartFolder& startFolder, QLocale locale, QWidget* owner, Host& host)
         : m_document(document), m_chooser(chooser), m_messages(messages),
           m_startFolder(startFolder), m_locale(std::move(locale)), m_owner(owner), m_host(host)
     {
@@ -60,6 +63,9 @@ public:
     // the reading takes the change back. `chartPath` is the file the chart belongs to
     // (another than `path` for a recovery copy, empty for none).
     bool open(const QString& path, const QString& title, const QString& chartPath);
+    // Before the chart is closed or replaced: asks, when it has unsaved changes, whether
+    // to save them, discard them or cancel. True when the caller may go on.
+    bool mayLeave(const QString& question);
 
 private:
     ChartDocument& m_document;

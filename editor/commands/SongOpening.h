@@ -21,7 +21,7 @@ struct OpenedSong
 {
     StreamHandle stream = 0;
     int32_t lengthMs = 0;
-    float rate = 0.0f;  // the grid rate of the tempo text
+    float rate = 0.0f; // the grid rate of the tempo text
     int64_t cells = 0; // the chart's cells at that rate
 };
 

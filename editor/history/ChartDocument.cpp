@@ -27,6 +27,24 @@ void ChartDocument::record(const QString& name, ChartChange change, const Window
     notifyChanged();
 }
 
+bool ChartDocument::undo()
+{
+    prepareChange();
+    if (!m_history.canUndo())
+        return false;
+    m_history.undo();
+    return true;
+}
+
+bool ChartDocument::redo()
+{
+    prepareChange();
+    if (!m_history.canRedo())
+        return false;
+    m_history.redo();
+    return true;
+}
+
 bool ChartDocument::isModified() const
 {
     return !m_history.isClean() || (changesWaiting && changesWaiting());

@@ -53,6 +53,11 @@ public:
     // Tells that the chart or the history changed without a step (a save, an undo).
     void notifyChanged();
 
+    // A step back or on through the history (after the waiting changes became one);
+    // false when there is none.
+    bool undo();
+    bool redo();
+
     bool isModified() const;
 
     // The chart file last opened or saved (empty for none).

@@ -50,8 +50,8 @@ void EffectSounds::openMetronome()
         QByteArray& block = m_clickBlocks[i];
         block = resourceBytes(QString::fromLatin1(clips[i]));
         if (!block.isEmpty())
-            m_metronome[i] = m_engine.FSOUND_Stream_Open(block.constData(), FSOUND_MEMORY_MODE,
-                                                         0, int(block.size()));
+            m_metronome[i] = m_engine.FSOUND_Stream_Open(block.constData(), FSOUND_MEMORY_MODE, 0,
+                                                         int(block.size()));
     }
 }
 

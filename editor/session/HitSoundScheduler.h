@@ -42,8 +42,7 @@ public:
     // Queues what the music reaches within `lookaheadMs` from where it is heard now. A
     // timing other than the plan's (a tempo or offset committed while playing) moves every
     // cell: what is queued is taken back and the new plan starts where the music is.
-    void schedule(const KeP& kep, StreamHandle music, const CellTiming& timing,
-                  double lookaheadMs);
+    void schedule(const KeP& kep, StreamHandle music, const CellTiming& timing, double lookaheadMs);
     // Takes back what the listener has not heard by `heardThroughMs`.
     void cancel(StreamHandle music, double heardThroughMs);
     // Forgets what is queued, leaving the counters as they are.

@@ -11,8 +11,8 @@ namespace tavix {
 
 PlaybackSession::PlaybackSession(KeP& kep, SoundEngine& engine,
                                  std::function<Clock::time_point()> now, Observer& observer)
-    : m_kep(kep), m_engine(engine), m_now(std::move(now)), m_observer(observer),
-      m_sounds(engine), m_hits(engine, m_sounds), m_recorder(kep)
+    : m_kep(kep), m_engine(engine), m_now(std::move(now)), m_observer(observer), m_sounds(engine),
+      m_hits(engine, m_sounds), m_recorder(kep)
 {
     m_recorder.onKey = [this] { m_observer.keyRecorded(); };
 }
@@ -41,7 +41,7 @@ void PlaybackSession::release()
     m_engine.FSOUND_Close();
 }
 
-void PlaybackSession::setMusic(StreamHandle stream, int32_t songLenMs)
+void PlaybackSession::setMusic(StreamHandle stream, int32_t songLenMs, const QString& path)
 {
     if (m_music != 0)
         m_engine.FSOUND_Stream_Close(m_music);
@@ -49,7 +49,13 @@ void PlaybackSession::setMusic(StreamHandle stream, int32_t songLenMs)
     if (m_ratePercent != 100 && !m_engine.setPlaybackRate(stream, m_ratePercent))
         m_ratePercent = m_engine.playbackRate(stream);
     m_songLenMs = songLenMs;
+    m_musicPath = path;
     m_cursorMs = 0;
+}
+
+double PlaybackSession::decodeProgress() const
+{
+    return m_music != 0 ? m_engine.decodeProgress(m_music) : 1.0;
 }
 
 bool PlaybackSession::followDecodedLength()

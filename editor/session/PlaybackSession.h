@@ -7,6 +7,8 @@
 #include "KeyRecorder.h"
 #include "SoundEngine.h"
 
+#include <QString>
+
 #include <array>
 #include <chrono>
 #include <cstdint>
@@ -69,12 +71,14 @@ public:
     // --- The song
     // A song just opened and checked: the one before is closed, the playback rate carries
     // over where the engine takes it, and the cursor goes to the start.
-    void setMusic(StreamHandle stream, int32_t songLenMs);
+    void setMusic(StreamHandle stream, int32_t songLenMs, const QString& path);
     // The length a chart without music gives, or that an undo puts back.
     void setSongLength(int32_t songLenMs) { m_songLenMs = songLenMs; }
     // True once the song is decoded; a length it then has other than the one known is
     // taken and told.
     bool followDecodedLength();
+    // How far the song's decoding has come, 0..1 (1 without a song).
+    double decodeProgress() const;
 
     // --- Timing: chart time leads music time by LeadMs().
     void setOffsetVal(double offsetVal) { m_offsetVal = offsetVal; }
@@ -105,6 +109,8 @@ public:
 
     // --- What it stands at
     const StreamHandle& music() const { return m_music; }
+    // The file of the song open now, empty for none.
+    QString musicPath() const { return m_music != 0 ? m_musicPath : QString(); }
     const int32_t& songLenMs() const { return m_songLenMs; }
     const int32_t& cursorMs() const { return m_cursorMs; }
     const int32_t& playMs() const { return m_playMs; }
@@ -137,6 +143,7 @@ private:
     bool m_released = false;
 
     StreamHandle m_music = 0;
+    QString m_musicPath;
     int32_t m_songLenMs = 0;
     int32_t m_cursorMs = 0;
     int32_t m_playMs = 0;

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "CanvasGestures.h"
 #include "DragState.h"
 #include "EffectSounds.h"
+#include "FrameLoop.h"
 #include "KeP.h"
 #include "PlaybackSession.h"
 #include "SoundEngine.h"
@@ -43,6 +45,30 @@ struct EditorState
     const std::array<StreamHandle, 2>& MetronomeSounds;
     const bool& metronome;
     const int& ratePercent;
+
+    static EditorState of(const PlaybackSession& session, const CanvasGestures& gestures,
+                          const Toolbar& toolbar, const FrameLoop& frames)
+    {
+        return {session.music(),
+                session.songLenMs(),
+                session.cursorMs(),
+                session.playMs(),
+                session.offsetVal(),
+                session.playing(),
+                session.paused(),
+                session.released(),
+                session.sounds().keySounds(),
+                session.hits().soundSlot(),
+                session.hits().lastSoundBeat(),
+                gestures.selection(),
+                toolbar.homeTops(),
+                toolbar.homeLefts(),
+                gestures.drag(),
+                frames.loopRunning(),
+                session.sounds().metronome(),
+                session.metronome(),
+                session.ratePercent()};
+    }
 };
 
 } // namespace tavix

@@ -2,7 +2,6 @@
 
 #include "Autosave.h"
 #include "KeyCanvas.h"
-#include "KeyInput.h"
 #include "KeyboardShortcuts.h"
 #include "OverviewStrip.h"
 #include "ResourceInit.h"
@@ -10,7 +9,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QIcon>
-#include <QKeyEvent>
 
 namespace tavix {
 
@@ -33,21 +31,20 @@ std::unique_ptr<WindowControls> controlsOf(KE& window, KeP& kep)
 KE::KE(KeP& kep, EditorServices services, QWidget* parent)
     : QWidget(parent), m_kep(kep), m_services(std::move(services)),
       m_startFolder(m_services.programDir), m_controls(controlsOf(*this, kep)),
-      m_display(kep, *this, *c().Picture1),
-      m_session(kep, m_services.sound, m_services.now, *this), m_document(kep),
-      m_keys(m_document, m_services.clipboard),
+      m_display(kep, *this, *c().Picture1), m_session(kep, m_services.sound, m_services.now, *this),
+      m_document(kep), m_keys(m_document, m_services.clipboard),
       m_fields({c().sBpmB, c().sBpm, c().slSetOff, c().sOff}, m_document, m_session,
                m_services.locale, *this),
       m_chartFiles(m_document, m_services.chooser, m_services.messages, m_startFolder,
                    m_services.locale, this, *this),
       m_frames([this] { playbackPass(); }, [this] { drawIdleFrame(); }),
-      m_state{m_session.music(), m_session.songLenMs(), m_session.cursorMs(),
-              m_session.playMs(), m_session.offsetVal(), m_session.playing(),
-              m_session.paused(), m_session.released(), m_session.sounds().keySounds(),
-              m_session.hits().soundSlot(), m_session.hits().lastSoundBeat(),
-              m_gestures.selection(), c().toolbar->homeTops(), c().toolbar->homeLefts(),
-              m_gestures.drag(), m_frames.loopRunning(), m_session.sounds().metronome(),
-              m_session.metronome(), m_session.ratePercent()}
+      m_decoding(
+          c().decodeBar, [this] { return m_session.decodeProgress(); }, [this] { scheduleFrame(); },
+          [this] {
+              if (!closing())
+                  m_session.followDecodedLength();
+          }),
+      m_state(EditorState::of(m_session, m_gestures, *c().toolbar, m_frames))
 {
     m_document.beforeChange = [this] { m_session.flushRecording(); };
     m_document.changesWaiting = [this] { return m_session.hasRecordedKeys(); };
@@ -67,9 +64,8 @@ KE::KE(KeP& kep, EditorServices services, QWidget* parent)
 KE::~KE()
 {
     m_frames.stop();
-    m_decodeTimer.stop();
-    if (QCoreApplication* app = QCoreApplication::instance())
-        app->removeEventFilter(this);
+    m_decoding.stop();
+    m_keyEvents.reset();
     // A window destroyed without its close request still gives back what it opened.
     if (!closing())
         releaseStreams();
@@ -124,14 +120,6 @@ void KE::connectControls()
                 canvasMouseUp(b, m, x, y);
                 scheduleFrame();
             });
-
-    m_decodeTimer.setInterval(100);
-    connect(&m_decodeTimer, &QTimer::timeout, this, [this] { updateDecodeProgress(); });
-
-    // Keypad keys reach the keyboard device from whichever control has the focus; it
-    // uses them only where it cannot read the keyboard itself.
-    if (QCoreApplication* app = QCoreApplication::instance())
-        app->installEventFilter(this);
 }
 
 void KE::setTimeSetValue(int32_t value)
@@ -190,17 +178,6 @@ void KE::buttonClick(int index)
     scheduleFrame();
 }
 
-bool KE::event(QEvent* event)
-{
-    // Key releases may go astray while another window has the focus: the keyboard is read
-    // afresh whenever the window gains or loses it.
-    const QEvent::Type type = event->type();
-    if ((type == QEvent::WindowActivate || type == QEvent::WindowDeactivate) && m_Keyboard &&
-        !closing())
-        m_Keyboard->windowFocusChanged(type == QEvent::WindowActivate);
-    return QWidget::event(event);
-}
-
 void KE::closeEvent(QCloseEvent* event)
 {
     if (!closing()) {
@@ -214,23 +191,6 @@ void KE::closeEvent(QCloseEvent* event)
     }
     shutdown();
     event->accept();
-}
-
-bool KE::eventFilter(QObject* watched, QEvent* event)
-{
-    const QEvent::Type type = event->type();
-    if ((type == QEvent::KeyPress || type == QEvent::KeyRelease) && m_Keyboard && !closing()) {
-        auto* widget = qobject_cast<QWidget*>(watched);
-        const auto& key = static_cast<const QKeyEvent&>(*event);
-        // A key event travels from the focus widget up to the window; it is offered once,
-        // at its first receiver.
-        QWidget* first = QApplication::focusWidget();
-        if (!first)
-            first = this;
-        if (widget && widget == first && widget->window() == this && !key.isAutoRepeat())
-            m_Keyboard->windowKeyEvent(key, type == QEvent::KeyPress);
-    }
-    return QWidget::eventFilter(watched, event);
 }
 
 } // namespace tavix

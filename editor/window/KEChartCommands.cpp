@@ -40,11 +40,6 @@ bool KE::openChart(const QString& name, const QString& title, const QString& cha
     return true;
 }
 
-QString KE::tempoText() const
-{
-    return m_controls->sBpm.text();
-}
-
 void KE::showChart(const QString& title, std::optional<int32_t> songLenMs)
 {
     if (songLenMs) {

@@ -4,7 +4,6 @@
 #include "KE.h"
 
 #include "Autosave.h"
-#include "MessageService.h"
 
 #include <QFileInfo>
 
@@ -63,33 +62,24 @@ void KE::applyFacts(const WindowFacts& f)
 void KE::stepApplied(bool applied, const WindowFacts* facts)
 {
     if (!applied)
-        m_display.reportError(tr("a step of the history does not fit the chart as it is; it was left out"));
+        m_display.reportError(
+            tr("a step of the history does not fit the chart as it is; it was left out"));
     if (facts)
         applyFacts(*facts);
 }
 
 void KE::undoEdit()
 {
-    if (!editingAllowed() || closing())
-        return;
-    m_document.prepareChange();
-    if (!history().canUndo())
-        return;
     const int32_t cells = m_kep.TotalBeats;
-    history().undo();
-    afterUndoRedo(cells);
+    if (editingAllowed() && !closing() && m_document.undo())
+        afterUndoRedo(cells);
 }
 
 void KE::redoEdit()
 {
-    if (!editingAllowed() || closing())
-        return;
-    m_document.prepareChange();
-    if (!history().canRedo())
-        return;
     const int32_t cells = m_kep.TotalBeats;
-    history().redo();
-    afterUndoRedo(cells);
+    if (editingAllowed() && !closing() && m_document.redo())
+        afterUndoRedo(cells);
 }
 
 void KE::afterUndoRedo(int32_t cellsBefore)
@@ -102,32 +92,18 @@ void KE::afterUndoRedo(int32_t cellsBefore)
     scheduleFrame();
 }
 
-bool KE::mayLeaveChart(const QString& question)
+void KE::pauseForQuestion()
 {
-    m_document.prepareChange();
-    if (!isModified())
-        return true;
     // Nothing more is recorded behind the question, and the save can run.
     if (m_session.moving())
         PlayPause();
-    switch (m_services.messages.askToSave(this, tr("Unsaved Changes"),
-                                          tr("The chart has changes that are not saved.") +
-                                              QStringLiteral("\n\n") + question)) {
-    case MessageService::SaveChoice::Save:
-        return saveChartCommand();
-    case MessageService::SaveChoice::Discard:
-        return true;
-    case MessageService::SaveChoice::Cancel:
-        break;
-    }
-    return false;
 }
 
 RecoveryInfo KE::recoveryInfo() const
 {
     RecoveryInfo info;
     info.chartPath = m_document.path();
-    info.songPath = hasMusic() ? m_musicPath : QString();
+    info.songPath = m_session.musicPath();
     info.tempoText = m_controls->sBpmB.text();
     info.offsetText = m_controls->slSetOff.text();
     return info;
@@ -153,11 +129,6 @@ bool KE::offerRecovery()
         return false;
     RecoveryWorkflow recovery(m_services.recoveryDir, m_services.messages, this, *this);
     return recovery.offer(m_autosave.get());
-}
-
-void KE::restoreTexts(const QString& tempoText, const QString& offsetText)
-{
-    m_fields.restoreTexts(tempoText, offsetText);
 }
 
 void KE::openSong(const QString& path)

@@ -48,7 +48,8 @@ void KE::setPlaybackRate(int percent)
     if (closing() || percent == m_session.ratePercent())
         return;
     if (!m_session.setPlaybackRate(percent)) {
-        m_display.reportError(tr("the playback rate cannot be changed: %1").arg(sound().lastError()));
+        m_display.reportError(
+            tr("the playback rate cannot be changed: %1").arg(sound().lastError()));
         return;
     }
     showListening();

@@ -42,13 +42,12 @@ bool KE::openMusicFile(const QString& path, const QString& title)
         sound(), m_services.messages, this, m_services.locale, path, sBpm().text());
     if (!song)
         return false;
-    m_session.setMusic(song->stream, song->lengthMs);
+    m_session.setMusic(song->stream, song->lengthMs, path);
     showListening();
     m_startFolder.remember(path);
     MSeteD().setText(title);
     m_display.setPeaks(sound().waveformPeaks(song->stream));
     overview().setPeaks(m_display.peaks());
-    m_musicPath = path;
     m_kep.BeatRate = song->rate;
     // A shorter song cuts the chart: the cells it drops are kept in the step.
     m_document.change(QStringLiteral("Open Song"),
@@ -59,7 +58,7 @@ bool KE::openMusicFile(const QString& path, const QString& title)
     setTimeBarLength(song->lengthMs);
     TimeSet().setValue(0);
     renderFrame(0, m_session.cursorMs(), false);
-    updateDecodeProgress();
+    m_decoding.update();
     LoopRender();
     return true;
 }
@@ -152,26 +151,6 @@ void KE::drawIdleFrame()
     }
     if (m_frames.loopRunning())
         renderFrame(TimeSet().value(), m_session.cursorMs(), false);
-}
-
-void KE::updateDecodeProgress()
-{
-    const StreamHandle music = m_session.music();
-    const double progress = music != 0 ? sound().decodeProgress(music) : 1.0;
-    // The waveform fills in as the song decodes, also while nothing else draws.
-    scheduleFrame();
-    if (progress >= 1.0 || closing()) {
-        decodeBar().setVisible(false);
-        m_decodeTimer.stop();
-        if (!closing())
-            m_session.followDecodedLength();
-        return;
-    }
-    decodeBar().setValue(int(std::clamp(progress, 0.0, 1.0) * 1000.0));
-    decodeBar().setToolTip(tr("Decoding the song: %1%").arg(int(progress * 100.0)));
-    decodeBar().setVisible(true);
-    if (!m_decodeTimer.isActive())
-        m_decodeTimer.start();
 }
 
 void KE::songLengthLearned(int32_t songLenMs)

@@ -34,16 +34,13 @@ void KE::startUp()
     // 9. The keyboard.
     m_Keyboard = std::make_unique<KeyInput>(m_kep, m_services.keySource());
     m_session.useKeyboard(*m_Keyboard);
+    m_keyEvents =
+        std::make_unique<KeyEventForwarding>(*this, *m_Keyboard, [this] { return !closing(); });
 
     m_frameHz = m_services.frameHz ? *m_services.frameHz : FrameTick::rateFor(screen());
     m_session.setPassRate(m_frameHz);
     // Beyond the original: the view as the user left it.
     loadViewChoices();
-}
-
-void KE::releaseStreams()
-{
-    m_session.release();
 }
 
 void KE::shutdown()
@@ -56,7 +53,7 @@ void KE::shutdown()
     if (m_tempoDialog)
         delete m_tempoDialog; // stops a detection going on
     m_frames.stop();
-    m_decodeTimer.stop();
+    m_decoding.stop();
     releaseStreams();
     if (m_services.quit)
         m_services.quit();

@@ -67,10 +67,10 @@ const QColor ValueColour(0, 192, 192);
 } // namespace
 
 WindowControls::WindowControls(QWidget* window, KeP& kep)
-    : BpmSet(window), sBpmB(window), sBpm(window), OffSet(window), slSetOff(window),
-      sOff(window), mSet(window), MSeteD(window), decodeBar(window), Label1(window),
-      scriptFile(window), TimeSet(Qt::Horizontal, window), cPosL(window), cPos(window),
-      NofBeat(window), cBeat(window), Asp(window), listening(window)
+    : BpmSet(window), sBpmB(window), sBpm(window), OffSet(window), slSetOff(window), sOff(window),
+      mSet(window), MSeteD(window), decodeBar(window), Label1(window), scriptFile(window),
+      TimeSet(Qt::Horizontal, window), cPosL(window), cPos(window), NofBeat(window), cBeat(window),
+      Asp(window), listening(window)
 {
     placeLabel(BpmSet, QStringLiteral("Bpm:"), {16, 8, 65, 33}, CaptionColour);
     placeLabel(sBpmB, QStringLiteral("100"), {88, 8, 65, 37}, ValueColour);

@@ -1,7 +1,10 @@
-// Mouse editing on the canvas: the gestures decide, the key commands change the chart, the
-// cursor moves with the playback session.
+// Editing: on the canvas the gestures decide and the key commands change the chart (the
+// cursor moves with the playback session); copy, delete and paste of the selected keys
+// and random keys. None of the last four looks at the playback state: during playback
+// they run between two passes.
 #include "KE.h"
 
+#include "CanvasView.h"
 #include "TavixKey.h"
 
 namespace tavix {
@@ -68,6 +71,32 @@ void KE::moveCursorTo(int32_t ms)
 {
     m_session.moveCursor(ms);
     showCounters(ms);
+    scheduleFrame();
+}
+
+void KE::copyKeys()
+{
+    m_keys.copy(m_gestures.selection());
+}
+
+void KE::deleteKeys()
+{
+    m_keys.remove(m_gestures.selection());
+    endSelection();
+    scheduleFrame();
+}
+
+void KE::pasteKeys()
+{
+    m_keys.paste(m_session.cursorMs(), CanvasView::at(m_kep, TimeSet().value()).pixOff);
+    // Whatever the text held, the paste ends the selection.
+    endSelection();
+    scheduleFrame();
+}
+
+void KE::randomKeys()
+{
+    m_keys.randomKeys();
     scheduleFrame();
 }
 
