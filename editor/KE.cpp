@@ -6,6 +6,7 @@
 #include "KeyInput.h"
 #include "KeyboardShortcuts.h"
 #include "OverviewStrip.h"
+#include "RecoveryNote.h"
 #include "ResourceInit.h"
 #include "TavixKey.h"
 
@@ -15,6 +16,8 @@
 #include <QKeyEvent>
 #include <QPalette>
 #include <QPixmap>
+
+#include <algorithm>
 
 namespace tavix {
 
@@ -112,6 +115,11 @@ KE::KE(KeP& kep, EditorServices services, QWidget* parent)
             m_kep, m_services.recoveryDir, [this] { return recoveryInfo(); },
             m_services.autosaveIntervalMs);
     buildControls();
+    if (m_autosave) {
+        m_recoveryNote = std::make_unique<RecoveryNote>(*m_autosave, this);
+        // At the strip's right end, by its buttons, where it hides the least of the song.
+        m_recoveryNote->move(16 + OverviewStrip::SongWidth - m_recoveryNote->width(), OverviewTop);
+    }
     connectControls();
     startUp();
     m_shortcuts = std::make_unique<KeyboardShortcuts>(*this);
@@ -162,6 +170,8 @@ void KE::buildControls()
     m_Asp.setBlankPushingWrap(true);
     m_Asp.setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_Asp.setAutoFillBackground(true);
+    // Like the toolbar's: "auto spacing", a marker every two measures from a cell on.
+    m_Asp.setToolTip(QStringLiteral("自動間距"));
     {
         QPalette palette = m_Asp.palette();
         palette.setColor(QPalette::Window, QApplication::palette().color(QPalette::Window));
@@ -280,7 +290,9 @@ void KE::connectControls()
 
 void KE::setTimeSetValue(int32_t value)
 {
-    m_TimeSet.setValue(value);
+    // The view follows the play position, but near the end it turns to the chart's last
+    // canvas width rather than to where only the empty end of the song would show.
+    m_TimeSet.setValue(std::min(value, lastViewValue()));
 }
 
 TavixKey& KE::renderer()

@@ -36,6 +36,7 @@ class KeyInput;
 class KeyboardShortcuts;
 class LatencyDialog;
 class OverviewStrip;
+class RecoveryNote;
 class TavixKey;
 class TempoDialog;
 class WaveformPeaks;
@@ -255,6 +256,8 @@ private:
     void prepareFrame();
     void refreshOverview();
     bool navigationAllowed() const;
+    // The time bar value that shows the chart's last canvas width.
+    int32_t lastViewValue() const;
 
     // Every change of the chart goes through here: `writes` makes it through the chart's
     // editing interface, and what it changed becomes one step of the history.
@@ -345,7 +348,8 @@ private:
     // The keys recorded in the playback run going on, one step when the run ends.
     std::optional<ChartEdit> m_runEdit;
     std::unique_ptr<Autosave> m_autosave;
-    QString m_chartPath; // the chart file last opened or saved
+    std::unique_ptr<RecoveryNote> m_recoveryNote; // over the strip while copies fail
+    QString m_chartPath;                          // the chart file last opened or saved
     QString m_musicPath;
     // Last, so the shortcuts go before the controls they watch.
     std::unique_ptr<KeyboardShortcuts> m_shortcuts;

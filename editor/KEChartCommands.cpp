@@ -166,7 +166,10 @@ bool KE::openChart(const QString& name, const QString& title, const QString& cha
         m_TimeSet.setMaximum(std::max(0, nearestInt32(double(songLenMs) / 100.0)));
         m_TimeSet.setValue(0);
     }
-    m_cBeat.setText(m_kep.beatCounterAtStart());
+    // Both counters anew, for the cursor over the chart just read (whose length a chart
+    // without music sets), so the time and the cell agree.
+    m_cPos.setText(PosString(m_state.CursorMs));
+    m_cBeat.setText(m_kep.beatCounter(m_state.CursorMs));
     try {
         renderer().Initialise(*m_Picture1, m_kep.TotalBeats);
     } catch (const std::exception& e) {

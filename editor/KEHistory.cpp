@@ -8,10 +8,10 @@
 #include "KeyCanvas.h"
 #include "MessageService.h"
 #include "NumberReading.h"
+#include "RecoveryQuestion.h"
 #include "RecoverySet.h"
 #include "TavixKey.h"
 
-#include <QDir>
 #include <QFileInfo>
 
 #include <exception>
@@ -174,9 +174,13 @@ bool KE::mayLeaveChart(const QString& question)
 
 RecoveryInfo KE::recoveryInfo() const
 {
+    // Absolute, so the next editor finds them wherever it is started from.
+    const auto absolute = [](const QString& path) {
+        return path.isEmpty() ? path : QFileInfo(path).absoluteFilePath();
+    };
     RecoveryInfo info;
-    info.chartPath = m_chartPath;
-    info.songPath = m_state.MusicStream != 0 ? m_musicPath : QString();
+    info.chartPath = absolute(m_chartPath);
+    info.songPath = m_state.MusicStream != 0 ? absolute(m_musicPath) : QString();
     info.tempoText = m_sBpmB.text();
     info.offsetText = m_slSetOff.text();
     return info;
@@ -203,20 +207,20 @@ bool KE::offerRecovery()
     const std::unique_ptr<RecoverySet> left = RecoverySet::claimLeftBehind(m_services.recoveryDir);
     if (!left)
         return false;
-    const RecoveryInfo info = left->readInfo().value_or(RecoveryInfo{});
-    const QString none = tr("(none)");
-    const QString when =
-        info.savedAt.isValid() ? info.savedAt.toLocalTime().toString(Qt::TextDate) : tr("unknown");
-    const QString text =
-        tr("The editor ended without closing, and a chart with changes that were not saved "
-           "was kept.\n\nChart: %1\nSong: %2\nKept at: %3\n\nRestore it?")
-            .arg(info.chartPath.isEmpty() ? none : QDir::toNativeSeparators(info.chartPath),
-                 info.songPath.isEmpty() ? none : QDir::toNativeSeparators(info.songPath), when);
-    if (!m_services.messages.askToRestore(this, tr("Recover Chart"), text)) {
+    const std::optional<RecoveryInfo> noted = left->readInfo();
+    const RecoverySet::Pairing pairing = left->pairing(noted);
+    const bool restore = m_services.messages.askToRestore(this, tr("Recover Chart"),
+                                                          RecoveryQuestion::text(noted, pairing));
+    // A signal while the question was open ends the program: the files stay for the next
+    // start, whatever the question's answer.
+    if (m_state.IsClosing)
+        return false;
+    if (!restore) {
         left->remove();
         return false;
     }
 
+    const RecoveryInfo info = noted.value_or(RecoveryInfo{});
     // The tempo and offset it was made with, as they were shown.
     if (!info.tempoText.isEmpty()) {
         m_sBpm.setText(info.tempoText);

@@ -270,6 +270,9 @@ void KE::finishPlayback()
     enableOpenButtons(true);
     setPlayButton(false);
     flushRecording();
+    // The run ends with the end of the chart in view, not the empty end of the song.
+    if (m_TimeSet.value() > lastViewValue())
+        m_TimeSet.setValue(lastViewValue());
     scheduleFrame();
 }
 
@@ -396,7 +399,9 @@ void KE::playbackPass()
         return;
     SoundEngine& engine = sound();
     const int32_t t = engine.FSOUND_Stream_GetTime(m_state.MusicStream);
-    m_state.PlayMs = nearestInt32(LeadMs() + t);
+    // A paused stream stands at its start; the play position is where it paused, or where
+    // a click moved the resume point since, and both lines show it.
+    m_state.PlayMs = m_state.IsPaused ? m_state.CursorMs : nearestInt32(LeadMs() + t);
     if (!m_state.IsPaused) {
         m_cPos.setText(PosString(m_state.PlayMs));
         m_cBeat.setText(m_kep.beatCounter(m_state.PlayMs));

@@ -9,6 +9,8 @@
 
 #include <QSettings>
 
+#include <algorithm>
+
 namespace tavix {
 
 namespace {
@@ -46,13 +48,18 @@ bool KE::navigationAllowed() const
     return !m_state.IsClosing && !(m_state.IsPlaying && !m_state.IsPaused);
 }
 
+int32_t KE::lastViewValue() const
+{
+    return CanvasView::lastValue(m_kep, m_TimeSet.maximum());
+}
+
 void KE::navigate(ViewNavigator::Step step)
 {
     if (!navigationAllowed())
         return;
-    // Through the bar's own value, so the view moves as if the bar had been dragged.
-    m_TimeSet.setValue(
-        m_navigator.step(step, m_TimeSet.value(), m_TimeSet.maximum(), m_kep.BeatRate));
+    // Through the bar's own value, so the view moves as if the bar had been dragged; never
+    // on past the chart's last canvas width, into the empty end of the song.
+    m_TimeSet.setValue(m_navigator.step(step, m_TimeSet.value(), lastViewValue(), m_kep.BeatRate));
 }
 
 void KE::canvasWheel(QPoint angleDelta, Qt::KeyboardModifiers modifiers)
@@ -62,14 +69,14 @@ void KE::canvasWheel(QPoint angleDelta, Qt::KeyboardModifiers modifiers)
     // Some systems turn Shift and the wheel into a sideways turn.
     const int angle = angleDelta.y() != 0 ? angleDelta.y() : angleDelta.x();
     m_TimeSet.setValue(m_navigator.wheel(angle, modifiers & Qt::ShiftModifier, m_TimeSet.value(),
-                                         m_TimeSet.maximum(), m_kep.BeatRate));
+                                         lastViewValue(), m_kep.BeatRate));
 }
 
 void KE::overviewChosen(int32_t timeSetValue)
 {
     if (!navigationAllowed())
         return;
-    m_TimeSet.setValue(timeSetValue);
+    m_TimeSet.setValue(std::min(timeSetValue, lastViewValue()));
 }
 
 void KE::prepareFrame()
