@@ -55,6 +55,7 @@ TEST(ToolTips, EveryToolTipShowsItsGlyphs)
     rig.ke.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&rig.ke));
     std::vector<QWidget*> owners;
+    owners.reserve(EditorState::ButtonCount + 1);
     for (int i = 0; i < EditorState::ButtonCount; ++i)
         owners.push_back(&rig.ke.NeC1(i));
     owners.push_back(&rig.ke.Asp());
