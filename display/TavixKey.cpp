@@ -356,8 +356,15 @@ void TavixKey::buildFrame(int32_t scrollMs, int32_t curMs, bool GoP)
 
     m_waveColumns.clear();
     m_guidesDrawn = m_guides.visible;
-    if (m_guidesDrawn)
-        addGuides(firstBeat, pixOff);
+    if (m_guidesDrawn) {
+        // Where the cursor line will stand, so that no measure number hides under it.
+        std::optional<std::pair<float, float>> cursor;
+        if (curMs >= 0) {
+            const double C = double(m_kep.BeatRate) * (double(curMs) - double(scrollMs)) * 32.0;
+            cursor = std::make_pair(float(C + 14.0), float(C + 18.0));
+        }
+        addGuides(firstBeat, pixOff, cursor);
+    }
 
     float selLeft = 0, selRight = 0, selTop = 0, selBottom = 0;
     const DragState& drag = m_host.dragState();
@@ -419,7 +426,8 @@ void TavixKey::buildFrame(int32_t scrollMs, int32_t curMs, bool GoP)
     }
 }
 
-void TavixKey::addGuides(int32_t firstBeat, int32_t pixOff)
+void TavixKey::addGuides(int32_t firstBeat, int32_t pixOff,
+                         const std::optional<std::pair<float, float>>& cursor)
 {
     addWaveform(firstBeat, pixOff);
     // Cell c starts at x = 16 + 32 (c - FirstBeat) - PixOff; the last one that can show
@@ -433,7 +441,7 @@ void TavixKey::addGuides(int32_t firstBeat, int32_t pixOff)
             break;
         if (c % 16 == 0) {
             addQuad(Texture::MeasureLine, x - 1, 0.0f, x + 1, 396.0f, White);
-            addMeasureNumber(x, c / 16 + 1);
+            addMeasureNumber(x, c / 16 + 1, cursor);
         } else {
             addQuad(Texture::BeatLine, x, 0.0f, x + 1, float(BandHeight), White);
             addQuad(Texture::BeatLine, x, float(LowerBandTop), x + 1,
@@ -442,11 +450,16 @@ void TavixKey::addGuides(int32_t firstBeat, int32_t pixOff)
     }
 }
 
-void TavixKey::addMeasureNumber(float lineX, int64_t measure)
+void TavixKey::addMeasureNumber(float lineX, int64_t measure,
+                                const std::optional<std::pair<float, float>>& cursor)
 {
     const std::string digits = std::to_string(measure);
-    float x = lineX + 3;
     const float w = float(m_digitSize.width());
+    const float width = w * float(digits.size());
+    // Right of its line; left of it while the cursor line stands over the number.
+    float x = lineX + 3;
+    if (cursor && cursor->first < x + width && cursor->second > x)
+        x = lineX - 3 - width;
     for (const char d : digits) {
         addQuad(Texture(int(Texture::Digit0) + (d - '0')), x, float(NumberTop), x + w,
                 float(NumberTop + m_digitSize.height()), White);

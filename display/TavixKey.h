@@ -8,6 +8,8 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace tavix {
@@ -129,9 +131,12 @@ private:
     void loadPictures();
     void makeGuidePictures();
     void buildFrame(int32_t scrollMs, int32_t curMs, bool GoP);
-    void addGuides(int32_t firstBeat, int32_t pixOff);
+    // `cursor`: the left and right of the cursor line, none without one.
+    void addGuides(int32_t firstBeat, int32_t pixOff,
+                   const std::optional<std::pair<float, float>>& cursor);
     void addWaveform(int32_t firstBeat, int32_t pixOff);
-    void addMeasureNumber(float lineX, int64_t measure);
+    void addMeasureNumber(float lineX, int64_t measure,
+                          const std::optional<std::pair<float, float>>& cursor);
     void paintFrame();
     void paintBandsWithWaveform();
     void addQuad(Texture texture, float x0, float y0, float x1, float y1, uint32_t color,

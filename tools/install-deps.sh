@@ -11,6 +11,7 @@ packages=(
   xvfb xauth xdotool x11-utils imagemagick sox libsox-fmt-all xclip
   fonts-dejavu-core fonts-liberation2
   fonts-roboto-unhinted # Roboto Condensed Bold, the labels' face: heavy, and the counters fit
+  fonts-wqy-microhei # the Chinese tool tips' glyphs (5 MB, where Noto CJK takes 90 MB)
   libclang-rt-14-dev # libFuzzer and the sanitizer runtimes of clang (a recommend of clang, not pulled in)
   dpkg-dev desktop-file-utils shared-mime-info # the Debian package: dpkg-shlibdeps, and its test's checks
 )

@@ -48,11 +48,13 @@ int main(int argc, char** argv)
     services.quit = [&kep, dumpPath] {
         if (!dumpPath.isEmpty() && !tavix::writeChartDump(kep, dumpPath))
             std::fprintf(stderr, "tavix-editor: cannot write %s\n", qPrintable(dumpPath));
-        QCoreApplication::quit();
+        // Every event loop ends, also that of a question open at start-up, before the
+        // main one runs (quit() would wait for that).
+        QCoreApplication::exit(0);
     };
 
     tavix::KE window(kep, std::move(services));
-    // SIGTERM and SIGHUP keep the chart for recovery before the program ends.
+    // SIGTERM, SIGHUP and SIGINT keep the chart for recovery before the program ends.
     tavix::TerminationSignals termination;
     QObject::connect(&termination, &tavix::TerminationSignals::received, &window,
                      [&window](int) { window.endOnSignal(); });
@@ -65,5 +67,8 @@ int main(int argc, char** argv)
         window.openMusicFile(files.song, QFileInfo(files.song).fileName());
     if (!restored && !files.chart.isEmpty())
         window.openChartFile(files.chart, QFileInfo(files.chart).fileName());
+    // A signal during the start-up's questions has ended the window already.
+    if (window.state().IsClosing)
+        return 0;
     return app.exec();
 }

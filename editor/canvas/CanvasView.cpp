@@ -4,6 +4,7 @@
 #include "Rounding.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace tavix {
@@ -17,6 +18,30 @@ CanvasView CanvasView::at(const KeP& kep, int32_t timeSetValue)
     view.firstBeat = kep.MsToBeat(view.scrollMs);
     view.pixOff = truncInt32(double(kep.MsToBeatFrac(view.scrollMs)) * 64.0 / 2.0);
     return view;
+}
+
+int32_t CanvasView::lastValue(const KeP& kep, int32_t barMaximum)
+{
+    const int32_t maximum = std::max(barMaximum, 0);
+    const double rate = double(kep.BeatRate);
+    const int64_t last = int64_t(kep.TotalBeats) - 1;
+    if (!(rate > 0.0) || !std::isfinite(rate))
+        return maximum;
+    if (last < 0)
+        return 0;
+    // The last glyph ends 62 pixels after its cell's x; the canvas is 974 wide.
+    const auto fits = [&](int32_t value) {
+        const CanvasView view = at(kep, value);
+        return 32 * (last - view.firstBeat) - view.pixOff + 62 <= 974;
+    };
+    // Close by arithmetic, then exact by the view's own rounding.
+    const double cellsBefore = double(last) - (974.0 - 62.0) / CellWidth;
+    auto value = int32_t(std::clamp(std::floor(cellsBefore / rate / 100.0), 0.0, double(maximum)));
+    while (value < maximum && !fits(value))
+        ++value;
+    while (value > 0 && fits(value - 1))
+        --value;
+    return value;
 }
 
 int CanvasView::rowAt(float y)

@@ -22,6 +22,10 @@ struct CanvasView
 
     // The view at a value of the time bar, which counts in steps of 100 ms.
     static CanvasView at(const KeP& kep, int32_t timeSetValue);
+    // The first bar value whose view shows the chart's last cell whole at the right of the
+    // canvas: the last canvas width of the chart. Within 0..`barMaximum` (the bar runs to
+    // the song's end, where a view shows nothing but the empty end).
+    static int32_t lastValue(const KeP& kep, int32_t barMaximum);
 
     // The row 1..7 whose band strictly contains y; 0 outside every band.
     static int rowAt(float y);

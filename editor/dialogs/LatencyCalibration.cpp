@@ -44,9 +44,10 @@ void LatencyCalibration::addPress(double heardMs)
     const int beat = static_cast<int>(std::clamp<long>(nearest, 0, m_beats - 1));
     Press press{beat, heardMs - clickMs(beat), false};
     // Too far from any click to be meant for one, or a second press on the same click.
-    press.dropped = std::abs(press.errorMs) > m_beatMs / 2 ||
-                    std::any_of(m_presses.begin(), m_presses.end(),
-                                [&](const Press& p) { return p.beat == beat && !p.dropped; });
+    press.extra = std::abs(press.errorMs) > m_beatMs / 2 ||
+                  std::any_of(m_presses.begin(), m_presses.end(),
+                              [&](const Press& p) { return p.beat == beat && !p.dropped; });
+    press.dropped = press.extra;
     m_presses.push_back(press);
 }
 

@@ -40,6 +40,9 @@ public:
         int beat = 0;       // the click it is compared with, from 0
         double errorMs = 0; // the press minus that click
         bool dropped = false;
+        // Meant for no click: too far from every click, or a second press on one. (A
+        // press dropped only for lying far from the others was meant for its click.)
+        bool extra = false;
     };
     struct Result
     {

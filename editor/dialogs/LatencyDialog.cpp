@@ -242,8 +242,12 @@ void LatencyDialog::showPresses(const LatencyCalibration::Result& r)
 {
     m_presses.clear();
     for (const LatencyCalibration::Press& p : r.presses) {
-        QString line = tr("Click %1: %2 ms").arg(p.beat + 1, 2).arg(p.errorMs, 7, 'f', 1);
-        if (p.dropped)
+        // Each click has one line; a press meant for none is not listed as its click's.
+        QString line = p.extra ? tr("Extra press, %2 ms from click %1  (left out)")
+                                     .arg(p.beat + 1)
+                                     .arg(p.errorMs, 0, 'f', 1)
+                               : tr("Click %1: %2 ms").arg(p.beat + 1, 2).arg(p.errorMs, 7, 'f', 1);
+        if (p.dropped && !p.extra)
             line += tr("  (left out)");
         m_presses.addItem(line);
     }

@@ -1,5 +1,7 @@
 #include "TempoDialog.h"
 
+#include "WindowHeightFit.h"
+
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -73,6 +75,8 @@ TempoDialog::TempoDialog(Host host, QWidget* parent) : QDialog(parent), m_host(s
     buttons->addWidget(&m_apply);
     buttons->addWidget(&m_close);
     layout->addLayout(buttons);
+    // The status and tap lines wrap: rows keep their height whatever the texts.
+    new WindowHeightFit(*this);
     resize(420, 0);
 
     connect(&m_detect, &QPushButton::clicked, this, &TempoDialog::detect);
@@ -83,12 +87,7 @@ TempoDialog::TempoDialog(Host host, QWidget* parent) : QDialog(parent), m_host(s
     connect(&m_close, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-TempoDialog::~TempoDialog()
-{
-    m_worker.request_stop();
-    if (m_worker.joinable())
-        m_worker.join();
-}
+TempoDialog::~TempoDialog() = default;
 
 QString TempoDialog::tempoText(double bpm) const
 {
@@ -110,7 +109,6 @@ void TempoDialog::detect()
         return;
     }
     // A cancelled run may still be winding down; it answers nothing any more.
-    m_worker = std::jthread();
     m_song = QFileInfo(path).fileName();
     const int run = ++m_run;
     m_running = run;
@@ -118,24 +116,23 @@ void TempoDialog::detect()
     m_detect.setEnabled(false);
     m_cancel.setEnabled(true);
     m_status.setText(tr("Listening to %1...").arg(m_song));
-    m_worker = std::jthread([this, run, path, detect = m_host.detect](const std::stop_token& stop) {
+    const QPointer<QObject> self(this);
+    m_detection.start([self, run, path, detect = m_host.detect](const std::stop_token& stop) {
         int shown = -1;
         const SongTempo found = detect(path, TempoOptions{}, stop, [&](double fraction) {
             const int percent = int(fraction * 100.0);
             if (percent == shown)
                 return;
             shown = percent;
-            QMetaObject::invokeMethod(
-                this,
-                [this, run, percent] {
-                    if (run == m_running)
-                        m_progress.setValue(percent);
-                },
-                Qt::QueuedConnection);
+            BackgroundRun::post(self, [self, run, percent] {
+                auto* dialog = static_cast<TempoDialog*>(self.data());
+                if (run == dialog->m_running)
+                    dialog->m_progress.setValue(percent);
+            });
         });
-        // Posted to the dialog: dropped if it is gone by then.
-        QMetaObject::invokeMethod(
-            this, [this, run, found] { detectionEnded(run, found); }, Qt::QueuedConnection);
+        BackgroundRun::post(self, [self, run, found] {
+            static_cast<TempoDialog*>(self.data())->detectionEnded(run, found);
+        });
     });
 }
 
@@ -143,7 +140,7 @@ void TempoDialog::cancelDetection()
 {
     if (!detecting())
         return;
-    m_worker.request_stop();
+    m_detection.stop();
     detectionStopped();
     m_status.setText(tr("Detection cancelled."));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BackgroundRun.h"
 #include "SongTempo.h"
 #include "TapTempo.h"
 
@@ -12,7 +13,6 @@
 #include <QPushButton>
 
 #include <functional>
-#include <thread>
 
 namespace tavix {
 
@@ -90,8 +90,9 @@ private:
     QLineEdit m_offsetBox;
     QPushButton m_apply;
     QPushButton m_close;
-    // Last, so it is stopped and joined before anything it reports to goes.
-    std::jthread m_worker;
+    // A run given up is never waited for: it ends on its own, and what it reports after
+    // the dialog has gone is dropped.
+    BackgroundRun m_detection;
 };
 
 } // namespace tavix

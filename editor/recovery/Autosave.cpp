@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QPointer>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <sys/resource.h>
@@ -19,7 +20,8 @@ namespace {
 
 constexpr int WriterNice = 10;
 
-// Writes the chart, then the side file that names what it belongs to.
+// Writes the chart, then the side file that names what it belongs to and the chart's
+// digest as it landed on the disk.
 bool writeSet(const RecoverySet& set, const std::vector<uint8_t>& grid, const RecoveryInfo& info,
               QString& error)
 {
@@ -32,14 +34,21 @@ bool writeSet(const RecoverySet& set, const std::vector<uint8_t>& grid, const Re
         error = result.reason;
         return false;
     }
-    return set.writeInfo(info, &error);
+    RecoveryInfo noted = info;
+    noted.chartDigest = RecoverySet::digestOf(set.chartPath());
+    if (noted.chartDigest.isEmpty()) {
+        error = QStringLiteral("the chart just written cannot be read back");
+        return false;
+    }
+    return set.writeInfo(noted, &error);
 }
 
 } // namespace
 
 Autosave::Autosave(const KeP& kep, const QString& dir, std::function<RecoveryInfo()> info,
                    int intervalMs)
-    : m_kep(kep), m_info(std::move(info)), m_set(dir, RecoverySet::newId())
+    : m_kep(kep), m_info(std::move(info)), m_write(writeSet), m_set(dir, RecoverySet::newId()),
+      m_intervalMs(intervalMs)
 {
     m_timer.setSingleShot(true);
     m_timer.setInterval(intervalMs);
@@ -60,8 +69,9 @@ void Autosave::chartChanged(bool modified)
         return;
     }
     m_dirty = true;
+    // A try again after a failure keeps its own time.
     if (!m_timer.isActive() && !m_busy)
-        m_timer.start();
+        m_timer.start(m_intervalMs);
 }
 
 void Autosave::discard()
@@ -69,8 +79,36 @@ void Autosave::discard()
     m_timer.stop();
     m_dirty = false;
     m_again = false;
-    waitForWriter();
-    m_set.remove();
+    m_failures = 0;
+    setError({});
+    if (!m_busy) {
+        m_set.remove();
+        m_set.unlock();
+        return;
+    }
+    // A write is going on: the files go after it, on the worker, so the window never waits
+    // for the disk; the lock goes once they have.
+    m_letGo = m_serial;
+    const quint64 serial = m_serial;
+    QPointer<Autosave> self(this);
+    const RecoverySet& set = m_set;
+    m_writer.start([self, &set, serial] {
+        set.remove();
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self, serial] {
+                if (self)
+                    self->removedAfter(serial);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void Autosave::removedAfter(quint64 serial)
+{
+    // Unless a copy has been taken since, which holds the lock for its own files.
+    if (serial == m_serial && !m_busy && !m_dirty)
+        m_set.unlock();
 }
 
 void Autosave::timeUp()
@@ -86,8 +124,14 @@ void Autosave::timeUp()
 
 void Autosave::startWrite()
 {
+    // Without the lock another editor could take the set for one left behind.
+    QString refused;
+    if (!m_set.lock(&refused)) {
+        ++m_writes;
+        report(false, refused);
+        return;
+    }
     m_dirty = false;
-    m_set.lock();
     // The copy is taken here, on the window's thread, between two of its events; the
     // worker writes it while the window goes on.
     auto grid = std::make_shared<const std::vector<uint8_t>>(m_kep.KeyGrid.bytes());
@@ -97,12 +141,12 @@ void Autosave::startWrite()
     const quint64 serial = ++m_serial;
     QPointer<Autosave> self(this);
     const RecoverySet& set = m_set; // only read while the write runs
-    m_writer.start([self, &set, grid, info, serial] {
+    m_writer.start([self, &set, write = m_write, grid, info, serial] {
         // The disk can wait; the window's frames cannot. A lower share of the processor
         // for this thread, never none, so a busy machine still gets its recovery file.
         setpriority(PRIO_PROCESS, pid_t(syscall(SYS_gettid)), WriterNice);
         QString error;
-        const bool ok = writeSet(set, *grid, info, error);
+        const bool ok = write(set, *grid, info, error);
         QMetaObject::invokeMethod(
             self.data(),
             [self, serial, ok, error] {
@@ -119,17 +163,55 @@ void Autosave::finished(quint64 serial, bool ok, const QString& error)
         return; // a write already waited for and accounted
     m_busy = false;
     ++m_writes;
-    if (!ok && error != m_lastError)
-        std::fprintf(stderr, "tavix-editor: the recovery file %s cannot be written: %s\n",
-                     qPrintable(QDir::toNativeSeparators(m_set.chartPath())), qPrintable(error));
-    m_lastError = ok ? QString() : error;
-    emit written(ok);
+    if (serial == m_letGo) {
+        // Discarded while it ran: what it wrote is gone again, whatever came of it.
+        if (m_dirty && !m_timer.isActive())
+            m_timer.start(m_intervalMs);
+        return;
+    }
+    report(ok, error);
+}
+
+void Autosave::report(bool ok, const QString& error)
+{
+    if (!ok) {
+        // The changes are kept nowhere yet.
+        m_dirty = true;
+        m_again = false;
+        ++m_failures;
+        if (error != m_lastError)
+            std::fprintf(stderr, "tavix-editor: the recovery file %s cannot be written: %s\n",
+                         qPrintable(QDir::toNativeSeparators(m_set.chartPath())),
+                         qPrintable(error));
+        setError(error.isEmpty() ? QStringLiteral("unknown error") : error);
+        emit written(false);
+        m_timer.start(retryDelayMs());
+        return;
+    }
+    m_failures = 0;
+    setError({});
+    emit written(true);
     if (m_again && m_dirty) {
         m_again = false;
         startWrite();
     } else if (m_dirty && !m_timer.isActive()) {
-        m_timer.start();
+        m_timer.start(m_intervalMs);
     }
+}
+
+void Autosave::setError(const QString& error)
+{
+    const bool was = failing();
+    m_lastError = error;
+    if (was != failing())
+        emit failingChanged(failing());
+}
+
+int Autosave::retryDelayMs() const
+{
+    const int first = std::max(1, std::min(m_intervalMs, FirstRetryMs));
+    const int doublings = std::clamp(m_failures - 1, 0, 20);
+    return int(std::min<int64_t>(int64_t(first) << doublings, LongestRetryMs));
 }
 
 void Autosave::waitForWriter()
@@ -146,16 +228,19 @@ bool Autosave::writeNow()
 {
     m_timer.stop();
     waitForWriter();
-    m_set.lock();
+    ++m_serial; // what the worker still reports back is older than this copy
+    ++m_writes;
+    QString error;
+    if (!m_set.lock(&error)) {
+        report(false, error);
+        return false;
+    }
     RecoveryInfo info = m_info ? m_info() : RecoveryInfo{};
     info.savedAt = QDateTime::currentDateTimeUtc();
-    QString error;
-    const bool ok = writeSet(m_set, m_kep.KeyGrid.bytes(), info, error);
-    m_dirty = !ok;
+    m_dirty = false;
     m_again = false;
-    ++m_writes;
-    m_lastError = ok ? QString() : error;
-    emit written(ok);
+    const bool ok = m_write(m_set, m_kep.KeyGrid.bytes(), info, error);
+    report(ok, error);
     return ok;
 }
 

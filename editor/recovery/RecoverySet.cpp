@@ -1,6 +1,7 @@
 #include "RecoverySet.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -44,18 +45,28 @@ QString RecoverySet::lockPath() const
     return QDir(m_dir).filePath(Prefix + m_id + QStringLiteral(".lock"));
 }
 
-bool RecoverySet::lock()
+bool RecoverySet::lock(QString* error)
 {
     if (isLocked())
         return true;
-    if (!QDir().mkpath(m_dir))
+    if (!QDir().mkpath(m_dir)) {
+        if (error)
+            *error =
+                QObject::tr("the folder %1 cannot be made").arg(QDir::toNativeSeparators(m_dir));
         return false;
+    }
     m_lock = std::make_unique<QLockFile>(lockPath());
     // Only an ended editor leaves a lock behind: never judge a lock by its age, as an
     // editor keeps its own for hours.
     m_lock->setStaleLockTime(0);
     if (m_lock->tryLock(0))
         return true;
+    if (error)
+        *error = m_lock->error() == QLockFile::LockFailedError
+                     ? QObject::tr("its lock %1 is held by another program")
+                           .arg(QDir::toNativeSeparators(lockPath()))
+                     : QObject::tr("its lock %1 cannot be made")
+                           .arg(QDir::toNativeSeparators(lockPath()));
     m_lock.reset();
     return false;
 }
@@ -78,6 +89,7 @@ bool RecoverySet::writeInfo(const RecoveryInfo& info, QString* error) const
     o.insert(QStringLiteral("tempo"), info.tempoText);
     o.insert(QStringLiteral("offset"), info.offsetText);
     o.insert(QStringLiteral("saved"), info.savedAt.toString(Qt::ISODateWithMs));
+    o.insert(QStringLiteral("chartDigest"), QString::fromLatin1(info.chartDigest));
     QSaveFile file(infoPath());
     if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(o).toJson()) < 0 ||
         !file.commit()) {
@@ -104,6 +116,7 @@ std::optional<RecoveryInfo> RecoverySet::readInfo() const
     info.offsetText = o.value(QStringLiteral("offset")).toString();
     info.savedAt =
         QDateTime::fromString(o.value(QStringLiteral("saved")).toString(), Qt::ISODateWithMs);
+    info.chartDigest = o.value(QStringLiteral("chartDigest")).toString().toLatin1();
     return info;
 }
 
@@ -118,8 +131,36 @@ void RecoverySet::remove() const
     QFile::remove(infoPath());
 }
 
+QByteArray RecoverySet::digestOf(const QString& path)
+{
+    QFile file(path);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file))
+        return {};
+    return hash.result().toHex();
+}
+
+RecoverySet::Pairing RecoverySet::pairing(const std::optional<RecoveryInfo>& info) const
+{
+    if (!info)
+        return Pairing::NoSideFile;
+    if (info->chartDigest.isEmpty())
+        return Pairing::Unknown;
+    return digestOf(chartPath()) == info->chartDigest ? Pairing::Matching : Pairing::Mismatched;
+}
+
 std::unique_ptr<RecoverySet> RecoverySet::claimLeftBehind(const QString& dir)
 {
+    // What an editor that ended while removing its set, or an earlier version, left.
+    const QStringList rest = QDir(dir).entryList(
+        {Prefix + QStringLiteral("*.json"), Prefix + QStringLiteral("*.lock")}, QDir::Files);
+    for (const QString& name : rest) {
+        RecoverySet set(dir, QFileInfo(name).completeBaseName().mid(Prefix.size()));
+        if (!set.hasChart() && set.lock()) {
+            set.remove();
+            set.unlock();
+        }
+    }
     const QFileInfoList charts =
         QDir(dir).entryInfoList({Prefix + QStringLiteral("*.zts")}, QDir::Files, QDir::Time);
     // Newest first; the others stay for a later start.

@@ -15,7 +15,9 @@ namespace tavix {
 // native chart file), a side file saying what it belongs to, and a lock file held by the
 // editor that writes them. Every editor writes a set of its own, so two editors at once
 // never write over each other's; a set whose lock is not held any more was left by an
-// editor that ended without removing it.
+// editor that ended without removing it. The chart and the side file are two files,
+// replaced one after the other: the side file names the digest of the chart it was
+// written with, so a pair that an ending editor left half renewed is told apart.
 class RecoverySet
 {
 public:
@@ -27,8 +29,11 @@ public:
     // A name no other editor uses: the process id and a random part, so that windows of
     // one process differ too.
     static QString newId();
-    // The newest set in `dir` that no running editor holds, locked for the caller.
+    // The newest set in `dir` that no running editor holds, locked for the caller. Side
+    // files and locks that no chart and no running editor belong to any more go.
     static std::unique_ptr<RecoverySet> claimLeftBehind(const QString& dir);
+    // The hex digest of a file's bytes; empty when it cannot be read.
+    static QByteArray digestOf(const QString& path);
 
     const QString& dir() const { return m_dir; }
     const QString& id() const { return m_id; }
@@ -36,8 +41,9 @@ public:
     QString infoPath() const;
     QString lockPath() const;
 
-    // Holds the set's lock for as long as this object lives (or until unlock()).
-    bool lock();
+    // Holds the set's lock for as long as this object lives (or until unlock()). False,
+    // with the reason in `error`, when the folder cannot be made or another holds it.
+    bool lock(QString* error = nullptr);
     bool isLocked() const;
     void unlock();
 
@@ -45,6 +51,9 @@ public:
     bool writeInfo(const RecoveryInfo& info, QString* error = nullptr) const;
     std::optional<RecoveryInfo> readInfo() const;
     bool hasChart() const;
+    // Whether the chart is the one its side file was written with.
+    enum class Pairing { Matching, Mismatched, NoSideFile, Unknown };
+    Pairing pairing(const std::optional<RecoveryInfo>& info) const;
     // Removes the chart and its side file; the lock stays as it is.
     void remove() const;
 

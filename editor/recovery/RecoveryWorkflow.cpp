@@ -2,9 +2,9 @@
 
 #include "Autosave.h"
 #include "MessageService.h"
+#include "RecoveryQuestion.h"
 #include "RecoverySet.h"
 
-#include <QDir>
 #include <QFileInfo>
 
 #include <memory>
@@ -18,20 +18,20 @@ bool RecoveryWorkflow::offer(Autosave* autosave)
     const std::unique_ptr<RecoverySet> left = RecoverySet::claimLeftBehind(m_dir);
     if (!left)
         return false;
-    const RecoveryInfo info = left->readInfo().value_or(RecoveryInfo{});
-    const QString none = tr("(none)");
-    const QString when =
-        info.savedAt.isValid() ? info.savedAt.toLocalTime().toString(Qt::TextDate) : tr("unknown");
-    const QString text =
-        tr("The editor ended without closing, and a chart with changes that were not saved "
-           "was kept.\n\nChart: %1\nSong: %2\nKept at: %3\n\nRestore it?")
-            .arg(info.chartPath.isEmpty() ? none : QDir::toNativeSeparators(info.chartPath),
-                 info.songPath.isEmpty() ? none : QDir::toNativeSeparators(info.songPath), when);
-    if (!m_messages.askToRestore(m_owner, tr("Recover Chart"), text)) {
+    const std::optional<RecoveryInfo> noted = left->readInfo();
+    const RecoverySet::Pairing pairing = left->pairing(noted);
+    const bool restore = m_messages.askToRestore(m_owner, tr("Recover Chart"),
+                                                 RecoveryQuestion::text(noted, pairing));
+    // A signal while the question was open ends the program: the files stay for the next
+    // start, whatever the question's answer.
+    if (m_host.ended())
+        return false;
+    if (!restore) {
         left->remove();
         return false;
     }
 
+    const RecoveryInfo info = noted.value_or(RecoveryInfo{});
     m_host.restoreTexts(info.tempoText, info.offsetText);
     if (!info.songPath.isEmpty() && QFileInfo::exists(info.songPath))
         m_host.openSong(info.songPath);

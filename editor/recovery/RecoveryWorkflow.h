@@ -31,6 +31,8 @@ public:
                                const QString& chartPath) = 0;
         // The chart matches no saved file.
         virtual void markUnsaved() = 0;
+        // The editor has ended (a signal while the question was open).
+        virtual bool ended() const = 0;
     };
 
     RecoveryWorkflow(QString dir, MessageService& messages, QWidget* owner, Host& host)

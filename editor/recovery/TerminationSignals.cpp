@@ -15,7 +15,7 @@ namespace {
 // A signal handler can reach nothing but a process-wide value: the socket it writes to.
 std::atomic<int> handlerSocket{-1};
 
-constexpr int Handled[] = {SIGTERM, SIGHUP};
+constexpr int Handled[] = {SIGTERM, SIGHUP, SIGINT};
 
 extern "C" void onTerminationSignal(int signalNumber)
 {

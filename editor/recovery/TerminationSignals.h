@@ -8,10 +8,10 @@ class QSocketNotifier;
 
 namespace tavix {
 
-// SIGTERM and SIGHUP delivered as a Qt signal on the thread that made this object. The
-// handler only writes the signal's number to a socket pair (all a handler may safely
-// do); a notifier reads it in the event loop. One instance at a time; the default
-// handling comes back when it goes.
+// SIGTERM, SIGHUP and SIGINT (Ctrl+C in a terminal) delivered as a Qt signal on the thread that
+// made this object. The handler only writes the signal's number to a socket pair (all a handler may
+// safely do); a notifier reads it in the event loop. One instance at a time; the default handling
+// comes back when it goes.
 class TerminationSignals : public QObject
 {
     Q_OBJECT

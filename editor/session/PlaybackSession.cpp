@@ -158,7 +158,9 @@ void PlaybackSession::pass()
     if (!m_playing || m_released)
         return;
     const int32_t t = m_engine.FSOUND_Stream_GetTime(m_music);
-    m_playMs = nearestInt32(LeadMs() + t);
+    // A paused stream stands at its start; the play position is where it paused, or where
+    // a click moved the resume point since, and both lines show it.
+    m_playMs = m_paused ? m_cursorMs : nearestInt32(LeadMs() + t);
     if (!m_paused) {
         const int32_t recordCell = m_kep.MsToBeatHalf(m_playMs);
         const int32_t soundCell = m_kep.MsToBeatNear(m_playMs);

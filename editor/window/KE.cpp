@@ -4,11 +4,14 @@
 #include "KeyCanvas.h"
 #include "KeyboardShortcuts.h"
 #include "OverviewStrip.h"
+#include "RecoveryNote.h"
 #include "ResourceInit.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QIcon>
+
+#include <algorithm>
 
 namespace tavix {
 
@@ -56,6 +59,11 @@ KE::KE(KeP& kep, EditorServices services, QWidget* parent)
         m_autosave = std::make_unique<Autosave>(
             m_kep, m_services.recoveryDir, [this] { return recoveryInfo(); },
             m_services.autosaveIntervalMs);
+    if (m_autosave) {
+        m_recoveryNote = std::make_unique<RecoveryNote>(*m_autosave, this);
+        // At the strip's right end, by its buttons, where it hides the least of the song.
+        m_recoveryNote->move(16 + OverviewStrip::SongWidth - m_recoveryNote->width(), OverviewTop);
+    }
     connectControls();
     startUp();
     m_shortcuts = std::make_unique<KeyboardShortcuts>(*this);
@@ -124,7 +132,9 @@ void KE::connectControls()
 
 void KE::setTimeSetValue(int32_t value)
 {
-    TimeSet().setValue(value);
+    // The view follows the play position, but near the end it turns to the chart's last
+    // canvas width rather than to where only the empty end of the song would show.
+    TimeSet().setValue(std::min(value, lastViewValue()));
 }
 
 void KE::buttonMouseDown(int index, Qt::MouseButton, Qt::KeyboardModifiers, int, int)

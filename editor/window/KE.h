@@ -31,6 +31,7 @@ class Autosave;
 class KeyInput;
 class KeyboardShortcuts;
 class LatencyDialog;
+class RecoveryNote;
 class TempoDialog;
 
 // The editor window: its controls, and the wiring of the editor's parts to them. The
@@ -203,6 +204,8 @@ private:
     void loadViewChoices();
     void refreshOverview();
     bool navigationAllowed() const;
+    // The time bar value that shows the chart's last canvas width.
+    int32_t lastViewValue() const;
     void canvasWheel(QPoint angleDelta, Qt::KeyboardModifiers modifiers);
     void overviewChosen(int32_t timeSetValue);
     void applySavedListening();
@@ -240,6 +243,7 @@ private:
     }
     void openSong(const QString& path) override;
     void markUnsaved() override;
+    bool ended() const override { return closing(); }
 
     KeP& m_kep;
     EditorServices m_services;
@@ -261,6 +265,7 @@ private:
     DecodeWatch m_decoding;
     double m_frameHz = 60.0;
     std::unique_ptr<Autosave> m_autosave;
+    std::unique_ptr<RecoveryNote> m_recoveryNote; // over the strip while copies fail
     EditorState m_state;
     // Last, so the shortcuts go before the controls they watch.
     std::unique_ptr<KeyboardShortcuts> m_shortcuts;

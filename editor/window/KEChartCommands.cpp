@@ -47,7 +47,9 @@ void KE::showChart(const QString& title, std::optional<int32_t> songLenMs)
         setTimeBarLength(*songLenMs);
         TimeSet().setValue(0);
     }
-    cBeat().setText(m_kep.beatCounterAtStart());
+    // Both counters anew, for the cursor over the chart just read (whose length a chart
+    // without music sets), so the time and the cell agree.
+    showCounters(m_session.cursorMs());
     m_display.initialise();
     scriptFile().setText(title);
 }

@@ -101,9 +101,13 @@ void KE::pauseForQuestion()
 
 RecoveryInfo KE::recoveryInfo() const
 {
+    // Absolute, so the next editor finds them wherever it is started from.
+    const auto absolute = [](const QString& path) {
+        return path.isEmpty() ? path : QFileInfo(path).absoluteFilePath();
+    };
     RecoveryInfo info;
-    info.chartPath = m_document.path();
-    info.songPath = m_session.musicPath();
+    info.chartPath = absolute(m_document.path());
+    info.songPath = absolute(m_session.musicPath());
     info.tempoText = m_controls->sBpmB.text();
     info.offsetText = m_controls->slSetOff.text();
     return info;

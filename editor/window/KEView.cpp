@@ -8,6 +8,8 @@
 
 #include <QSettings>
 
+#include <algorithm>
+
 namespace tavix {
 
 namespace {
@@ -45,13 +47,18 @@ bool KE::navigationAllowed() const
     return !closing() && !m_session.moving();
 }
 
+int32_t KE::lastViewValue() const
+{
+    return CanvasView::lastValue(m_kep, m_controls->TimeSet.maximum());
+}
+
 void KE::navigate(ViewNavigator::Step step)
 {
     if (!navigationAllowed())
         return;
-    // Through the bar's own value, so the view moves as if the bar had been dragged.
-    TimeSet().setValue(
-        m_navigator.step(step, TimeSet().value(), TimeSet().maximum(), m_kep.BeatRate));
+    // Through the bar's own value, so the view moves as if the bar had been dragged; never
+    // on past the chart's last canvas width, into the empty end of the song.
+    TimeSet().setValue(m_navigator.step(step, TimeSet().value(), lastViewValue(), m_kep.BeatRate));
 }
 
 void KE::canvasWheel(QPoint angleDelta, Qt::KeyboardModifiers modifiers)
@@ -61,14 +68,14 @@ void KE::canvasWheel(QPoint angleDelta, Qt::KeyboardModifiers modifiers)
     // Some systems turn Shift and the wheel into a sideways turn.
     const int angle = angleDelta.y() != 0 ? angleDelta.y() : angleDelta.x();
     TimeSet().setValue(m_navigator.wheel(angle, modifiers & Qt::ShiftModifier, TimeSet().value(),
-                                         TimeSet().maximum(), m_kep.BeatRate));
+                                         lastViewValue(), m_kep.BeatRate));
 }
 
 void KE::overviewChosen(int32_t timeSetValue)
 {
     if (!navigationAllowed())
         return;
-    TimeSet().setValue(timeSetValue);
+    TimeSet().setValue(std::min(timeSetValue, lastViewValue()));
 }
 
 void KE::refreshOverview()

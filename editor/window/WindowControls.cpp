@@ -99,6 +99,8 @@ WindowControls::WindowControls(QWidget* window, KeP& kep)
     Asp.setBlankPushingWrap(true);
     Asp.setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Asp.setAutoFillBackground(true);
+    // Like the toolbar's: "auto spacing", a marker every two measures from a cell on.
+    Asp.setToolTip(QStringLiteral("自動間距"));
     {
         QPalette palette = Asp.palette();
         palette.setColor(QPalette::Window, QApplication::palette().color(QPalette::Window));

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 using namespace tavix;
@@ -172,6 +173,31 @@ TEST_F(SongGuidesTest, BeatAndMeasureLinesStartTheirCellsAndMeasuresAreNumberedF
     EXPECT_EQ(linesOf(Texture::MeasureLine), (std::vector<float>{15, 527}));
     EXPECT_EQ(digits(19), "1");
     EXPECT_EQ(digits(531), "2");
+}
+
+TEST_F(SongGuidesTest, TheCursorLineNeverCoversAMeasureNumber)
+{
+    key.setGuides({true, nullptr, 0.0});
+    const auto digitSpan = [&] { // of measure 1, near the left edge
+        float left = 1e9f, right = -1e9f;
+        for (const Quad& q : key.lastFrame())
+            if (q.texture >= Texture::Digit0 && q.v[0].x < 100) {
+                left = std::min(left, q.v[0].x);
+                right = std::max(right, q.v[1].x);
+            }
+        return std::make_pair(left, right);
+    };
+    key.Render(0, -1, false);
+    EXPECT_EQ(digitSpan().first, 19.0f); // measure 1 right of its line at 16
+    // Play starting, paused at the start, or the cursor placed just after cell 0's line: the
+    // number moves clear of the cursor while it stands there.
+    for (const int32_t curMs : {0, 28, 60, 120}) {
+        SCOPED_TRACE(curMs);
+        key.Render(0, curMs, false);
+        const float line = 14.0f + float(double(kep.BeatRate) * curMs * 32.0);
+        const auto [left, right] = digitSpan();
+        EXPECT_TRUE(right <= line || left >= line + 4.0f) << left << ".." << right;
+    }
 }
 
 TEST_F(SongGuidesTest, SwitchedOffTheFrameIsTheClassicFrameExactly)

@@ -23,7 +23,7 @@ echo "package: $(basename "$deb"), $(stat -c %s "$deb") bytes"
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 for p in libc6 libqt6core6 libqt6gui6 libqt6widgets6 libsdl2-2.0-0 libsndfile1 libsamplerate0 \
-  libx11-6 libxi6 libaubio5 fonts-roboto-unhinted; do
+  libx11-6 libxi6 libaubio5 fonts-roboto-unhinted fonts-wqy-microhei; do
   grep -Eq "(^|, )$p( |,|$)" <<<"$depends" || fail "Depends lacks $p"
 done
 

@@ -13,6 +13,7 @@
 #include <QTextStream>
 #include <QThread>
 
+#include <csignal>
 #include <functional>
 #include <set>
 
@@ -226,6 +227,13 @@ public:
     {
         m_process.terminate();
         return m_process.waitForFinished(15000);
+    }
+    // Sends a signal (SIGINT, SIGHUP...); true when the program ended within `ms`.
+    bool endWith(int signalNumber, int ms = 10000)
+    {
+        if (m_process.processId() <= 0 || ::kill(pid_t(m_process.processId()), signalNumber) != 0)
+            return false;
+        return m_process.waitForFinished(ms);
     }
 
 private:

@@ -359,7 +359,7 @@ TEST(OpenCommand, WithoutMusicTheTempoSizesTheWindow)
     EXPECT_EQ(rig.ke.TimeSet().value(), 0);
     EXPECT_EQ(rig.ke.cBeat().text(), QStringLiteral("0000/1200"));
     EXPECT_EQ(rig.ke.scriptFile().text(), QStringLiteral("song.zts"));
-    EXPECT_EQ(rig.ke.cPos().text(), QStringLiteral("0:00/0:00")); // the time text is left
+    EXPECT_EQ(rig.ke.cPos().text(), QStringLiteral("0:00/3:00")); // anew, at the chart's length
     EXPECT_TRUE(rig.ke.renderer().Inited());
     EXPECT_TRUE(rig.ke.state().LoopRunning);
     EXPECT_EQ(rig.ke.state().MusicStream, 0);
@@ -410,9 +410,11 @@ TEST(OpenCommand, WithMusicKeepsTheSongsLengthAndBar)
     EXPECT_EQ(rig.ke.TimeSet().value(), 12);
     EXPECT_EQ(rig.kep.TotalBeats, 50);
     EXPECT_EQ(rig.at(49, 2), 1);
-    EXPECT_EQ(rig.ke.cBeat().text(), QStringLiteral("0000/0050"));
+    // Both counters for the cursor, which stays.
+    EXPECT_EQ(rig.ke.cBeat().text(), QStringLiteral("0009/0050"));
+    EXPECT_EQ(rig.ke.cPos().text(), QStringLiteral("0:01/1:00"));
     EXPECT_EQ(rig.ke.scriptFile().text(), QStringLiteral("Other.ZTS"));
-    EXPECT_EQ(rig.ke.state().CursorMs, 1350); // the cursor stays
+    EXPECT_EQ(rig.ke.state().CursorMs, 1350);
 }
 
 TEST(OpenCommand, LeavesTheSelectionAlone)

@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -78,6 +79,8 @@ public:
     std::vector<QString> questions;
     std::deque<SaveChoice> saveAnswers;
     std::deque<bool> restoreAnswers;
+    // Runs while the restore question is open, as a signal arriving then would.
+    std::function<void()> whileAskingToRestore;
     SaveChoice askToSave(QWidget*, const QString&, const QString& text) override
     {
         questions.push_back(text);
@@ -90,6 +93,8 @@ public:
     bool askToRestore(QWidget*, const QString&, const QString& text) override
     {
         questions.push_back(text);
+        if (whileAskingToRestore)
+            whileAskingToRestore();
         if (restoreAnswers.empty())
             return true;
         const bool restore = restoreAnswers.front();
