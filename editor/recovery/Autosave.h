@@ -48,6 +48,15 @@ public:
     // Writes the chart now on this thread, after any write in progress. False, with the
     // reason in lastError(), when it could not be written.
     bool writeNow();
+    // The editor ends at once (a termination signal): a chart with unsaved changes is
+    // written now, otherwise the files go.
+    void keepOnEnd(bool modified)
+    {
+        if (modified)
+            writeNow();
+        else
+            discard();
+    }
     // The default writes the chart, then its side file; tests slow it down or make it fail.
     void setWriter(Writer writer) { m_write = std::move(writer); }
 

@@ -39,6 +39,10 @@ Toolbar::Toolbar(QWidget* window)
         button->setGeometry(layout.left, layout.top, layout.size, layout.size);
         button->setPicture(QPixmap(QString::fromUtf8(layout.picture)));
         button->setToolTip(QString::fromUtf8(layout.toolTip));
+        QObject::connect(button.get(), &PictureButton::mouseDown, button.get(),
+                         [this, i] { pressed(i); });
+        QObject::connect(button.get(), &PictureButton::mouseUp, button.get(),
+                         [this, i] { released(i); });
         m_buttons[size_t(i)] = std::move(button);
     }
 

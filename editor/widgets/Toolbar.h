@@ -12,7 +12,7 @@ namespace tavix {
 
 // The ten picture buttons of the window at their places, and the two hidden pictures the
 // play button takes its look from. A pressed button moves 2 pixels right and down from
-// its home position, which start-up records.
+// its home position, which start-up records, until it is let go.
 class Toolbar
 {
 public:

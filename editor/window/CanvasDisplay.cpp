@@ -35,6 +35,19 @@ void CanvasDisplay::render(int32_t ms, int32_t curMs, bool GoP, double leadMs)
     }
 }
 
+SelectionList CanvasDisplay::selection()
+{
+    TavixKey& display = renderer();
+    const int32_t n = display.SelectedKeys;
+    SelectionList selection = emptySelection();
+    if (n >= 1) {
+        selection.resize(size_t(n) + 1);
+        for (int32_t i = 1; i <= n; ++i)
+            selection[size_t(i)] = display.GetKeyS(i);
+    }
+    return selection;
+}
+
 void CanvasDisplay::reportError(const QString& what)
 {
     if (m_reported.contains(what))

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "KeP.h"
 #include "TavixKey.h"
 
 #include <QCoreApplication>
@@ -43,6 +44,8 @@ public:
     bool guidesShown() const { return m_guidesShown; }
     void setGuidesShown(bool shown) { m_guidesShown = shown; }
 
+    // The keys the last frame found inside the drag rectangle.
+    SelectionList selection();
     // Each distinct error once.
     void reportError(const QString& what);
 

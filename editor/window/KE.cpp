@@ -11,8 +11,6 @@
 #include <QCloseEvent>
 #include <QIcon>
 
-#include <algorithm>
-
 namespace tavix {
 
 namespace {
@@ -33,8 +31,10 @@ std::unique_ptr<WindowControls> controlsOf(KE& window, KeP& kep)
 
 KE::KE(KeP& kep, EditorServices services, QWidget* parent)
     : QWidget(parent), m_kep(kep), m_services(std::move(services)),
-      m_startFolder(m_services.programDir), m_controls(controlsOf(*this, kep)),
-      m_display(kep, *this, *c().Picture1), m_session(kep, m_services.sound, m_services.now, *this),
+      m_startFolder(m_services.programDir), m_choices(m_services.settings),
+      m_controls(controlsOf(*this, kep)), m_display(kep, *this, *c().Picture1),
+      m_session(kep, m_services.sound, m_services.now, *this),
+      m_view(kep, c().TimeSet, [this] { return !closing() && !m_session.moving(); }),
       m_document(kep), m_keys(m_document, m_services.clipboard),
       m_fields({c().sBpmB, c().sBpm, c().slSetOff, c().sOff}, m_document, m_session,
                m_services.locale, *this),
@@ -81,12 +81,8 @@ KE::~KE()
 
 void KE::connectControls()
 {
-    for (int i = 0; i < Toolbar::ButtonCount; ++i) {
-        PictureButton* button = &NeC1(i);
-        connect(button, &PictureButton::mouseDown, this, &KE::buttonMouseDown);
-        connect(button, &PictureButton::mouseUp, this, &KE::buttonMouseUp);
-        connect(button, &PictureButton::clicked, this, &KE::buttonClick);
-    }
+    for (int i = 0; i < Toolbar::ButtonCount; ++i)
+        connect(&NeC1(i), &PictureButton::clicked, this, &KE::buttonClick);
 
     connect(&sBpmB(), &ClickLabel::doubleClicked, this, [this] { tempoLabelDoubleClicked(); });
     connect(&sBpm(), &FieldEdit::enterPressed, this, [this] { commitTempo(); });
@@ -106,13 +102,13 @@ void KE::connectControls()
 
     connect(&TimeSet(), &QScrollBar::valueChanged, this, [this] { timeSetChanged(); });
     connect(&overview(), &OverviewStrip::timeSetChosen, this,
-            [this](int32_t value) { overviewChosen(value); });
+            [this](int32_t value) { m_view.choose(value); });
     connect(&overview(), &OverviewStrip::guidesToggled, this,
             [this](bool shown) { setGuidesShown(shown); });
     connect(&overview(), &OverviewStrip::tempoAsked, this, [this] { openTempoDialog(); });
     KeyCanvas* canvas = &Picture1();
     connect(canvas, &KeyCanvas::wheelTurned, this,
-            [this](QPoint angle, Qt::KeyboardModifiers m) { canvasWheel(angle, m); });
+            [this](QPoint angle, Qt::KeyboardModifiers m) { m_view.wheel(angle, m); });
     connect(canvas, &KeyCanvas::mousePressed, this,
             [this](Qt::MouseButton b, Qt::KeyboardModifiers m, float x, float y) {
                 canvasMouseDown(b, m, x, y);
@@ -128,23 +124,6 @@ void KE::connectControls()
                 canvasMouseUp(b, m, x, y);
                 scheduleFrame();
             });
-}
-
-void KE::setTimeSetValue(int32_t value)
-{
-    // The view follows the play position, but near the end it turns to the chart's last
-    // canvas width rather than to where only the empty end of the song would show.
-    TimeSet().setValue(std::min(value, lastViewValue()));
-}
-
-void KE::buttonMouseDown(int index, Qt::MouseButton, Qt::KeyboardModifiers, int, int)
-{
-    c().toolbar->pressed(index);
-}
-
-void KE::buttonMouseUp(int index, Qt::MouseButton, Qt::KeyboardModifiers, int, int)
-{
-    c().toolbar->released(index);
 }
 
 void KE::buttonClick(int index)

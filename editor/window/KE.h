@@ -15,8 +15,10 @@
 #include "PlaybackSession.h"
 #include "RecoveryInfo.h"
 #include "RecoveryWorkflow.h"
+#include "RememberedChoices.h"
 #include "TimingFields.h"
 #include "ViewNavigator.h"
+#include "ViewPlace.h"
 #include "WindowControls.h"
 
 #include <QPointer>
@@ -68,7 +70,7 @@ public:
 
     // What the key display reads and moves.
     const DragState& dragState() const override { return m_gestures.drag(); }
-    void setTimeSetValue(int32_t value) override;
+    void setTimeSetValue(int32_t value) override { m_view.follow(value); }
 
     // The controls, by their names.
     QLabel& BpmSet() { return c().BpmSet; }
@@ -102,9 +104,11 @@ public:
     // program through the quit callback. Runs once. (KEStartup.cpp)
     void shutdown();
 
-    // The toolbar (KE.cpp).
-    void buttonMouseDown(int index, Qt::MouseButton, Qt::KeyboardModifiers, int, int);
-    void buttonMouseUp(int index, Qt::MouseButton, Qt::KeyboardModifiers, int, int);
+    // The toolbar (KE.cpp); the buttons take their pressed look themselves.
+    void buttonMouseDown(int index, Qt::MouseButton, Qt::KeyboardModifiers, int, int)
+    {
+        c().toolbar->pressed(index);
+    }
     void buttonClick(int index);
 
     // Music and playback (KEPlayback.cpp). openMusicFile opens a song without the dialog
@@ -130,7 +134,7 @@ public:
     // remembered choice; the view moved as a navigation key moves it, not while playing.
     void setGuidesShown(bool shown);
     bool guidesShown() const { return m_display.guidesShown(); }
-    void navigate(ViewNavigator::Step step);
+    void navigate(ViewNavigator::Step step) { m_view.step(step); }
 
     // The metronome and the playback rate, remembered choices (KEListening.cpp).
     void toggleMetronome();
@@ -203,11 +207,6 @@ private:
     // KEView.cpp, KEListening.cpp, KEDialogs.cpp, KEFields.cpp
     void loadViewChoices();
     void refreshOverview();
-    bool navigationAllowed() const;
-    // The time bar value that shows the chart's last canvas width.
-    int32_t lastViewValue() const;
-    void canvasWheel(QPoint angleDelta, Qt::KeyboardModifiers modifiers);
-    void overviewChosen(int32_t timeSetValue);
     void applySavedListening();
     void showListening();
     void applySavedLatency();
@@ -248,14 +247,15 @@ private:
     KeP& m_kep;
     EditorServices m_services;
     DialogStartFolder m_startFolder;
+    RememberedChoices m_choices;
     std::unique_ptr<WindowControls> m_controls;
     CanvasDisplay m_display;
     QPointer<LatencyDialog> m_latencyDialog;
     QPointer<TempoDialog> m_tempoDialog;
     std::unique_ptr<KeyInput> m_Keyboard;
     std::unique_ptr<KeyEventForwarding> m_keyEvents;
-    ViewNavigator m_navigator;
     PlaybackSession m_session;
+    ViewPlace m_view;
     CanvasGestures m_gestures;
     ChartDocument m_document;
     KeyCommands m_keys;

@@ -48,10 +48,8 @@ void KE::openTempoDialog()
 
 void KE::applySavedLatency()
 {
-    if (!m_services.settings)
-        return;
-    if (auto settings = m_services.settings())
-        sound().setCalibratedLatencyMs(LatencyDialog::savedLatencyMs(*settings));
+    if (const auto ms = m_choices.latencyMs())
+        sound().setCalibratedLatencyMs(*ms);
 }
 
 void KE::calibrateLatency()

@@ -5,7 +5,6 @@
 #include "KE.h"
 
 #include "CanvasView.h"
-#include "TavixKey.h"
 
 namespace tavix {
 
@@ -56,15 +55,7 @@ void KE::takeSelection()
     // count that of the rectangle as it was let go, not of an older frame.
     scheduleFrame();
     runPendingFrame();
-    TavixKey& display = renderer();
-    const int32_t n = display.SelectedKeys;
-    SelectionList selection = emptySelection();
-    if (n >= 1) {
-        selection.resize(size_t(n) + 1);
-        for (int32_t i = 1; i <= n; ++i)
-            selection[size_t(i)] = display.GetKeyS(i);
-    }
-    m_gestures.select(std::move(selection));
+    m_gestures.select(m_display.selection());
 }
 
 void KE::moveCursorTo(int32_t ms)

@@ -118,12 +118,8 @@ void KE::endOnSignal()
     if (closing())
         return;
     m_document.prepareChange();
-    if (m_autosave) {
-        if (isModified())
-            m_autosave->writeNow();
-        else
-            m_autosave->discard();
-    }
+    if (m_autosave)
+        m_autosave->keepOnEnd(isModified());
     shutdown();
 }
 

@@ -2,21 +2,12 @@
 // kept. Both are remembered choices of the window; the playback session does the work.
 #include "KE.h"
 
-#include <QSettings>
-
 namespace tavix {
-
-namespace {
-
-const char* const MetronomeKey = "playback/metronome";
-
-} // namespace
 
 void KE::applySavedListening()
 {
-    if (m_services.settings)
-        if (auto settings = m_services.settings())
-            m_session.setMetronome(settings->value(QLatin1String(MetronomeKey), false).toBool());
+    if (const auto on = m_choices.metronome())
+        m_session.setMetronome(*on);
     showListening();
 }
 
@@ -25,9 +16,7 @@ void KE::toggleMetronome()
     if (closing())
         return;
     m_session.setMetronome(!m_session.metronome());
-    if (m_services.settings)
-        if (auto settings = m_services.settings())
-            settings->setValue(QLatin1String(MetronomeKey), m_session.metronome());
+    m_choices.setMetronome(m_session.metronome());
     showListening();
 }
 

@@ -98,9 +98,8 @@ void KE::runChanged(PlaybackSession::RunChange change)
         cPos().setText(PosString(0));
         cBeat().setText(m_kep.beatCounterAtStart());
     }
-    // The run ends with the end of the chart in view, not the empty end of the song.
-    if (change == PlaybackSession::RunChange::Ended && TimeSet().value() > lastViewValue())
-        TimeSet().setValue(lastViewValue());
+    if (change == PlaybackSession::RunChange::Ended)
+        m_view.runEnded();
     if (moving) {
         m_frames.startTicks(m_frameHz);
     } else {

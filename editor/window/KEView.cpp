@@ -1,30 +1,17 @@
 // The song under the chart: the waveform and beat lines that the canvas draws, the
-// overview strip, and moving the view with the keys, the wheel and the strip.
+// overview strip; the view's place moves with the keys, the wheel and the strip.
 #include "KE.h"
 
 #include "CanvasView.h"
 #include "KeyCanvas.h"
 #include "OverviewStrip.h"
 
-#include <QSettings>
-
-#include <algorithm>
-
 namespace tavix {
-
-namespace {
-
-const QString GuidesSetting = QStringLiteral("view/waveformAndBeatLines");
-
-} // namespace
 
 void KE::loadViewChoices()
 {
-    if (m_services.settings) {
-        const std::unique_ptr<QSettings> settings = m_services.settings();
-        if (settings)
-            m_display.setGuidesShown(settings->value(GuidesSetting, true).toBool());
-    }
+    if (const auto shown = m_choices.guidesShown())
+        m_display.setGuidesShown(*shown);
     overview().setGuidesShown(m_display.guidesShown());
 }
 
@@ -34,48 +21,8 @@ void KE::setGuidesShown(bool shown)
     if (shown == m_display.guidesShown())
         return;
     m_display.setGuidesShown(shown);
-    if (m_services.settings) {
-        const std::unique_ptr<QSettings> settings = m_services.settings();
-        if (settings)
-            settings->setValue(GuidesSetting, shown);
-    }
+    m_choices.setGuidesShown(shown);
     scheduleFrame();
-}
-
-bool KE::navigationAllowed() const
-{
-    return !closing() && !m_session.moving();
-}
-
-int32_t KE::lastViewValue() const
-{
-    return CanvasView::lastValue(m_kep, m_controls->TimeSet.maximum());
-}
-
-void KE::navigate(ViewNavigator::Step step)
-{
-    if (!navigationAllowed())
-        return;
-    // Through the bar's own value, so the view moves as if the bar had been dragged; never
-    // on past the chart's last canvas width, into the empty end of the song.
-    TimeSet().setValue(m_navigator.step(step, TimeSet().value(), lastViewValue(), m_kep.BeatRate));
-}
-
-void KE::canvasWheel(QPoint angleDelta, Qt::KeyboardModifiers modifiers)
-{
-    if (!navigationAllowed())
-        return;
-    // Some systems turn Shift and the wheel into a sideways turn.
-    const int angle = angleDelta.y() != 0 ? angleDelta.y() : angleDelta.x();
-    TimeSet().setValue(m_navigator.wheel(angle, modifiers & Qt::ShiftModifier, TimeSet().value(),
-                                         lastViewValue(), m_kep.BeatRate));
-}
-
-void KE::overviewChosen(int32_t timeSetValue)
-{
-    if (!navigationAllowed())
-        return;
-    TimeSet().setValue(std::min(timeSetValue, lastViewValue()));
 }
 
 void KE::refreshOverview()
