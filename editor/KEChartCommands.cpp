@@ -8,6 +8,7 @@
 #include "KeyCanvas.h"
 #include "MessageService.h"
 #include "NumberReading.h"
+#include "OpenFailureText.h"
 #include "Rounding.h"
 #include "TavixKey.h"
 #include "cCommonDialog.h"
@@ -17,6 +18,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <new>
 
 namespace tavix {
 
@@ -109,11 +111,16 @@ bool KE::openChart(const QString& name, const QString& title, const QString& cha
     const bool hadKeys =
         std::any_of(m_kep.KeyGrid.begin(), m_kep.KeyGrid.end(), [](uint8_t v) { return v != 0; });
     ChartEdit edit(m_kep);
-    const ChartResult result = LoadChart(edit, name);
+    ChartResult result;
+    try {
+        result = LoadChart(edit, name);
+    } catch (const std::bad_alloc&) {
+        // The reading allocates before it replaces anything: the chart is as it was.
+        m_services.messages.warning(this, tr(OpenTitle), OpenFailureText::chartTooLarge(name));
+        return false;
+    }
     if (!result.ok()) {
-        m_services.messages.warning(
-            this, tr(OpenTitle),
-            tr("The chart \"%1\" was not opened: %2.").arg(shownPath(name), result.reason));
+        m_services.messages.warning(this, tr(OpenTitle), OpenFailureText::chart(name, result));
         return false;
     }
     const auto takeBack = [&] {
@@ -176,12 +183,18 @@ bool KE::openChart(const QString& name, const QString& title, const QString& cha
     m_chartPath = chartPath;
     m_history->record(QStringLiteral("Open Chart"), edit.take(), before,
                       windowFacts(WindowFacts::Kind::ChartFile));
-    // A native file is the chart exactly; a script is, when it went into an empty chart.
-    if (hasExtension(name, QLatin1StringView(".zts")) || !hadKeys)
+    // A native file is the chart exactly; a script is, when it went into an empty chart. A
+    // file cut short is not: saving it gives another file.
+    if (result.cutShort)
+        m_history->markUnsaved();
+    else if (hasExtension(name, QLatin1StringView(".zts")) || !hadKeys)
         m_history->markSaved();
     chartChanged();
     LoopRender();
     scheduleFrame();
+    if (result.cutShort)
+        m_services.messages.warning(
+            this, tr(OpenTitle), tr("The chart \"%1\" is %2.").arg(shownPath(name), result.note));
     return true;
 }
 

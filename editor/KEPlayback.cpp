@@ -9,6 +9,7 @@
 #include "KeyInput.h"
 #include "MessageService.h"
 #include "NumberReading.h"
+#include "OpenFailureText.h"
 #include "OverviewStrip.h"
 #include "Rounding.h"
 #include "TavixKey.h"
@@ -19,6 +20,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <new>
 
 namespace tavix {
 
@@ -81,15 +83,16 @@ bool KE::openMusicFile(const QString& path, const QString& title)
     // The new song is opened and checked before anything of the old one is let go, so a
     // failure leaves the song, the chart and the counters as they were.
     const QByteArray encodedPath = path.toUtf8();
-    const StreamHandle stream =
-        engine.FSOUND_Stream_Open(encodedPath.constData(), FSOUND_NORMAL, 0, 0);
+    StreamHandle stream = 0;
+    try {
+        stream = engine.FSOUND_Stream_Open(encodedPath.constData(), FSOUND_NORMAL, 0, 0);
+    } catch (const std::bad_alloc&) {
+        m_services.messages.warning(this, tr(OpenMusicTitle), OpenFailureText::songTooLarge(shown));
+        return false;
+    }
     if (stream == 0) {
-        QString reason = engine.lastError();
-        if (reason.isEmpty())
-            reason = tr("the sound engine cannot read it");
-        m_services.messages.warning(
-            this, tr(OpenMusicTitle),
-            tr("The music file \"%1\" cannot be opened: %2.").arg(shown, reason));
+        m_services.messages.warning(this, tr(OpenMusicTitle),
+                                    OpenFailureText::song(shown, path, engine.lastError()));
         return false;
     }
     const int32_t songLenMs = engine.FSOUND_Stream_GetLengthMs(stream);

@@ -87,6 +87,17 @@ public:
         saveAnswers.pop_front();
         return c;
     }
+    // Asked before something is lost; goes on unless told otherwise.
+    std::deque<bool> goOnAnswers;
+    bool askToGoOn(QWidget*, const QString&, const QString& text, const QString&) override
+    {
+        questions.push_back(text);
+        if (goOnAnswers.empty())
+            return true;
+        const bool goOn = goOnAnswers.front();
+        goOnAnswers.pop_front();
+        return goOn;
+    }
     bool askToRestore(QWidget*, const QString&, const QString& text) override
     {
         questions.push_back(text);
