@@ -115,8 +115,10 @@ public:
     // --- Music, playback and drawing (KEPlayback.cpp)
     void OpenMusic();
     // Opens a song without the dialog (the command line's song). False when it failed;
-    // a message box then names the file and the reason, and nothing has changed.
-    bool openMusicFile(const QString& path, const QString& title);
+    // a message box then names the file and the reason, and nothing has changed. Keys or
+    // markers the song would cut off are asked for first, unless told otherwise (the chart
+    // is about to be replaced).
+    bool openMusicFile(const QString& path, const QString& title, bool askBeforeCutting = true);
     void LoopRender();
     void PlayPause();
     void StopPlayback();

@@ -4,6 +4,7 @@
 #include "KE.h"
 
 #include "CellTiming.h"
+#include "ChartTail.h"
 #include "FrameTick.h"
 #include "KeyCanvas.h"
 #include "KeyInput.h"
@@ -34,6 +35,18 @@ std::optional<int> rowOfKey(uint8_t code)
         if (key.code == code)
             return key.row;
     return std::nullopt;
+}
+
+// "2 keys and 1 marker"
+QString marksText(const ChartTail::Marks& marks)
+{
+    QStringList parts;
+    if (marks.keys > 0)
+        parts << (marks.keys == 1 ? KE::tr("1 key") : KE::tr("%1 keys").arg(marks.keys));
+    if (marks.markers > 0)
+        parts << (marks.markers == 1 ? KE::tr("1 marker")
+                                     : KE::tr("%1 markers").arg(marks.markers));
+    return parts.join(KE::tr(" and "));
 }
 
 } // namespace
@@ -73,7 +86,7 @@ void KE::OpenMusic()
     openMusicFile(dialog.filename, dialog.FileTitle);
 }
 
-bool KE::openMusicFile(const QString& path, const QString& title)
+bool KE::openMusicFile(const QString& path, const QString& title, bool askBeforeCutting)
 {
     if (m_state.IsPlaying || m_state.IsClosing)
         return false;
@@ -115,6 +128,18 @@ bool KE::openMusicFile(const QString& path, const QString& title)
                "than a chart can hold (%3).")
                 .arg(shown, m_sBpm.text())
                 .arg(KeP::MaxCells));
+        return false;
+    }
+
+    // A shorter song cuts the chart; what it would drop is the user's to give up.
+    const ChartTail::Marks dropped = ChartTail::from(m_kep, *cells);
+    if (askBeforeCutting && dropped.any() &&
+        !m_services.messages.askToGoOn(
+            this, tr(OpenMusicTitle),
+            tr("%1 past the end of the song will be removed.").arg(marksText(dropped)) +
+                QStringLiteral("\n\n") + tr("Open \"%1\" all the same?").arg(shown),
+            tr("&Open and Remove"))) {
+        engine.FSOUND_Stream_Close(stream);
         return false;
     }
 

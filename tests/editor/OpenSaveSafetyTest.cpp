@@ -44,6 +44,13 @@ int steps(EditingRig& rig)
     return rig.ke.history().stack().index();
 }
 
+qsizetype cutQuestions(const EditingRig& rig)
+{
+    return std::count_if(
+        rig.messages.questions.begin(), rig.messages.questions.end(),
+        [](const QString& q) { return q.contains(QStringLiteral("past the end")); });
+}
+
 } // namespace
 
 TEST(OpenMusicSafety, KeysPastTheEndOfAShorterSongAreAskedForFirst)
@@ -71,7 +78,7 @@ TEST(OpenMusicSafety, KeysPastTheEndOfAShorterSongAreAskedForFirst)
     // Going on cuts as before, and undo brings them back.
     rig.chooser.answerWith(QStringLiteral("/m/short.ogg"));
     rig.ke.buttonClick(8);
-    EXPECT_EQ(rig.messages.questions.size(), 2u);
+    EXPECT_EQ(cutQuestions(rig), 2);
     EXPECT_EQ(rig.kep.TotalBeats, 200);
     EXPECT_EQ(rig.kep.at(10, 2), 1);
     rig.ke.undoEdit();
@@ -82,7 +89,7 @@ TEST(OpenMusicSafety, KeysPastTheEndOfAShorterSongAreAskedForFirst)
     rig.engine.songs["/m/shorter.ogg"] = 20000;
     rig.chooser.answerWith(QStringLiteral("/m/shorter.ogg"));
     rig.ke.buttonClick(8);
-    EXPECT_EQ(rig.messages.questions.size(), 2u);
+    EXPECT_EQ(cutQuestions(rig), 2);
     EXPECT_EQ(rig.kep.TotalBeats, 133);
 }
 
