@@ -4,6 +4,7 @@
 #include "KE.h"
 
 #include "CellTiming.h"
+#include "ChartHistory.h"
 #include "ChartTail.h"
 #include "FrameTick.h"
 #include "KeyCanvas.h"
@@ -540,9 +541,23 @@ bool KE::followDecodedLength()
 void KE::resizeToSongLength(int32_t songLenMs)
 {
     m_state.SongLenMs = songLenMs;
-    // Resize rule of an opened song: keys keep their cells, the cells beyond the end go
-    // (kept in the step, so an undo brings them back).
-    changeChart(QStringLiteral("Open Song"), [&](ChartEdit& edit) { edit.fitToSong(songLenMs); });
+    // Keys keep their cells. The grid grows to the real length, but is cut only as far as
+    // nothing set is lost: no one was asked. Nor is it an edit of the user's: a chart as
+    // saved stays so, and keys being recorded stay one step with the resize.
+    if (const auto songCells = m_kep.cellsForSong(songLenMs)) {
+        const int64_t cells = ChartTail::keepingUsed(m_kep, *songCells);
+        if (m_runEdit) {
+            m_runEdit->resizeCells(cells);
+        } else {
+            const bool wasSaved = !isModified();
+            ChartEdit edit(m_kep);
+            edit.resizeCells(cells);
+            m_history->record(QStringLiteral("Song Length"), edit.take());
+            if (wasSaved)
+                m_history->markSaved();
+        }
+        chartChanged();
+    }
     try {
         renderer().Initialise(*m_Picture1, m_kep.TotalBeats);
     } catch (const std::exception& e) {
