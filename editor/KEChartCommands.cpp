@@ -10,6 +10,7 @@
 #include "NumberReading.h"
 #include "OpenFailureText.h"
 #include "Rounding.h"
+#include "ScriptReadBack.h"
 #include "TavixKey.h"
 #include "cCommonDialog.h"
 
@@ -70,9 +71,13 @@ bool KE::saveChartCommand()
         return false;
     }
     m_startFolder.remember(result.path);
-    // The saved state is the clean state of the history; nothing is left to recover.
+    // The saved state is the clean state of the history; nothing is left to recover. A
+    // script that does not give the chart back (empty cells after its last row, values
+    // other than 0 and 1) is not the chart saved: it stays marked, and kept for recovery.
     flushRecording();
-    m_history->markSaved();
+    const bool script = filter == 1 && m_kep.ScriptMode;
+    if (!script || ScriptReadBack::givesBack(m_kep, result.path))
+        m_history->markSaved();
     m_chartPath = result.path.isEmpty() ? name : result.path;
     chartChanged();
     m_services.messages.information(this, tr(SaveTitle), QStringLiteral("File Save Complete"));
