@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ChartEdit.h"
+#include "ChartSideFile.h"
 #include "ClickLabel.h"
 #include "DialogStartFolder.h"
 #include "EditorServices.h"
@@ -285,6 +286,14 @@ private:
     // The open: `path` is read and shown as `title`; `chartPath` is the file the chart
     // belongs to (another than `path` for a recovery copy, empty for none).
     bool openChart(const QString& path, const QString& title, const QString& chartPath);
+
+    // What the chart was made with (KEChartNotes.cpp): kept beside it on every save, given
+    // back when it opens.
+    void keepChartNotes(const QString& chartPath);
+    bool openChartWithNotes(const QString& name, const QString& title,
+                            const ChartSideFile::Notes& notes);
+    // The song the notes name, or where it went: beside the chart, or where the user says.
+    QString findSong(const QString& songPath, const QString& chartPath);
 
     // Editing (KEMouseEditing.cpp, KEClipboardCommands.cpp)
     bool editingAllowed() const;

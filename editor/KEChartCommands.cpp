@@ -80,6 +80,7 @@ bool KE::saveChartCommand()
         m_history->markSaved();
     m_chartPath = result.path.isEmpty() ? name : result.path;
     chartChanged();
+    keepChartNotes(m_chartPath);
     m_services.messages.information(this, tr(SaveTitle), QStringLiteral("File Save Complete"));
     return true;
 }
@@ -100,6 +101,10 @@ void KE::openChartCommand()
 
 bool KE::openChartFile(const QString& name, const QString& title)
 {
+    // A chart saved here brings back its song, tempo and offset; one without notes opens
+    // alone, as any chart does.
+    if (const auto notes = ChartSideFile::read(name, m_services.chartNotesDir))
+        return openChartWithNotes(name, title, *notes);
     return openChart(name, title, name);
 }
 

@@ -39,6 +39,8 @@ int main(int argc, char** argv)
     services.commandLine = arguments.join(QLatin1Char(' '));
     services.programDir = QCoreApplication::applicationDirPath();
     services.recoveryDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    if (!services.recoveryDir.isEmpty())
+        services.chartNotesDir = services.recoveryDir + QStringLiteral("/charts");
     bool intervalOk = false;
     const int autosaveMs = qEnvironmentVariableIntValue("TAVIX_AUTOSAVE_MS", &intervalOk);
     if (intervalOk && autosaveMs > 0)

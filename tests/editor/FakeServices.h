@@ -162,8 +162,10 @@ struct EditorRig
     QTemporaryDir programDir;
     int quitCalls = 0;
     std::vector<std::string> logAtQuit;
-    // Remembered choices live here, never in the user's settings.
+    // Remembered choices live here, never in the user's settings; so do the side files of
+    // charts whose folders refuse them.
     QTemporaryDir settingsDir;
+    QTemporaryDir notesDir;
     std::unique_ptr<KE> window;
 
     EditorServices services(const QString& commandLine = QStringLiteral("tavix-editor"),
@@ -181,6 +183,7 @@ struct EditorRig
         s.locale = QLocale(QLocale::English, QLocale::UnitedStates);
         s.programDir = programDir.path();
         s.now = [this] { return engine.now; };
+        s.chartNotesDir = notesDir.path();
         s.settings = [this] {
             return std::make_unique<QSettings>(settingsDir.filePath(QStringLiteral("tavix.ini")),
                                                QSettings::IniFormat);
