@@ -205,7 +205,9 @@ public:
     // Opens a chart file without the dialog (the command line's chart), exactly as the
     // open command does with the file it was given. False when it failed; a message box
     // then names the file and the reason, and nothing has changed.
-    bool openChartFile(const QString& path, const QString& title);
+    // The song its side file names is opened first, unless `keepSong` (a song was given
+    // with the chart).
+    bool openChartFile(const QString& path, const QString& title, bool keepSong = false);
 
     // --- History, unsaved changes and recovery (KEHistory.cpp)
     void undoEdit();
@@ -291,7 +293,7 @@ private:
     // back when it opens.
     void keepChartNotes(const QString& chartPath);
     bool openChartWithNotes(const QString& name, const QString& title,
-                            const ChartSideFile::Notes& notes);
+                            const ChartSideFile::Notes& notes, bool keepSong);
     // The song the notes name, or where it went: beside the chart, or where the user says.
     QString findSong(const QString& songPath, const QString& chartPath);
 

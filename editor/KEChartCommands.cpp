@@ -99,12 +99,12 @@ void KE::openChartCommand()
     openChartFile(upToNul(dialog.filename), dialog.FileTitle);
 }
 
-bool KE::openChartFile(const QString& name, const QString& title)
+bool KE::openChartFile(const QString& name, const QString& title, bool keepSong)
 {
     // A chart saved here brings back its song, tempo and offset; one without notes opens
     // alone, as any chart does.
     if (const auto notes = ChartSideFile::read(name, m_services.chartNotesDir))
-        return openChartWithNotes(name, title, *notes);
+        return openChartWithNotes(name, title, *notes, keepSong);
     return openChart(name, title, name);
 }
 

@@ -64,7 +64,7 @@ QString KE::findSong(const QString& songPath, const QString& chartPath)
 }
 
 bool KE::openChartWithNotes(const QString& name, const QString& title,
-                            const ChartSideFile::Notes& notes)
+                            const ChartSideFile::Notes& notes, bool keepSong)
 {
     if (m_state.IsPlaying || m_state.IsClosing)
         return false;
@@ -96,7 +96,7 @@ bool KE::openChartWithNotes(const QString& name, const QString& title,
     const QString tempo = notes.tempoTextIn(m_services.locale);
     const QString tempoBox = m_sBpm.text();
     const bool songOpen = m_state.MusicStream != 0;
-    if (!notes.songPath.isEmpty() &&
+    if (!keepSong && !notes.songPath.isEmpty() &&
         (!songOpen || absolutePath(notes.songPath) != absolutePath(m_musicPath))) {
         const QString song = findSong(notes.songPath, name);
         if (!song.isEmpty()) {

@@ -66,6 +66,6 @@ int main(int argc, char** argv)
     if (!restored && !files.song.isEmpty())
         window.openMusicFile(files.song, QFileInfo(files.song).fileName());
     if (!restored && !files.chart.isEmpty())
-        window.openChartFile(files.chart, QFileInfo(files.chart).fileName());
+        window.openChartFile(files.chart, QFileInfo(files.chart).fileName(), !files.song.isEmpty());
     return app.exec();
 }

@@ -85,10 +85,15 @@ TEST(ChartNotes, AChartReopensWithItsSongTempoAndOffsetAsOneStep)
     EXPECT_EQ(user.ke.sBpmB().text(), QStringLiteral("100"));
     EXPECT_EQ(user.ke.slSetOff().text(), QStringLiteral("0.7"));
 
-    // Without its side file a chart opens as it always has: tempo, offset and song stay.
-    ASSERT_TRUE(QFile::remove(chart + QStringLiteral(".tavix")));
-    user.engine.songs["/m/other.ogg"] = 60000;
+    // A song given with the chart (on the command line) is the one kept.
     ASSERT_TRUE(user.openSong("/m/other.ogg", 60000));
+    EXPECT_TRUE(user.ke.openChartFile(chart, QStringLiteral("chart.zts"), true));
+    EXPECT_EQ(user.ke.MSeteD().text(), QStringLiteral("other.ogg"));
+    EXPECT_EQ(user.ke.sBpmB().text(), QStringLiteral("140.34"));
+
+    // Without its side file a chart opens as it always has: tempo, offset and song stay.
+    user.ke.undoEdit();
+    ASSERT_TRUE(QFile::remove(chart + QStringLiteral(".tavix")));
     user.chooser.answerWith(chart);
     user.ke.openChartCommand();
     EXPECT_EQ(user.ke.MSeteD().text(), QStringLiteral("other.ogg"));
