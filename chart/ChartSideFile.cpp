@@ -17,7 +17,7 @@ namespace {
 
 constexpr QByteArrayView FirstLine("TavixChartSide 1");
 // A side file is a few lines; anything larger is not one, and is not read whole.
-constexpr qint64 LargestSideFile = 64 * 1024;
+constexpr qint64 LargestSideFile = qint64(64) * 1024;
 
 QByteArray escaped(const QString& value)
 {

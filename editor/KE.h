@@ -207,7 +207,7 @@ public:
     // then names the file and the reason, and nothing has changed.
     // The song its side file names is opened first, unless `keepSong` (a song was given
     // with the chart).
-    bool openChartFile(const QString& path, const QString& title, bool keepSong = false);
+    bool openChartFile(const QString& name, const QString& title, bool keepSong = false);
 
     // --- History, unsaved changes and recovery (KEHistory.cpp)
     void undoEdit();
