@@ -251,11 +251,23 @@ TEST(OpenMessages, SayWhatIsWrongInTheUsersWordsWithTheLibrarysDetailAfter)
                              "file.\n\nDetails: bad header: negative upper index -16")
                   .arg(QDir::toNativeSeparators(chart)));
 
+    // A "script" of one line with no end is no script, and is not read whole to learn that.
+    const QString line = dir.filePath(QStringLiteral("line.slk"));
+    ASSERT_TRUE(writeAll(line, QByteArray(3 << 20, 'C')));
+    rig.chooser.answerWith(line);
+    rig.ke.openChartCommand();
+    ASSERT_EQ(rig.messages.shown.size(), 3u);
+    EXPECT_EQ(rig.messages.shown[2].text,
+              QStringLiteral("The chart \"%1\" was not opened: it is damaged or not a chart "
+                             "script.\n\nDetails: script error at line 1: a line longer than "
+                             "1048576 bytes")
+                  .arg(QDir::toNativeSeparators(line)));
+
     const QString gone = dir.filePath(QStringLiteral("gone.ogg"));
     rig.chooser.answerWith(gone);
     rig.ke.buttonClick(8);
-    ASSERT_EQ(rig.messages.shown.size(), 3u);
-    EXPECT_TRUE(rig.messages.shown[2].text.startsWith(
+    ASSERT_EQ(rig.messages.shown.size(), 4u);
+    EXPECT_TRUE(rig.messages.shown[3].text.startsWith(
         QStringLiteral("The music file \"gone.ogg\" cannot be opened: there is no such file.")))
-        << rig.messages.shown[2].text.toStdString();
+        << rig.messages.shown[3].text.toStdString();
 }
