@@ -17,19 +17,17 @@ using namespace tavix::test;
 
 namespace {
 
-const QString Caption = QStringLiteral("Zorvik Tavix Editor v1.68");
-constexpr uint8_t Kp7 = 0x47, Kp3 = 0x51;
+constexpr uint8_t Kp7 = 0x47;
 
 QByteArray nativeChart(int32_t cells, const std::vector<std::pair<int32_t, int>>& keys,
-                       uint8_t value = 1)
+                       char value = 1)
 {
-    const int32_t upper = 7 * cells;
     QByteArray bytes("ZorvikTuneScribeFile");
     for (int i = 0; i < 4; ++i)
-        bytes.append(char((upper >> (8 * i)) & 0xFF));
-    QByteArray grid(upper + 1, '\0');
+        bytes.append(char(((7 * cells) >> (8 * i)) & 0xFF));
+    QByteArray grid(7 * cells + 1, '\0');
     for (const auto& [cell, row] : keys)
-        grid[qsizetype(KeP::flatIndex(cell, row))] = char(value);
+        grid[qsizetype(KeP::flatIndex(cell, row))] = value;
     return bytes + grid;
 }
 
@@ -39,16 +37,18 @@ bool writeAll(const QString& path, const QByteArray& bytes)
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
-int steps(EditingRig& rig)
+// A song whose length reads `estimateMs` until its decoding ends.
+void openDecoding(EditingRig& rig, int32_t estimateMs, int32_t realMs)
 {
-    return rig.ke.history().stack().index();
+    rig.engine.songLengthWhileDecoding["/m/vbr.mp3"] = estimateMs;
+    rig.engine.songProgress["/m/vbr.mp3"] = 0.2;
+    ASSERT_TRUE(rig.openSong("/m/vbr.mp3", realMs));
 }
 
-qsizetype cutQuestions(const EditingRig& rig)
+void finishDecoding(EditingRig& rig, int32_t realMs)
 {
-    return std::count_if(
-        rig.messages.questions.begin(), rig.messages.questions.end(),
-        [](const QString& q) { return q.contains(QStringLiteral("past the end")); });
+    rig.engine.streams[rig.ke.state().MusicStream].decodeProgress = 1.0;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.ke.state().SongLenMs == realMs; }, 5000));
 }
 
 } // namespace
@@ -56,152 +56,105 @@ qsizetype cutQuestions(const EditingRig& rig)
 TEST(OpenMusicSafety, KeysPastTheEndOfAShorterSongAreAskedForFirst)
 {
     EditingRig rig; // 400 cells
-    rig.set(10, 2);
-    rig.set(250, 1);
-    rig.set(250, 4);
-    rig.set(300, 7);
+    for (const auto& [cell, row] : {std::pair{10, 2}, {250, 1}, {250, 4}, {300, 7}})
+        rig.set(cell, row);
     const auto grid = rig.kep.KeyGrid;
-    const StreamHandle music = rig.ke.state().MusicStream;
     rig.engine.songs["/m/short.ogg"] = 30000; // 200 cells
-
     rig.messages.goOnAnswers = {false};
     rig.chooser.answerWith(QStringLiteral("/m/short.ogg"));
     rig.ke.buttonClick(8);
     ASSERT_EQ(rig.messages.questions.size(), 1u);
-    EXPECT_TRUE(rig.messages.questions[0].contains(
-        QStringLiteral("2 keys and 1 marker past the end of the song will be removed")))
-        << rig.messages.questions[0].toStdString();
-    EXPECT_EQ(rig.ke.state().MusicStream, music);
+    EXPECT_TRUE(rig.messages.questions[0].startsWith(
+        QStringLiteral("2 keys and 1 marker past the end of the song will be removed.")));
     EXPECT_EQ(rig.ke.MSeteD().text(), QStringLiteral("song.ogg"));
     EXPECT_EQ(rig.kep.KeyGrid, grid);
-
     // Going on cuts as before, and undo brings them back.
     rig.chooser.answerWith(QStringLiteral("/m/short.ogg"));
     rig.ke.buttonClick(8);
-    EXPECT_EQ(cutQuestions(rig), 2);
     EXPECT_EQ(rig.kep.TotalBeats, 200);
-    EXPECT_EQ(rig.kep.at(10, 2), 1);
+    EXPECT_EQ(rig.ke.MSeteD().text(), QStringLiteral("short.ogg"));
     rig.ke.undoEdit();
     EXPECT_EQ(rig.kep.KeyGrid, grid);
-
-    // Nothing set past the end: no question.
-    rig.ke.redoEdit();
-    rig.engine.songs["/m/shorter.ogg"] = 20000;
-    rig.chooser.answerWith(QStringLiteral("/m/shorter.ogg"));
-    rig.ke.buttonClick(8);
-    EXPECT_EQ(cutQuestions(rig), 2);
-    EXPECT_EQ(rig.kep.TotalBeats, 133);
 }
 
 TEST(OpenMusicSafety, ALengthLearnedLateNeverDropsKeysNorMarksAnOpenedChartChanged)
 {
     QTemporaryDir dir;
     const QString chart = dir.filePath(QStringLiteral("c.zts"));
-    struct Case
-    {
-        int32_t estimateMs, realMs, chartCells, cellsAfter;
-    };
     // A header that guessed long (the key at 400 and the marker at 405 stay), then short.
-    for (const Case c : {Case{61000, 59000, 407, 406}, Case{59000, 61000, 393, 407}}) {
-        SCOPED_TRACE(c.estimateMs);
+    for (const auto& [estimate, real, cells, after] :
+         {std::array{61000, 59000, 407, 406}, std::array{59000, 61000, 393, 407}}) {
         EditingRig rig(0);
-        const std::string song = "/m/vbr.mp3";
-        rig.engine.songLengthWhileDecoding[song] = c.estimateMs;
-        rig.engine.songProgress[song] = 0.2;
-        ASSERT_TRUE(rig.openSong(song, c.realMs));
-        ASSERT_TRUE(writeAll(chart, nativeChart(c.chartCells, {{390, 1}, {400, 1}, {405, 7}})));
+        openDecoding(rig, estimate, real);
+        std::vector<std::pair<int32_t, int>> keys{{390, 1}};
+        const bool past = cells > 405;
+        if (past)
+            keys.insert(keys.end(), {{400, 1}, {405, 7}});
+        ASSERT_TRUE(writeAll(chart, nativeChart(cells, keys)));
         rig.chooser.answerWith(chart);
         rig.ke.openChartCommand();
-        ASSERT_EQ(rig.kep.TotalBeats, c.chartCells);
-        ASSERT_FALSE(rig.ke.isModified());
-
-        rig.engine.streams[rig.ke.state().MusicStream].decodeProgress = 1.0;
-        ASSERT_TRUE(QTest::qWaitFor([&] { return rig.ke.state().SongLenMs == c.realMs; }, 5000));
-        EXPECT_EQ(rig.kep.TotalBeats, c.cellsAfter);
-        EXPECT_EQ(rig.kep.at(390, 1), 1);
-        if (c.chartCells > 405) {
-            EXPECT_EQ(rig.kep.at(400, 1), 1);
-            EXPECT_EQ(rig.kep.at(405, 7), 1);
-        }
+        finishDecoding(rig, real);
+        EXPECT_EQ(rig.kep.TotalBeats, after);
+        EXPECT_EQ(std::count(rig.kep.KeyGrid.begin(), rig.kep.KeyGrid.end(), 1), past ? 3 : 1);
         EXPECT_FALSE(rig.ke.isModified());
-        EXPECT_EQ(rig.ke.windowTitle(), Caption);
     }
 }
 
 TEST(OpenMusicSafety, ALengthLearnedWhileRecordingKeepsTheTakeOneStep)
 {
     EditingRig rig(0);
-    const std::string song = "/m/vbr.mp3";
-    rig.engine.songLengthWhileDecoding[song] = 61000;
-    rig.engine.songProgress[song] = 0.2;
-    ASSERT_TRUE(rig.openSong(song, 59000));
-    const int before = steps(rig);
+    openDecoding(rig, 61000, 59000);
+    const int before = rig.ke.history().stack().index();
     rig.ke.buttonClick(0);
     rig.step(300);
     rig.keys->press(Kp7, rig.engine.now);
     rig.step(20);
-    rig.keys->release(Kp7);
-    rig.engine.streams[rig.ke.state().MusicStream].decodeProgress = 1.0;
-    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.ke.state().SongLenMs == 59000; }, 5000));
-    rig.step(300);
-    rig.keys->press(Kp3, rig.engine.now);
-    rig.step(20);
+    finishDecoding(rig, 59000);
     rig.ke.buttonClick(1);
     EXPECT_EQ(rig.kep.TotalBeats, 393);
-    EXPECT_EQ(steps(rig), before + 1);
-    rig.ke.undoEdit();
-    for (uint8_t v : rig.kep.KeyGrid)
-        ASSERT_EQ(v, 0);
+    EXPECT_EQ(rig.ke.history().stack().index(), before + 1);
 }
 
 TEST(OpenChartSafety, ACutOffChartSaysSoAndIsNotMarkedSaved)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("cut.zts"));
-    ASSERT_TRUE(writeAll(path, nativeChart(400, {{3, 1}, {390, 7}}).left(1000)));
+    ASSERT_TRUE(writeAll(path, nativeChart(400, {{3, 1}}).left(1000)));
     EditingRig rig;
     rig.chooser.answerWith(path);
     rig.ke.openChartCommand();
-    EXPECT_EQ(rig.kep.TotalBeats, 400);
     EXPECT_EQ(rig.kep.at(3, 1), 1);
     ASSERT_EQ(rig.messages.shown.size(), 1u);
-    EXPECT_TRUE(rig.messages.shown[0].warning);
-    EXPECT_TRUE(rig.messages.shown[0].text.contains(QDir::toNativeSeparators(path)));
-    EXPECT_TRUE(rig.messages.shown[0].text.contains(
-        QStringLiteral("shorter than its header claims (1000 of 2825 bytes)")))
-        << rig.messages.shown[0].text.toStdString();
+    EXPECT_EQ(rig.messages.shown[0].text,
+              QStringLiteral("The chart \"%1\" is shorter than its header claims (1000 of 2825 "
+                             "bytes); the cells it lacks are read as empty.")
+                  .arg(QDir::toNativeSeparators(path)));
     EXPECT_TRUE(rig.ke.isModified());
-    EXPECT_EQ(rig.ke.windowTitle(), Caption + QStringLiteral(" *"));
 }
 
 TEST(SaveSafety, AScriptThatCannotGiveTheChartBackLeavesItMarked)
 {
     QTemporaryDir dir;
     EditingRig rig(60000, QStringLiteral("tavix-editor ") + scriptModeSwitch());
-    // Empty cells after the last key: a script has no row for them.
+    const auto saveScript = [&](const char* name) {
+        rig.chooser.answerWith(dir.filePath(QLatin1String(name)), 1);
+        EXPECT_TRUE(rig.ke.saveChartCommand());
+        EXPECT_EQ(rig.messages.shown.back().text, QStringLiteral("File Save Complete"));
+        return rig.ke.isModified();
+    };
+    // Empty cells after the last key: a script has no rows for them.
     rig.click(EditingRig::xOfCell(3), EditingRig::yOfRow(1));
-    rig.chooser.answerWith(dir.filePath(QStringLiteral("trailing")), 1);
-    EXPECT_TRUE(rig.ke.saveChartCommand());
-    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("trailing.slk"))));
-    EXPECT_EQ(rig.messages.shown.back().text, QStringLiteral("File Save Complete"));
-    EXPECT_TRUE(rig.ke.isModified());
-
-    // A value other than 0 and 1: the script keeps it as clear.
+    EXPECT_TRUE(saveScript("trailing"));
+    // A value other than 0 and 1, which the script keeps as clear.
     const QString odd = dir.filePath(QStringLiteral("odd.zts"));
     ASSERT_TRUE(writeAll(odd, nativeChart(4, {{3, 2}}, 2)));
     rig.chooser.answerWith(odd);
     rig.ke.openChartCommand();
     rig.click(EditingRig::xOfCell(3), EditingRig::yOfRow(1));
-    rig.chooser.answerWith(dir.filePath(QStringLiteral("odd")), 1);
-    EXPECT_TRUE(rig.ke.saveChartCommand());
-    EXPECT_TRUE(rig.ke.isModified());
-
+    EXPECT_TRUE(saveScript("odd"));
     // The script is the whole chart: saved.
     rig.click(EditingRig::xOfCell(3), EditingRig::yOfRow(2));
-    rig.chooser.answerWith(dir.filePath(QStringLiteral("whole")), 1);
-    EXPECT_TRUE(rig.ke.saveChartCommand());
-    EXPECT_FALSE(rig.ke.isModified());
-    EXPECT_EQ(rig.ke.windowTitle(), Caption);
+    EXPECT_FALSE(saveScript("whole"));
 }
 
 TEST(TempoSafety, ATempoWithNoUsableGridIsRefusedAndTheBoxStaysOpen)
@@ -217,13 +170,10 @@ TEST(TempoSafety, ATempoWithNoUsableGridIsRefusedAndTheBoxStaysOpen)
         EXPECT_EQ(rig.ke.sBpm().text(), QString::fromLatin1(text));
         EXPECT_EQ(rig.ke.sBpmB().text(), QStringLiteral("100"));
         EXPECT_EQ(rig.kep.BeatRate, KeP::rateFromBpm(100));
-        EXPECT_EQ(rig.kep.TotalBeats, 400);
-        EXPECT_FALSE(
-            rig.ke.applyTempoTexts(QString::fromLatin1(text), QStringLiteral("0.7")).isEmpty());
+        EXPECT_FALSE(rig.ke.applyTempoTexts(QString::fromLatin1(text), {}).isEmpty());
     }
     rig.ke.sBpm().setText(QStringLiteral("1"));
     rig.ke.commitTempo();
-    EXPECT_TRUE(rig.ke.sBpm().isHidden());
     EXPECT_EQ(rig.kep.BeatRate, KeP::rateFromBpm(1));
 }
 
@@ -236,38 +186,31 @@ TEST(OpenMessages, SayWhatIsWrongInTheUsersWordsWithTheLibrarysDetailAfter)
     rig.engine.openErrors[noise.toStdString()] = QStringLiteral("Format not recognised.");
     rig.chooser.answerWith(noise);
     rig.ke.buttonClick(8);
-    ASSERT_EQ(rig.messages.shown.size(), 1u);
-    EXPECT_EQ(rig.messages.shown[0].text,
-              QStringLiteral("The music file \"noise.ogg\" cannot be opened: it is not a song file "
-                             "this program can read.\n\nDetails: Format not recognised."));
-
     const QString chart = dir.filePath(QStringLiteral("neg.zts"));
     ASSERT_TRUE(writeAll(chart, QByteArray("ZorvikTuneScribeFile\xF0\xFF\xFF\xFF", 24)));
     rig.chooser.answerWith(chart);
     rig.ke.openChartCommand();
-    ASSERT_EQ(rig.messages.shown.size(), 2u);
-    EXPECT_EQ(rig.messages.shown[1].text,
-              QStringLiteral("The chart \"%1\" was not opened: it is damaged or not a chart "
-                             "file.\n\nDetails: bad header: negative upper index -16")
-                  .arg(QDir::toNativeSeparators(chart)));
-
     // A "script" of one line with no end is no script, and is not read whole to learn that.
     const QString line = dir.filePath(QStringLiteral("line.slk"));
     ASSERT_TRUE(writeAll(line, QByteArray(3 << 20, 'C')));
     rig.chooser.answerWith(line);
     rig.ke.openChartCommand();
-    ASSERT_EQ(rig.messages.shown.size(), 3u);
+    rig.chooser.answerWith(dir.filePath(QStringLiteral("gone.ogg")));
+    rig.ke.buttonClick(8);
+
+    ASSERT_EQ(rig.messages.shown.size(), 4u);
+    EXPECT_EQ(rig.messages.shown[0].text,
+              QStringLiteral("The music file \"noise.ogg\" cannot be opened: it is not a song file "
+                             "this program can read.\n\nDetails: Format not recognised."));
+    EXPECT_EQ(rig.messages.shown[1].text,
+              QStringLiteral("The chart \"%1\" was not opened: it is damaged or not a chart "
+                             "file.\n\nDetails: bad header: negative upper index -16")
+                  .arg(QDir::toNativeSeparators(chart)));
     EXPECT_EQ(rig.messages.shown[2].text,
               QStringLiteral("The chart \"%1\" was not opened: it is damaged or not a chart "
                              "script.\n\nDetails: script error at line 1: a line longer than "
                              "1048576 bytes")
                   .arg(QDir::toNativeSeparators(line)));
-
-    const QString gone = dir.filePath(QStringLiteral("gone.ogg"));
-    rig.chooser.answerWith(gone);
-    rig.ke.buttonClick(8);
-    ASSERT_EQ(rig.messages.shown.size(), 4u);
     EXPECT_TRUE(rig.messages.shown[3].text.startsWith(
-        QStringLiteral("The music file \"gone.ogg\" cannot be opened: there is no such file.")))
-        << rig.messages.shown[3].text.toStdString();
+        QStringLiteral("The music file \"gone.ogg\" cannot be opened: there is no such file.")));
 }

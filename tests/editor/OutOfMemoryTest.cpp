@@ -1,6 +1,6 @@
 // Files whose opening runs out of memory: a message naming the file, and nothing changed.
 // This program's allocations can be made to fail above a size, as they would on a machine
-// short of memory.
+// short of memory (the array forms of new and delete call these).
 #include "EditingRig.h"
 
 #include <QDir>
@@ -40,23 +40,11 @@ void* operator new(std::size_t size)
 {
     return allocate(size);
 }
-void* operator new[](std::size_t size)
-{
-    return allocate(size);
-}
 void operator delete(void* p) noexcept
 {
     std::free(p);
 }
-void operator delete[](void* p) noexcept
-{
-    std::free(p);
-}
 void operator delete(void* p, std::size_t) noexcept
-{
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept
 {
     std::free(p);
 }
