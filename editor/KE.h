@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ChartEdit.h"
+#include "ChartSideFile.h"
 #include "ClickLabel.h"
 #include "DialogStartFolder.h"
 #include "EditorServices.h"
@@ -116,8 +117,10 @@ public:
     // --- Music, playback and drawing (KEPlayback.cpp)
     void OpenMusic();
     // Opens a song without the dialog (the command line's song). False when it failed;
-    // a message box then names the file and the reason, and nothing has changed.
-    bool openMusicFile(const QString& path, const QString& title);
+    // a message box then names the file and the reason, and nothing has changed. Keys or
+    // markers the song would cut off are asked for first, unless told otherwise (the chart
+    // is about to be replaced).
+    bool openMusicFile(const QString& path, const QString& title, bool askBeforeCutting = true);
     void LoopRender();
     void PlayPause();
     void StopPlayback();
@@ -203,7 +206,9 @@ public:
     // Opens a chart file without the dialog (the command line's chart), exactly as the
     // open command does with the file it was given. False when it failed; a message box
     // then names the file and the reason, and nothing has changed.
-    bool openChartFile(const QString& path, const QString& title);
+    // The song its side file names is opened first, unless `keepSong` (a song was given
+    // with the chart).
+    bool openChartFile(const QString& name, const QString& title, bool keepSong = false);
 
     // --- History, unsaved changes and recovery (KEHistory.cpp)
     void undoEdit();
@@ -286,6 +291,14 @@ private:
     // The open: `path` is read and shown as `title`; `chartPath` is the file the chart
     // belongs to (another than `path` for a recovery copy, empty for none).
     bool openChart(const QString& path, const QString& title, const QString& chartPath);
+
+    // What the chart was made with (KEChartNotes.cpp): kept beside it on every save, given
+    // back when it opens.
+    void keepChartNotes(const QString& chartPath);
+    bool openChartWithNotes(const QString& name, const QString& title,
+                            const ChartSideFile::Notes& notes, bool keepSong);
+    // The song the notes name, or where it went: beside the chart, or where the user says.
+    QString findSong(const QString& songPath, const QString& chartPath);
 
     // Editing (KEMouseEditing.cpp, KEClipboardCommands.cpp)
     bool editingAllowed() const;

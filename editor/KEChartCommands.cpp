@@ -8,7 +8,9 @@
 #include "KeyCanvas.h"
 #include "MessageService.h"
 #include "NumberReading.h"
+#include "OpenFailureText.h"
 #include "Rounding.h"
+#include "ScriptReadBack.h"
 #include "TavixKey.h"
 #include "cCommonDialog.h"
 
@@ -17,6 +19,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <new>
 
 namespace tavix {
 
@@ -68,11 +71,16 @@ bool KE::saveChartCommand()
         return false;
     }
     m_startFolder.remember(result.path);
-    // The saved state is the clean state of the history; nothing is left to recover.
+    // The saved state is the clean state of the history; nothing is left to recover. A
+    // script that does not give the chart back (empty cells after its last row, values
+    // other than 0 and 1) is not the chart saved: it stays marked, and kept for recovery.
     flushRecording();
-    m_history->markSaved();
+    const bool script = filter == 1 && m_kep.ScriptMode;
+    if (!script || ScriptReadBack::givesBack(m_kep, result.path))
+        m_history->markSaved();
     m_chartPath = result.path.isEmpty() ? name : result.path;
     chartChanged();
+    keepChartNotes(m_chartPath);
     m_services.messages.information(this, tr(SaveTitle), QStringLiteral("File Save Complete"));
     return true;
 }
@@ -91,8 +99,12 @@ void KE::openChartCommand()
     openChartFile(upToNul(dialog.filename), dialog.FileTitle);
 }
 
-bool KE::openChartFile(const QString& name, const QString& title)
+bool KE::openChartFile(const QString& name, const QString& title, bool keepSong)
 {
+    // A chart saved here brings back its song, tempo and offset; one without notes opens
+    // alone, as any chart does.
+    if (const auto notes = ChartSideFile::read(name, m_services.chartNotesDir))
+        return openChartWithNotes(name, title, *notes, keepSong);
     return openChart(name, title, name);
 }
 
@@ -109,11 +121,16 @@ bool KE::openChart(const QString& name, const QString& title, const QString& cha
     const bool hadKeys =
         std::any_of(m_kep.KeyGrid.begin(), m_kep.KeyGrid.end(), [](uint8_t v) { return v != 0; });
     ChartEdit edit(m_kep);
-    const ChartResult result = LoadChart(edit, name);
+    ChartResult result;
+    try {
+        result = LoadChart(edit, name);
+    } catch (const std::bad_alloc&) {
+        // The reading allocates before it replaces anything: the chart is as it was.
+        m_services.messages.warning(this, tr(OpenTitle), OpenFailureText::chartTooLarge(name));
+        return false;
+    }
     if (!result.ok()) {
-        m_services.messages.warning(
-            this, tr(OpenTitle),
-            tr("The chart \"%1\" was not opened: %2.").arg(shownPath(name), result.reason));
+        m_services.messages.warning(this, tr(OpenTitle), OpenFailureText::chart(name, result));
         return false;
     }
     const auto takeBack = [&] {
@@ -179,12 +196,18 @@ bool KE::openChart(const QString& name, const QString& title, const QString& cha
     m_chartPath = chartPath;
     m_history->record(QStringLiteral("Open Chart"), edit.take(), before,
                       windowFacts(WindowFacts::Kind::ChartFile));
-    // A native file is the chart exactly; a script is, when it went into an empty chart.
-    if (hasExtension(name, QLatin1StringView(".zts")) || !hadKeys)
+    // A native file is the chart exactly; a script is, when it went into an empty chart. A
+    // file cut short is not: saving it gives another file.
+    if (result.cutShort)
+        m_history->markUnsaved();
+    else if (hasExtension(name, QLatin1StringView(".zts")) || !hadKeys)
         m_history->markSaved();
     chartChanged();
     LoopRender();
     scheduleFrame();
+    if (result.cutShort)
+        m_services.messages.warning(
+            this, tr(OpenTitle), tr("The chart \"%1\" is %2.").arg(shownPath(name), result.note));
     return true;
 }
 

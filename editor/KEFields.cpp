@@ -2,6 +2,7 @@
 #include "KE.h"
 
 #include "NumberReading.h"
+#include "TempoLimits.h"
 
 namespace tavix {
 
@@ -18,8 +19,15 @@ void KE::commitTempo()
 {
     if (m_fieldCommitting)
         return;
+    // A number whose rate gives no usable grid (0, or so slow or fast that the song or the
+    // chart cannot be held) is refused as a rejected offset is: the box stays open with it.
+    if (tempoRate(m_services.locale, m_sBpm.text()) &&
+        !TempoLimits::usableRate(m_services.locale, m_sBpm.text(), m_state.SongLenMs,
+                                 m_kep.TotalBeats))
+        return;
     m_fieldCommitting = true;
-    // Every commit closes the box; a rejected text stays in it for the next music open.
+    // Every other commit closes the box; a text that is no number stays in it for the next
+    // music open.
     m_sBpmB.setVisible(true);
     m_sBpm.setVisible(false);
     m_fieldCommitting = false;

@@ -4,11 +4,14 @@
 #include "KE.h"
 
 #include "CellTiming.h"
+#include "ChartHistory.h"
+#include "ChartTail.h"
 #include "FrameTick.h"
 #include "KeyCanvas.h"
 #include "KeyInput.h"
 #include "MessageService.h"
 #include "NumberReading.h"
+#include "OpenFailureText.h"
 #include "OverviewStrip.h"
 #include "Rounding.h"
 #include "TavixKey.h"
@@ -19,6 +22,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <new>
 
 namespace tavix {
 
@@ -32,6 +36,18 @@ std::optional<int> rowOfKey(uint8_t code)
         if (key.code == code)
             return key.row;
     return std::nullopt;
+}
+
+// "2 keys and 1 marker"
+QString marksText(const ChartTail::Marks& marks)
+{
+    QStringList parts;
+    if (marks.keys > 0)
+        parts << (marks.keys == 1 ? KE::tr("1 key") : KE::tr("%1 keys").arg(marks.keys));
+    if (marks.markers > 0)
+        parts << (marks.markers == 1 ? KE::tr("1 marker")
+                                     : KE::tr("%1 markers").arg(marks.markers));
+    return parts.join(KE::tr(" and "));
 }
 
 } // namespace
@@ -71,7 +87,7 @@ void KE::OpenMusic()
     openMusicFile(dialog.filename, dialog.FileTitle);
 }
 
-bool KE::openMusicFile(const QString& path, const QString& title)
+bool KE::openMusicFile(const QString& path, const QString& title, bool askBeforeCutting)
 {
     if (m_state.IsPlaying || m_state.IsClosing)
         return false;
@@ -81,15 +97,16 @@ bool KE::openMusicFile(const QString& path, const QString& title)
     // The new song is opened and checked before anything of the old one is let go, so a
     // failure leaves the song, the chart and the counters as they were.
     const QByteArray encodedPath = path.toUtf8();
-    const StreamHandle stream =
-        engine.FSOUND_Stream_Open(encodedPath.constData(), FSOUND_NORMAL, 0, 0);
+    StreamHandle stream = 0;
+    try {
+        stream = engine.FSOUND_Stream_Open(encodedPath.constData(), FSOUND_NORMAL, 0, 0);
+    } catch (const std::bad_alloc&) {
+        m_services.messages.warning(this, tr(OpenMusicTitle), OpenFailureText::songTooLarge(shown));
+        return false;
+    }
     if (stream == 0) {
-        QString reason = engine.lastError();
-        if (reason.isEmpty())
-            reason = tr("the sound engine cannot read it");
-        m_services.messages.warning(
-            this, tr(OpenMusicTitle),
-            tr("The music file \"%1\" cannot be opened: %2.").arg(shown, reason));
+        m_services.messages.warning(this, tr(OpenMusicTitle),
+                                    OpenFailureText::song(shown, path, engine.lastError()));
         return false;
     }
     const int32_t songLenMs = engine.FSOUND_Stream_GetLengthMs(stream);
@@ -112,6 +129,18 @@ bool KE::openMusicFile(const QString& path, const QString& title)
                "than a chart can hold (%3).")
                 .arg(shown, m_sBpm.text())
                 .arg(KeP::MaxCells));
+        return false;
+    }
+
+    // A shorter song cuts the chart; what it would drop is the user's to give up.
+    const ChartTail::Marks dropped = ChartTail::from(m_kep, *cells);
+    if (askBeforeCutting && dropped.any() &&
+        !m_services.messages.askToGoOn(
+            this, tr(OpenMusicTitle),
+            tr("%1 past the end of the song will be removed.").arg(marksText(dropped)) +
+                QStringLiteral("\n\n") + tr("Open \"%1\" all the same?").arg(shown),
+            tr("&Open and Remove"))) {
+        engine.FSOUND_Stream_Close(stream);
         return false;
     }
 
@@ -517,9 +546,23 @@ bool KE::followDecodedLength()
 void KE::resizeToSongLength(int32_t songLenMs)
 {
     m_state.SongLenMs = songLenMs;
-    // Resize rule of an opened song: keys keep their cells, the cells beyond the end go
-    // (kept in the step, so an undo brings them back).
-    changeChart(QStringLiteral("Open Song"), [&](ChartEdit& edit) { edit.fitToSong(songLenMs); });
+    // Keys keep their cells. The grid grows to the real length, but is cut only as far as
+    // nothing set is lost: no one was asked. Nor is it an edit of the user's: a chart as
+    // saved stays so, and keys being recorded stay one step with the resize.
+    if (const auto songCells = m_kep.cellsForSong(songLenMs)) {
+        const int64_t cells = ChartTail::keepingUsed(m_kep, *songCells);
+        if (m_runEdit) {
+            m_runEdit->resizeCells(cells);
+        } else {
+            const bool wasSaved = !isModified();
+            ChartEdit edit(m_kep);
+            edit.resizeCells(cells);
+            m_history->record(QStringLiteral("Song Length"), edit.take());
+            if (wasSaved)
+                m_history->markSaved();
+        }
+        chartChanged();
+    }
     try {
         renderer().Initialise(*m_Picture1, m_kep.TotalBeats);
     } catch (const std::exception& e) {

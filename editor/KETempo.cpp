@@ -4,6 +4,7 @@
 #include "ChartHistory.h"
 #include "NumberReading.h"
 #include "TempoDialog.h"
+#include "TempoLimits.h"
 
 namespace tavix {
 
@@ -46,6 +47,10 @@ QString KE::applyTempoTexts(const QString& tempo, const QString& offset)
     // Checked first, so that neither is committed when the other would be refused.
     if (!tempoRate(m_services.locale, tempo))
         return tr("\"%1\" is not a tempo.").arg(tempo);
+    if (!TempoLimits::usableRate(m_services.locale, tempo, m_state.SongLenMs, m_kep.TotalBeats))
+        return tr("At %1 BPM the grid cannot be used: a tempo needs at least 1 BPM, and the song "
+                  "must fit a chart at it.")
+            .arg(tempo);
     if (!offsetTermOf(m_services.locale, offset))
         return tr("\"%1\" is not an offset.").arg(offset);
     flushRecording();
