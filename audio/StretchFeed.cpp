@@ -29,6 +29,7 @@ StretchFeed::StretchFeed(std::shared_ptr<const DecodedSound> sound, int ratePerc
       m_blocks(std::make_unique<Block[]>(RingBlocks)),
       m_thread([this](const std::stop_token& stop) { feed(stop); })
 {
+    static_assert(Parked == ParkedFrame);
 }
 
 StretchFeed::~StretchFeed()
@@ -46,12 +47,17 @@ uint64_t StretchFeed::pack(uint32_t generation, int64_t frame)
 
 // ---- The audio thread ----------------------------------------------------------------------
 
-void StretchFeed::restart(int64_t songFrame)
+void StretchFeed::newGeneration()
 {
     m_generation = (m_generation + 1) & GenerationMask;
     if (m_generation == 0)
         m_generation = 1;
     m_readOffset = 0;
+}
+
+void StretchFeed::restart(int64_t songFrame)
+{
+    newGeneration();
     m_ended = false;
     m_request.store(pack(m_generation, std::clamp<int64_t>(songFrame, 0, ParkedFrame - 1)),
                     std::memory_order_release);
@@ -59,7 +65,8 @@ void StretchFeed::restart(int64_t songFrame)
 
 void StretchFeed::park()
 {
-    restart(0);
+    // One store: the feeder must never see a run asked for on the way to parking.
+    newGeneration();
     m_ended = true;
     m_request.store(pack(m_generation, static_cast<int64_t>(ParkedFrame)),
                     std::memory_order_release);
@@ -202,6 +209,7 @@ void StretchFeed::feed(const std::stop_token& stop)
         b.generation = generation;
         b.frames = staged;
         b.last = last;
+        m_made.fetch_add(staged, std::memory_order_relaxed);
         m_head.store(m_head.load(std::memory_order_relaxed) + 1, std::memory_order_release);
         staged = 0;
         if (last)
