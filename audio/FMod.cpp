@@ -38,6 +38,12 @@ struct FMod::EngineStream
     Mixer::Stream voice;
     TripleBuffer<Published> out;
     uint64_t appliedSeq = 0;
+    // A stream at rest is published again only when a command touched it or its timeline
+    // moved on: its history of stretches is large to copy.
+    bool touched = true;
+    Mixer::Segment lastNewest{};
+    int64_t lastPos = -1;
+    int lastChannel = -1;
     EngineStream* prev = nullptr;
     EngineStream* next = nullptr;
 };
@@ -177,6 +183,7 @@ void FMod::applyCommands()
         Mixer& mixer = *m_mixer;
         mixer.setListenerFrame(c.stamp);
         EngineStream& s = *c.stream;
+        s.touched = true;
         switch (c.kind) {
         case Command::Kind::Add:
             mixer.addStream(s.voice);
@@ -214,8 +221,18 @@ void FMod::applyCommands()
 
 void FMod::publish()
 {
-    for (EngineStream* s = m_linked; s; s = s->next)
-        s->out.publish({s->voice.timeline(), s->appliedSeq});
+    for (EngineStream* s = m_linked; s; s = s->next) {
+        const Mixer::Timeline& t = s->voice.timeline();
+        const Mixer::Segment newest =
+            t.segmentCount > 0 ? t.segments[static_cast<size_t>(t.newest)] : Mixer::Segment{};
+        if (s->touched || t.channel >= 0 || t.channel != s->lastChannel || t.pos != s->lastPos ||
+            !(newest == s->lastNewest))
+            s->out.publish({t, s->appliedSeq});
+        s->touched = false;
+        s->lastNewest = newest;
+        s->lastPos = t.pos;
+        s->lastChannel = t.channel;
+    }
     m_clockOut.publish(m_clock);
     m_framesMixed.store(m_mixer->mixFrame(), std::memory_order_release);
     m_startsRetired.store(m_mixer->startsRetired(), std::memory_order_release);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace tavix {
 
@@ -20,7 +21,8 @@ int16_t toInt16Sample(float sample)
 }
 
 Mixer::Mixer(int channels, int rate)
-    : m_voices(static_cast<size_t>(std::max(channels, 1)), nullptr), m_limiter(rate)
+    : m_voices(static_cast<size_t>(std::max(channels, 1)), nullptr), m_limiter(rate),
+      m_historyFrames(int64_t{ExactHistoryMs} * std::max(rate, 1) / 1000)
 {
     m_pending.reserve(MaxPending);
 }
@@ -60,6 +62,16 @@ bool Mixer::fresh(const Stream& s, int64_t now)
         return false;
     const Segment& seg = s.m_t.segments[static_cast<size_t>(s.m_t.newest)];
     return seg.mixEnd < 0 && seg.mixStart == now;
+}
+
+bool Mixer::historyRoom(const Stream& s, int64_t at) const
+{
+    // A new stretch may push out the oldest only if no lookup still needs it.
+    const Timeline& t = s.m_t;
+    if (t.segmentCount < SegmentHistory)
+        return true;
+    const Segment& oldest = t.segments[static_cast<size_t>((t.newest + 1) % SegmentHistory)];
+    return oldest.mixEnd >= 0 && oldest.mixEnd + m_historyFrames <= at;
 }
 
 void Mixer::pushSegment(Stream& s, int64_t mixStart, int64_t songStart, double stamp)
@@ -344,7 +356,7 @@ int Mixer::fireDue(int maxSpan)
     int64_t stretchRun = 0;
     for (size_t i = 0; i < m_pending.size();) {
         const Pending p = m_pending[i];
-        const Stream& music = *p.music;
+        Stream& music = *p.music;
         if (music.m_t.channel < 0) {
             if (music.m_t.endedNaturally) {
                 m_pending.erase(m_pending.begin() + static_cast<std::ptrdiff_t>(i));
@@ -370,19 +382,25 @@ int Mixer::fireDue(int maxSpan)
                 // A stalled run whose frames have come resumes at the span's start, so
                 // what is ready counts for it too.
                 stretchRun = music.m_stretch->readyFrames();
+                music.m_seenAt = m_now;
+                music.m_seenFrames = stretchRun;
             }
-            if (stretchRun > 0)
-                span = static_cast<int>(std::min<int64_t>(span, std::min(ahead, stretchRun)));
+            span = static_cast<int>(std::min<int64_t>(
+                span, stretchRun > 0 ? std::min(ahead, stretchRun) : StallProbeFrames));
             ++i;
             continue;
         }
+        // Stalled or not, music whose frames have come plays on from the span's start.
         const DecodedSound& sound = *music.m_sound;
         const int64_t length = sound.lengthFrames();
-        int64_t run = (music.m_stalled ? music.m_t.pos : sound.availableFrames()) - music.m_t.pos;
+        const int64_t available = sound.availableFrames();
+        int64_t run = available - music.m_t.pos;
         if (length >= 0)
             run = std::min(run, length - music.m_t.pos);
-        if (run > 0)
-            span = static_cast<int>(std::min<int64_t>(span, ahead <= run ? ahead : run));
+        music.m_seenAt = m_now;
+        music.m_seenFrames = available;
+        span = static_cast<int>(
+            std::min<int64_t>(span, run > 0 ? std::min(ahead, run) : StallProbeFrames));
         ++i;
     }
     return span;
@@ -438,6 +456,7 @@ void Mixer::mixVoice(Stream& s, float* dst, int frames, int64_t mixAt)
     const DecodedSound& sound = *s.m_sound;
     Timeline& t = s.m_t;
     const bool stereo = sound.channels() == 2;
+    const int64_t seen = s.m_seenAt == mixAt ? s.m_seenFrames : INT64_MAX;
     int done = 0;
     while (done < frames) {
         const int64_t length = sound.lengthFrames();
@@ -447,6 +466,9 @@ void Mixer::mixVoice(Stream& s, float* dst, int frames, int64_t mixAt)
         }
         int64_t run = 0;
         const int16_t* src = sound.framesAt(t.pos, run);
+        if (src && t.pos >= seen)
+            src = nullptr;
+        run = std::min(run, seen - t.pos);
         if (!src) {
             if (sound.isComplete() && t.pos >= sound.availableFrames()) {
                 endVoice(s, mixAt + done);
@@ -459,6 +481,8 @@ void Mixer::mixVoice(Stream& s, float* dst, int frames, int64_t mixAt)
             return;
         }
         if (s.m_stalled) {
+            if (!historyRoom(s, mixAt + done))
+                return;
             s.m_stalled = false;
             pushSegment(s, mixAt + done, t.pos, static_cast<double>(mixAt + done));
         }
@@ -488,8 +512,12 @@ void Mixer::mixStretched(Stream& s, float* dst, int frames, int64_t mixAt)
 {
     Timeline& t = s.m_t;
     StretchFeed& feed = *s.m_stretch;
+    if (s.m_stalled && !historyRoom(s, mixAt))
+        return;
     bool ended = false;
-    const int n = feed.mixInto(dst, frames, ended);
+    const int wanted =
+        s.m_seenAt == mixAt ? static_cast<int>(std::min<int64_t>(frames, s.m_seenFrames)) : frames;
+    const int n = feed.mixInto(dst, wanted, ended);
     if (n > 0 && s.m_stalled) {
         s.m_stalled = false;
         pushSegment(s, mixAt, t.pos, static_cast<double>(mixAt));

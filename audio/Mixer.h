@@ -33,6 +33,11 @@ namespace tavix {
 //   playing; they are dropped when the music is stopped, seeked, removed or plays to its
 //   end (a start at the music's length or later never sounds). At most MaxPending wait
 //   at once; more are refused.
+// - A playing stream whose decoding (or stretching) is behind stalls, silent with its
+//   position held, and takes up again from the first span that finds its frames there.
+//   Starts over it still land on their frames, and what the listener heard stays exact
+//   for moments up to ExactHistoryMs back however often it stalls: a stream that would
+//   need more stretches of history than it keeps waits until it can let the oldest go.
 // - Voices are summed in floating point at their own level and pass a PeakLimiter, which
 //   leaves the sum untouched unless it would exceed full scale: a stream playing alone
 //   comes out sample for sample, and any number of full-scale voices never wraps.
@@ -45,11 +50,15 @@ namespace tavix {
 class Mixer
 {
 public:
-    static constexpr int FadeFrames = 128;   // 2.9 ms at 44.1 kHz
-    static constexpr int BlockFrames = 512;  // render() works in pieces of at most this
-    static constexpr int MaxTails = 64;      // fading instances at once
-    static constexpr int SegmentHistory = 4; // stretches of a stream kept for time lookups
-    static constexpr int MaxPending = 4096;  // scheduled starts waiting at once
+    static constexpr int FadeFrames = 128;    // 2.9 ms at 44.1 kHz
+    static constexpr int BlockFrames = 512;   // render() works in pieces of at most this
+    static constexpr int MaxTails = 64;       // fading instances at once
+    static constexpr int SegmentHistory = 64; // stretches of a stream kept for time lookups
+    // Lookups of what was heard this long before the newest mixed frame stay exact: a
+    // stalled stream resumes only once that leaves it a stretch of history to let go of.
+    static constexpr int ExactHistoryMs = 2000;
+    static constexpr int StallProbeFrames = 64; // how often stalled music with starts looks again
+    static constexpr int MaxPending = 4096;     // scheduled starts waiting at once
 
     // A stretch of continuous playback: from mix frame mixStart the stream played from
     // songStart on, until mixEnd (-1 while open). `stamp` is the frame the listener heard
@@ -111,6 +120,12 @@ public:
         StretchFeed* m_stretch = nullptr;
         int64_t m_stretchStart = 0; // the song frame the feed's run began at
         int64_t m_stretchOut = 0;   // frames of that run mixed
+        // While starts wait over it: the frames it may take in the span that begins at
+        // m_seenAt (up to song frame m_seenFrames, or that many stretched frames), as
+        // they were when the span was planned. Frames that arrive later wait for the
+        // next span, so a start is never passed over.
+        int64_t m_seenAt = -1;
+        int64_t m_seenFrames = 0;
     };
 
     explicit Mixer(int channels = 32, int rate = 44100);
@@ -169,6 +184,7 @@ private:
     };
 
     static bool fresh(const Stream& s, int64_t now);
+    bool historyRoom(const Stream& s, int64_t at) const;
     static void pushSegment(Stream& s, int64_t mixStart, int64_t songStart, double stamp);
     static void closeSegment(Stream& s, int64_t mixEnd);
     void fadeOut(Stream& s);
@@ -195,6 +211,7 @@ private:
     int64_t m_mixFrame = 0;
     int64_t m_now = 0; // the frame being mixed, or the next one between renders
     double m_listener = 0;
+    int64_t m_historyFrames;
 };
 
 // A mixed sample at 16 bits: scaled by 2^15, clamped to the range, rounded to the nearest
