@@ -21,7 +21,8 @@ int16_t toInt16Sample(float sample)
 }
 
 Mixer::Mixer(int channels, int rate)
-    : m_voices(static_cast<size_t>(std::max(channels, 1)), nullptr), m_limiter(rate),
+    : m_voices(static_cast<size_t>(std::max(channels, 1)), nullptr), m_limiter(rate, BlockFrames),
+      m_ahead(static_cast<size_t>(2 * m_limiter.lookaheadFrames())),
       m_historyFrames(int64_t{ExactHistoryMs} * std::max(rate, 1) / 1000)
 {
     m_pending.reserve(MaxPending);
@@ -437,9 +438,91 @@ void Mixer::renderBlock(int16_t* out, int frames)
     }
     m_mixFrame += frames;
     m_now = m_mixFrame;
-    m_limiter.process(m_sum.data(), frames);
+    const int foreseen = forecast(m_ahead.data(), m_limiter.lookaheadFrames());
+    m_limiter.process(m_sum.data(), frames, m_ahead.data(), foreseen);
     for (int i = 0; i < 2 * frames; ++i)
         out[i] = toInt16Sample(m_sum[static_cast<size_t>(i)]);
+}
+
+int64_t Mixer::addFrames(const DecodedSound& sound, int64_t pos, float* dst, int64_t frames)
+{
+    const bool stereo = sound.channels() == 2;
+    const int64_t length = sound.lengthFrames();
+    if (length >= 0)
+        frames = std::min(frames, length - pos);
+    int64_t done = 0;
+    while (done < frames) {
+        int64_t run = 0;
+        const int16_t* src = sound.framesAt(pos + done, run);
+        if (!src)
+            break;
+        const int64_t n = std::min(frames - done, run);
+        float* d = dst + 2 * done;
+        if (stereo) {
+            for (int64_t i = 0; i < 2 * n; ++i)
+                d[i] += static_cast<float>(src[i]) * SampleScale;
+        } else {
+            for (int64_t i = 0; i < n; ++i) {
+                const float v = static_cast<float>(src[i]) * SampleScale;
+                d[2 * i] += v;
+                d[2 * i + 1] += v;
+            }
+        }
+        done += n;
+    }
+    return done;
+}
+
+int Mixer::forecast(float* dst, int frames)
+{
+    // What the next frames will hold if no command comes first: the voices playing on,
+    // the fades, and the starts due. A voice that a start replaces is counted on at full
+    // level, which can only turn the gain down a little early, never let a frame clip.
+    // One plain voice alone cannot exceed full scale: nothing to foresee then.
+    int sources = 0;
+    bool plain = true;
+    for (const Stream* v : m_voices) {
+        if (v) {
+            ++sources;
+            plain = plain && !v->m_stretch;
+        }
+    }
+    for (const Tail& t : m_tails)
+        sources += t.left > 0;
+    const auto dueIn = [](const Pending& p) -> int64_t {
+        const Stream& music = *p.music;
+        if (music.m_t.channel < 0)
+            return -1;
+        const int64_t ahead =
+            music.m_stretch ? stretchedAhead(music, p.musicFrame) : p.musicFrame - music.m_t.pos;
+        return std::max<int64_t>(ahead, 0);
+    };
+    for (const Pending& p : m_pending) {
+        const int64_t due = dueIn(p);
+        sources += due >= 0 && due < frames;
+    }
+    if (sources == 0 || (sources == 1 && plain))
+        return 0;
+
+    std::fill_n(dst, 2 * frames, 0.0f);
+    for (Stream* v : m_voices) {
+        if (v && v->m_stretch)
+            v->m_stretch->peekInto(dst, frames);
+        else if (v)
+            addFrames(*v->m_sound, v->m_t.pos, dst, frames);
+    }
+    for (const Tail& t : m_tails) {
+        if (t.left > 0) {
+            Tail fading = t;
+            mixTail(fading, dst, frames);
+        }
+    }
+    for (const Pending& p : m_pending) {
+        const int64_t due = dueIn(p);
+        if (due >= 0 && due < frames)
+            addFrames(*p.effect->m_sound, 0, dst + 2 * due, frames - due);
+    }
+    return frames;
 }
 
 void Mixer::endVoice(Stream& s, int64_t mixAt)

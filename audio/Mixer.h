@@ -40,7 +40,10 @@ namespace tavix {
 //   need more stretches of history than it keeps waits until it can let the oldest go.
 // - Voices are summed in floating point at their own level and pass a PeakLimiter, which
 //   leaves the sum untouched unless it would exceed full scale: a stream playing alone
-//   comes out sample for sample, and any number of full-scale voices never wraps.
+//   comes out sample for sample, and any number of full-scale voices never wraps. After
+//   each block the mixer foresees the limiter's look-ahead from what plays on and the
+//   starts due (as if no command came in between), so the gain glides down before a
+//   pile-up of scheduled hits, even one due early in the next callback.
 // - A stream may play slowed down with its pitch kept (setStretch): its frames then come
 //   from a StretchFeed, whose feeder thread stretches ahead of the mix, and its position
 //   stays in frames of the song: output frame k of a stretch begun at song frame S plays
@@ -197,6 +200,8 @@ private:
     void renderBlock(int16_t* out, int frames);
     void mixVoice(Stream& s, float* dst, int frames, int64_t mixAt);
     static void mixTail(Tail& t, float* dst, int frames);
+    static int64_t addFrames(const DecodedSound& sound, int64_t pos, float* dst, int64_t frames);
+    int forecast(float* dst, int frames);
     void endVoice(Stream& s, int64_t mixAt);
     void mixStretched(Stream& s, float* dst, int frames, int64_t mixAt);
     static void beginStretchRun(Stream& s);
@@ -208,6 +213,7 @@ private:
     uint64_t m_startsRetired = 0;
     std::array<float, 2 * BlockFrames> m_sum{};
     PeakLimiter m_limiter;
+    std::vector<float> m_ahead; // the frames after a block, as foreseen for the limiter
     int64_t m_mixFrame = 0;
     int64_t m_now = 0; // the frame being mixed, or the next one between renders
     double m_listener = 0;

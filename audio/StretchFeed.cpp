@@ -109,6 +109,28 @@ int StretchFeed::mixInto(float* dst, int frames, bool& ended)
     return done;
 }
 
+void StretchFeed::peekInto(float* dst, int frames)
+{
+    if (m_ended)
+        return;
+    dropStale();
+    const size_t head = m_head.load(std::memory_order_acquire);
+    int offset = m_readOffset;
+    int done = 0;
+    for (size_t i = m_tail.load(std::memory_order_relaxed); i != head && done < frames; ++i) {
+        const Block& b = m_blocks[i % RingBlocks];
+        const int n = std::min(frames - done, b.frames - offset);
+        const float* src = b.samples + ptrdiff_t{2} * offset;
+        float* d = dst + ptrdiff_t{2} * done;
+        for (int k = 0; k < 2 * n; ++k)
+            d[k] += src[k];
+        done += n;
+        offset = 0;
+        if (b.last)
+            break;
+    }
+}
+
 int64_t StretchFeed::readyFrames()
 {
     if (m_ended)

@@ -53,6 +53,8 @@ public:
     // Adds up to `frames` stereo frames of the current run to `dst`; returns how many.
     // `ended` becomes true once the run's last frame has been taken.
     int mixInto(float* dst, int frames, bool& ended);
+    // Adds up to `frames` of what mixInto would take next to `dst`, taking nothing.
+    void peekInto(float* dst, int frames);
     // Frames of the current run ready in the ring (drops stale blocks on the way).
     int64_t readyFrames();
     // The current run's last frame is in the ring (or taken already): it will not stall.
