@@ -50,7 +50,7 @@ struct FMod::EngineStream
 
 struct FMod::Command
 {
-    enum class Kind : uint8_t { Add, Remove, Play, Stop, Seek, PlayAt, Cancel, Stretch };
+    enum class Kind : uint8_t { Add, Remove, Play, Resume, Stop, Seek, PlayAt, Cancel, Stretch };
     Kind kind = Kind::Play;
     int channel = 0;
     EngineStream* stream = nullptr; // the effect of a PlayAt, the music of a Cancel
@@ -195,6 +195,9 @@ void FMod::applyCommands()
             break;
         case Command::Kind::Play:
             mixer.play(c.channel, s.voice);
+            break;
+        case Command::Kind::Resume:
+            mixer.play(c.channel, s.voice, true);
             break;
         case Command::Kind::Stop:
             mixer.stop(s.voice);
@@ -417,6 +420,16 @@ FMod::Intent FMod::knownState(StreamRecord& r)
 
 bool FMod::FSOUND_Stream_Play(int channel, StreamHandle h)
 {
+    return play(channel, h, false);
+}
+
+bool FMod::FSOUND_Stream_Resume(int channel, StreamHandle h)
+{
+    return play(channel, h, true);
+}
+
+bool FMod::play(int channel, StreamHandle h, bool goOn)
+{
     StreamRecord* r = find(h);
     if (!r)
         return false;
@@ -435,7 +448,7 @@ bool FMod::FSOUND_Stream_Play(int channel, StreamHandle h)
         const int64_t length = r->sound->lengthFrames();
         next.pos = length >= 0 && known.pos >= length ? 0 : known.pos;
     }
-    Command c{Command::Kind::Play, channel, r->engine.get()};
+    Command c{goOn ? Command::Kind::Resume : Command::Kind::Play, channel, r->engine.get()};
     if (!send(c))
         return false;
     next.seq = c.seq;

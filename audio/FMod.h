@@ -111,6 +111,7 @@ public:
     bool FSOUND_Stream_PlayAt(int channel, StreamHandle effect, StreamHandle music,
                               double musicMs) override;
     void FSOUND_Stream_CancelScheduled(StreamHandle music) override;
+    bool FSOUND_Stream_Resume(int channel, StreamHandle h) override;
     double streamTimeExact(StreamHandle h) override;
     double streamTimeAt(StreamHandle h, Clock::time_point when) override;
     bool isPlaying(StreamHandle h) override;
@@ -149,6 +150,7 @@ private:
     struct StreamRecord;
 
     void render(int16_t* out, int frames, Clock::time_point when);
+    bool play(int channel, StreamHandle h, bool goOn);
     void applyCommands();
     void publish();
     void link(EngineStream* s);

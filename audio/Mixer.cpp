@@ -173,7 +173,7 @@ bool Mixer::setStretch(Stream& s, StretchFeed* feed)
     return true;
 }
 
-bool Mixer::play(int channel, Stream& s)
+bool Mixer::play(int channel, Stream& s, bool goOn)
 {
     if (!s.m_added || channel >= channels())
         return false;
@@ -200,6 +200,12 @@ bool Mixer::play(int channel, Stream& s)
     const int64_t length = s.m_sound->lengthFrames();
     if (length >= 0 && t.pos >= length)
         t.pos = 0;
+    if (goOn) {
+        s.m_skipBelow = std::max(s.m_skipBelow, s.m_soundedEnd);
+    } else {
+        s.m_soundedEnd = 0;
+        s.m_skipBelow = 0;
+    }
     start(s, channel, m_listener);
     return true;
 }
@@ -244,6 +250,8 @@ bool Mixer::seek(Stream& s, int64_t frame)
     closeSegment(s, m_now);
     t.pos = frame;
     s.m_stalled = false;
+    s.m_soundedEnd = 0; // a jump while playing begins another pass
+    s.m_skipBelow = 0;
     beginStretchRun(s);
     pushSegment(s, m_now, frame, m_listener);
     return true;
@@ -262,8 +270,12 @@ bool Mixer::playAt(int channel, Stream& effect, Stream& music, int64_t musicFram
 
 void Mixer::cancelScheduled(Stream& music)
 {
-    if (music.m_added)
-        dropPendingOf(&music);
+    if (!music.m_added)
+        return;
+    dropPendingOf(&music);
+    // What is scheduled next is planned again from a moment the listener hears, behind
+    // what has been mixed: the starts mixed already must not come again.
+    music.m_skipBelow = std::max(music.m_skipBelow, music.m_soundedEnd);
 }
 
 void Mixer::dropPendingOf(const Stream* music)
@@ -334,6 +346,7 @@ bool Mixer::Timeline::isAudible(double heardFrame) const
 
 void Mixer::fire(const Pending& p)
 {
+    p.music->m_soundedEnd = std::max(p.music->m_soundedEnd, p.musicFrame + 1);
     Stream& e = *p.effect;
     release(e);
     e.m_t.pos = 0;
@@ -372,7 +385,8 @@ int Mixer::fireDue(int maxSpan)
         if (ahead <= 0) {
             m_pending.erase(m_pending.begin() + static_cast<std::ptrdiff_t>(i));
             ++m_startsRetired;
-            fire(p);
+            if (p.musicFrame >= music.m_skipBelow)
+                fire(p);
             continue;
         }
         // The music must be known to advance without a break up to the start; otherwise

@@ -33,6 +33,11 @@ namespace tavix {
 //   playing; they are dropped when the music is stopped, seeked, removed or plays to its
 //   end (a start at the music's length or later never sounds). At most MaxPending wait
 //   at once; more are refused.
+// - No start sounds twice in one pass of the music: once a start over it has sounded,
+//   starts at that instant or before are dropped if they are scheduled after a cancel,
+//   or over music taken up again with play(..., goOn) where a stop (a pause) left it,
+//   which replays what the device still held. A pass begins when the music is started
+//   from rest without goOn, or seeked while it plays.
 // - A playing stream whose decoding (or stretching) is behind stalls, silent with its
 //   position held, and takes up again from the first span that finds its frames there.
 //   Starts over it still land on their frames, and what the listener heard stays exact
@@ -129,6 +134,10 @@ public:
         // next span, so a start is never passed over.
         int64_t m_seenAt = -1;
         int64_t m_seenFrames = 0;
+        // As music: the frame after the latest start over it that has sounded in this
+        // pass, and the frame before which starts are dropped as sounded already.
+        int64_t m_soundedEnd = 0;
+        int64_t m_skipBelow = 0;
     };
 
     explicit Mixer(int channels = 32, int rate = 44100);
@@ -141,8 +150,9 @@ public:
     // Starts the stream on the channel (a negative channel picks the first free one) from
     // its position, or from its start when it has played to its end. A stream already
     // playing on that channel carries on; one playing on another channel moves over
-    // without a break.
-    bool play(int channel, Stream& s);
+    // without a break. A start from rest begins a pass of the music, or with goOn goes on
+    // with the one a stop interrupted (see above).
+    bool play(int channel, Stream& s, bool goOn = false);
     // Silences the stream (with a short fade) and rewinds it.
     bool stop(Stream& s);
     // Moves the position, playing or not; clamped to 0 and to a known length.
