@@ -336,8 +336,11 @@ void FMod::FSOUND_Close()
         return;
     adoptReplacement(true);
     m_closing.store(true, std::memory_order_release);
-    m_device->close();        // no render call runs once this returns
-    m_retiredDevices.clear(); // waits for the stopped ones to be closed
+    // The stopped devices first, newest first (each one's closer waits for the one before):
+    // the sound library is never asked to open or close two devices at once.
+    while (!m_retiredDevices.empty())
+        m_retiredDevices.pop_back();
+    m_device->close(); // no render call runs once this returns
     m_streams.clear();
     m_retired.clear();
     m_retiredFeeds.clear();
@@ -559,7 +562,10 @@ void FMod::watchDevice(Clock::time_point now)
         return;
     // One opened again that stops soon after is no use: play on silently, on the clock.
     const bool again = m_restarts > 0 && now - m_lastRestart < std::chrono::seconds(10);
-    const AudioDevice::Kind next = again || info.kind == AudioDevice::Kind::Timer
+    // Nor while a stopped device is still being closed: the sound library must not open
+    // one and close another at once.
+    const bool closing = m_closersRunning.load(std::memory_order_acquire) > 0;
+    const AudioDevice::Kind next = again || closing || info.kind == AudioDevice::Kind::Timer
                                        ? AudioDevice::Kind::Timer
                                        : m_options.output;
     ++m_restarts;
@@ -614,9 +620,18 @@ void FMod::adoptReplacement(bool wait)
     m_replaced.store(false, std::memory_order_relaxed);
     // The stopped device is closed on a thread of its own, as long as its driver takes to
     // let go; until then its requests, if any come, get silence.
+    std::jthread before =
+        m_retiredDevices.empty() ? std::jthread() : std::move(m_retiredDevices.back().closer);
     RetiredDevice& old = m_retiredDevices.emplace_back();
     old.device = std::move(m_device);
-    old.closer = std::jthread([device = old.device.get()] { device->close(); });
+    m_closersRunning.fetch_add(1, std::memory_order_acq_rel);
+    old.closer =
+        std::jthread([this, device = old.device.get(), before = std::move(before)]() mutable {
+            if (before.joinable())
+                before.join();
+            device->close();
+            m_closersRunning.fetch_sub(1, std::memory_order_acq_rel);
+        });
     m_device = std::move(m_replacement);
     if (!m_replacementNote.isEmpty())
         m_lastError += QStringLiteral(" (%1)").arg(m_replacementNote);

@@ -233,9 +233,10 @@ private:
     struct RetiredDevice
     {
         std::unique_ptr<AudioDevice> device;
-        std::jthread closer; // joined before the device goes
+        std::jthread closer; // joined before the device goes; the next one's waits for it
     };
-    std::vector<RetiredDevice> m_retiredDevices;
+    std::vector<RetiredDevice> m_retiredDevices; // let go of from the back
+    std::atomic<int> m_closersRunning{0};
 };
 
 } // namespace tavix
