@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 
@@ -44,30 +45,25 @@ TEST(SongLength, TheWaveformOfACutOffFileEndsWhereItsAudioEnds)
 
 TEST(SongLength, AHeaderClaimingMoreThanASongMayHoldIsRefusedByName)
 {
-    // 2^31 frames of 8-bit mono: thirteen and a half hours, in a file that is all holes.
+    // 2^31 frames of 8-bit mono, thirteen and a half hours, in a file that is all holes:
+    // a short file whose header's sizes are made to claim them.
     TempDir dir;
     const std::string path = dir.file("endless.wav");
+    ASSERT_TRUE(test::writeSoundFile(path, SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 1, 44100,
+                                     test::constant(1000, 1, 0)));
+    ASSERT_EQ(std::string(reinterpret_cast<const char*>(test::readBytes(path).data()) + 36, 4),
+              "data");
+    const uint32_t frames = uint32_t{1} << 31;
     {
-        const auto put = [](std::ofstream& out, uint32_t v, int bytes) {
-            for (int i = 0; i < bytes; ++i)
-                out.put(static_cast<char>((v >> (8 * i)) & 0xFF));
+        std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+        const auto put = [&](std::streamoff at, uint32_t v) {
+            const char bytes[4] = {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+            file.seekp(at).write(bytes, 4);
         };
-        const uint32_t frames = uint32_t{1} << 31;
-        std::ofstream out(path, std::ios::binary);
-        out.write("RIFF", 4);
-        put(out, 36 + frames, 4);
-        out.write("WAVEfmt ", 8);
-        put(out, 16, 4);
-        put(out, 1, 2); // PCM
-        put(out, 1, 2);
-        put(out, 44100, 4);
-        put(out, 44100, 4);
-        put(out, 1, 2);
-        put(out, 8, 2);
-        out.write("data", 4);
-        put(out, frames, 4);
+        put(4, 36 + frames); // RIFF, then the data chunk
+        put(40, frames);
     }
-    std::filesystem::resize_file(path, 44 + (uintmax_t{1} << 31));
+    std::filesystem::resize_file(path, 44 + uintmax_t{frames});
 
     FMod engine{FMod::Options{AudioDevice::Kind::Manual, 256}};
     ASSERT_TRUE(engine.FSOUND_Init(44100, 32, 0));
