@@ -292,12 +292,14 @@ void FMod::mix(int16_t* out, int frames, Clock::time_point when)
         when = Clock::now();
     }
     // Time means nothing to a file driver, so rather than write silence where a song is
-    // still being decoded, wait for the decoder: the capture then has no gaps.
+    // still being decoded, wait for the decoder: the capture then has no gaps. The device
+    // is waiting on purpose then, not stopped.
     for (int waited = 0; m_throttleIdle && m_mixer->waitingForData(frames) && waited < 5000;
          ++waited) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
         if (abandoning())
             return silence();
+        m_lastRequest.store(Clock::now().time_since_epoch().count(), std::memory_order_release);
     }
     const int64_t before = m_mixer->mixFrame();
     m_clock.onCallback(when, before, frames);
