@@ -57,6 +57,8 @@ struct EditorState
     HitSoundPlanner hitPlanner;
     std::vector<PendingHit> pendingHits;
     std::chrono::steady_clock::time_point segmentMoment{};
+    // The cursor as the last pause left it: a resume from there goes on with the pass.
+    int32_t pausedAtMs = 0;
     // Presses recorded from their moment whose key-down has not yet shown in a snapshot;
     // the snapshot's edge for them must not record the key a second time.
     std::array<uint8_t, 256> unmatchedPresses{};

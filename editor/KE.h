@@ -243,7 +243,7 @@ private:
     void enableOpenButtons(bool enabled);
     void startFrameTick();
     void stopFrameTick();
-    void startMusic();
+    void startMusic(bool goOn = false);
     void beginSegment(int64_t startMusicMs);
     void scheduleHitSounds();
     void cancelPendingHits(double heardThroughMs);

@@ -217,10 +217,12 @@ void KE::PlayPause()
     if (m_state.IsPlaying && m_state.IsPaused) {
         // Resume from the cursor, which a click on the canvas may have moved. The seek
         // comes before the start so that not a sample of the old position is heard.
+        // Where the pause left it, the engine drops the hits it had already mixed.
         m_state.IsPaused = false;
+        const bool goOn = m_state.CursorMs == m_state.pausedAtMs;
         engine.FSOUND_Stream_SetTime(music, nearestInt32(m_state.CursorMs - LeadMs()));
         setPlayButton(true);
-        startMusic();
+        startMusic(goOn);
         if (m_state.IsPlaying && !m_state.IsPaused)
             startFrameTick();
         return;
@@ -232,6 +234,7 @@ void KE::PlayPause()
         const double heard = engine.streamTimeExact(music);
         const int32_t t = engine.FSOUND_Stream_GetTime(music);
         m_state.CursorMs = nearestInt32(LeadMs() + t);
+        m_state.pausedAtMs = m_state.CursorMs;
         engine.FSOUND_Stream_Stop(music);
         cancelPendingHits(heard);
         setPlayButton(false);
@@ -253,7 +256,7 @@ void KE::PlayPause()
         startFrameTick();
 }
 
-void KE::startMusic()
+void KE::startMusic(bool goOn)
 {
     // The first sounds are queued while the music still stands, so the cell under the
     // start is mixed with the music's very first frame rather than a buffer later.
@@ -263,7 +266,10 @@ void KE::startMusic()
     m_Keyboard->resync();
     beginSegment(engine.FSOUND_Stream_GetTime(music));
     scheduleHitSounds();
-    engine.FSOUND_Stream_Play(MusicChannel, music);
+    if (goOn)
+        engine.FSOUND_Stream_Resume(MusicChannel, music);
+    else
+        engine.FSOUND_Stream_Play(MusicChannel, music);
     playbackPass();
 }
 
