@@ -76,6 +76,20 @@ int16_t toInt16(float sample)
 
 constexpr int64_t ReadFrames = 4096;
 
+// The most a song may hold: what its samples and its waveform are given room for.
+constexpr int64_t MaxSongFrames = DecodedSound::MaxChunks * DecodedSound::ChunkFrames;
+static_assert(MaxSongFrames == WaveformPeaks::MaxFrames);
+
+// A duration as hours, minutes and seconds ("13:31:35").
+QString clockText(double seconds)
+{
+    const auto whole = static_cast<long long>(std::floor(seconds));
+    return QStringLiteral("%1:%2:%3")
+        .arg(whole / 3600)
+        .arg(whole / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(whole % 60, 2, 10, QLatin1Char('0'));
+}
+
 // Band-limited sinc interpolation: flat to 20 kHz and alias-free at the usual rates, at a
 // small fraction of a core on the decoding thread; the best converter costs about four
 // times as much for a difference no one hears.
@@ -158,6 +172,16 @@ std::unique_ptr<Decoder> Decoder::open(std::unique_ptr<Impl> impl, const QString
         expected = info.samplerate == outRate
                        ? info.frames
                        : std::llround(static_cast<double>(info.frames) * impl->ratio);
+    }
+
+    // A header that claims more than a song may hold is not believed: sizing anything by
+    // it could take all the memory there is, and such a song could not be played anyway.
+    if (expected > MaxSongFrames) {
+        if (error)
+            *error = QStringLiteral("\"%1\" claims to last %2, longer than a song may (%3)")
+                         .arg(name, clockText(double(info.frames) / info.samplerate),
+                              clockText(double(MaxSongFrames) / outRate));
+        return nullptr;
     }
 
     if (info.samplerate != outRate) {
@@ -284,7 +308,7 @@ void Decoder::finish(bool keepLength)
     // as long as the audio that decoded, not padded out with silence.
     const bool cutShort = m_lengthExact && m_inputFrames < m_sourceFrames;
     // The peaks are complete before the sound says it is.
-    m_peaks->finish();
+    m_peaks->finish(keepLength && !cutShort);
     m_sound->finish(keepLength && !cutShort);
     m_done = true;
     m_impl->file.reset();

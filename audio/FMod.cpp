@@ -4,6 +4,7 @@
 #include "Decoder.h"
 
 #include <QFile>
+#include <QtGlobal>
 
 #include <algorithm>
 #include <cmath>
@@ -38,13 +39,19 @@ struct FMod::EngineStream
     Mixer::Stream voice;
     TripleBuffer<Published> out;
     uint64_t appliedSeq = 0;
+    // A stream at rest is published again only when a command touched it or its timeline
+    // moved on: its history of stretches is large to copy.
+    bool touched = true;
+    Mixer::Segment lastNewest{};
+    int64_t lastPos = -1;
+    int lastChannel = -1;
     EngineStream* prev = nullptr;
     EngineStream* next = nullptr;
 };
 
 struct FMod::Command
 {
-    enum class Kind : uint8_t { Add, Remove, Play, Stop, Seek, PlayAt, Cancel, Stretch };
+    enum class Kind : uint8_t { Add, Remove, Play, Resume, Stop, Seek, PlayAt, Cancel, Stretch };
     Kind kind = Kind::Play;
     int channel = 0;
     EngineStream* stream = nullptr; // the effect of a PlayAt, the music of a Cancel
@@ -119,13 +126,15 @@ bool FMod::FSOUND_Init(int mixRate, int maxSoftwareChannels, unsigned /*flags*/)
     const int buffer =
         m_options.bufferFrames > 0 ? m_options.bufferFrames : AudioDevice::requestedBufferFrames();
     QString note;
-    m_device.open(
-        m_options.output, mixRate, buffer,
-        [this](int16_t* out, int frames, Clock::time_point when) { render(out, frames, when); },
-        &note);
+    m_bufferFrames = buffer;
+    m_gate.handTo(++m_generation);
+    m_device->open(m_options.output, mixRate, buffer, renderFor(m_generation), &note);
     // Nothing runs on the audio thread before start(): all of this is set up beforehand.
-    const AudioDevice::Info& info = m_device.info();
+    const AudioDevice::Info& info = m_device->info();
     m_rate = info.rate;
+    m_restarts = 0;
+    m_lastRequest.store(Clock::now().time_since_epoch().count(), std::memory_order_relaxed);
+    m_mixerBusy.store(false, std::memory_order_relaxed);
     m_commands =
         std::make_unique<SpscQueue<Command>>(std::max<size_t>(m_options.commandCapacity, 2));
     m_mixer = std::make_unique<Mixer>(maxSoftwareChannels, m_rate);
@@ -143,7 +152,7 @@ bool FMod::FSOUND_Init(int mixRate, int maxSoftwareChannels, unsigned /*flags*/)
     // A file driver with no delay would write silence as fast as the disk takes it: while
     // nothing plays it goes at the speed of real time instead (see render()).
     m_throttleIdle = info.kind == AudioDevice::Kind::Sdl && info.frameCounter;
-    m_device.start();
+    m_device->start();
     m_lastError = note;
     return true;
 }
@@ -177,6 +186,7 @@ void FMod::applyCommands()
         Mixer& mixer = *m_mixer;
         mixer.setListenerFrame(c.stamp);
         EngineStream& s = *c.stream;
+        s.touched = true;
         switch (c.kind) {
         case Command::Kind::Add:
             mixer.addStream(s.voice);
@@ -188,6 +198,9 @@ void FMod::applyCommands()
             break;
         case Command::Kind::Play:
             mixer.play(c.channel, s.voice);
+            break;
+        case Command::Kind::Resume:
+            mixer.play(c.channel, s.voice, true);
             break;
         case Command::Kind::Stop:
             mixer.stop(s.voice);
@@ -214,20 +227,54 @@ void FMod::applyCommands()
 
 void FMod::publish()
 {
-    for (EngineStream* s = m_linked; s; s = s->next)
-        s->out.publish({s->voice.timeline(), s->appliedSeq});
+    for (EngineStream* s = m_linked; s; s = s->next) {
+        const Mixer::Timeline& t = s->voice.timeline();
+        const Mixer::Segment newest =
+            t.segmentCount > 0 ? t.segments[static_cast<size_t>(t.newest)] : Mixer::Segment{};
+        if (s->touched || t.channel >= 0 || t.channel != s->lastChannel || t.pos != s->lastPos ||
+            !(newest == s->lastNewest))
+            s->out.publish({t, s->appliedSeq});
+        s->touched = false;
+        s->lastNewest = newest;
+        s->lastPos = t.pos;
+        s->lastChannel = t.channel;
+    }
     m_clockOut.publish(m_clock);
     m_framesMixed.store(m_mixer->mixFrame(), std::memory_order_release);
     m_startsRetired.store(m_mixer->startsRetired(), std::memory_order_release);
+    m_mixerBusy.store(m_mixer->busy(), std::memory_order_release);
     // Last: once the caller sees a command carried out, the audio thread is done with
     // whatever that command let go of.
     m_appliedSeq.store(m_lastApplied, std::memory_order_release);
 }
 
-void FMod::render(int16_t* out, int frames, Clock::time_point when)
+AudioDevice::Render FMod::renderFor(uint32_t generation)
+{
+    return [this, generation](int16_t* out, int frames, Clock::time_point when) {
+        render(generation, out, frames, when);
+    };
+}
+
+void FMod::render(uint32_t generation, int16_t* out, int frames, Clock::time_point when)
+{
+    if (!m_gate.enter(generation)) {
+        std::fill_n(out, 2 * frames, int16_t{0}); // a device given up for stopped
+        return;
+    }
+    mix(out, frames, when);
+    m_gate.leave(generation);
+}
+
+bool FMod::abandoning() const
+{
+    return m_closing.load(std::memory_order_acquire) || m_handover.load(std::memory_order_acquire);
+}
+
+void FMod::mix(int16_t* out, int frames, Clock::time_point when)
 {
     auto silence = [&] { std::fill_n(out, 2 * frames, int16_t{0}); };
-    if (!m_mixer || m_closing.load(std::memory_order_acquire))
+    m_lastRequest.store(when.time_since_epoch().count(), std::memory_order_release);
+    if (!m_mixer || abandoning())
         return silence();
     applyCommands();
     if (m_throttleIdle && !m_mixer->busy()) {
@@ -237,21 +284,22 @@ void FMod::render(int16_t* out, int frames, Clock::time_point when)
         const auto until =
             when + std::chrono::duration_cast<Clock::duration>(
                        std::chrono::duration<double>(static_cast<double>(frames) / m_rate));
-        while (m_commands->empty() && Clock::now() < until &&
-               !m_closing.load(std::memory_order_acquire))
+        while (m_commands->empty() && Clock::now() < until && !abandoning())
             std::this_thread::sleep_for(std::chrono::microseconds(200));
-        if (m_closing.load(std::memory_order_acquire))
+        if (abandoning())
             return silence();
         applyCommands();
         when = Clock::now();
     }
     // Time means nothing to a file driver, so rather than write silence where a song is
-    // still being decoded, wait for the decoder: the capture then has no gaps.
+    // still being decoded, wait for the decoder: the capture then has no gaps. The device
+    // is waiting on purpose then, not stopped.
     for (int waited = 0; m_throttleIdle && m_mixer->waitingForData(frames) && waited < 5000;
          ++waited) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        if (m_closing.load(std::memory_order_acquire))
+        if (abandoning())
             return silence();
+        m_lastRequest.store(Clock::now().time_since_epoch().count(), std::memory_order_release);
     }
     const int64_t before = m_mixer->mixFrame();
     m_clock.onCallback(when, before, frames);
@@ -288,8 +336,13 @@ void FMod::FSOUND_Close()
 {
     if (!m_mixer)
         return;
+    adoptReplacement(true);
     m_closing.store(true, std::memory_order_release);
-    m_device.close(); // no render call runs once this returns
+    // The stopped devices first, newest first (each one's closer waits for the one before):
+    // the sound library is never asked to open or close two devices at once.
+    while (!m_retiredDevices.empty())
+        m_retiredDevices.pop_back();
+    m_device->close(); // no render call runs once this returns
     m_streams.clear();
     m_retired.clear();
     m_retiredFeeds.clear();
@@ -400,6 +453,16 @@ FMod::Intent FMod::knownState(StreamRecord& r)
 
 bool FMod::FSOUND_Stream_Play(int channel, StreamHandle h)
 {
+    return play(channel, h, false);
+}
+
+bool FMod::FSOUND_Stream_Resume(int channel, StreamHandle h)
+{
+    return play(channel, h, true);
+}
+
+bool FMod::play(int channel, StreamHandle h, bool goOn)
+{
     StreamRecord* r = find(h);
     if (!r)
         return false;
@@ -418,7 +481,7 @@ bool FMod::FSOUND_Stream_Play(int channel, StreamHandle h)
         const int64_t length = r->sound->lengthFrames();
         next.pos = length >= 0 && known.pos >= length ? 0 : known.pos;
     }
-    Command c{Command::Kind::Play, channel, r->engine.get()};
+    Command c{goOn ? Command::Kind::Resume : Command::Kind::Play, channel, r->engine.get()};
     if (!send(c))
         return false;
     next.seq = c.seq;
@@ -455,14 +518,14 @@ bool FMod::usesCalibration() const
 {
     // A file and the silent timer have no latency to calibrate, and a latency set from the
     // environment is taken as it stands.
-    const AudioDevice::Info& info = m_device.info();
+    const AudioDevice::Info& info = m_device->info();
     return isInitialised() && info.kind == AudioDevice::Kind::Sdl && info.driver != "disk" &&
            !info.latencyFromEnvironment;
 }
 
 double FMod::latencyFrames() const
 {
-    double frames = m_device.info().latencyFrames;
+    double frames = m_device->info().latencyFrames;
     if (usesCalibration())
         frames += m_calibratedMs * m_rate / 1000.0;
     return frames;
@@ -479,8 +542,103 @@ double FMod::heardFrameNow()
 {
     if (!m_mixer)
         return 0;
-    m_lastHeard = std::max(m_lastHeard, heardFrameAt(Clock::now()));
+    const auto now = Clock::now();
+    watchDevice(now);
+    m_lastHeard = std::max(m_lastHeard, heardFrameAt(now));
     return m_lastHeard;
+}
+
+void FMod::watchDevice(Clock::time_point now)
+{
+    adoptReplacement(false);
+    if (m_keeper.joinable())
+        return;
+    const AudioDevice::Info& info = m_device->info();
+    if (info.kind == AudioDevice::Kind::Manual)
+        return;
+    const bool waiting = m_nextSeq > m_appliedSeq.load(std::memory_order_acquire) ||
+                         m_mixerBusy.load(std::memory_order_acquire);
+    const Clock::time_point last{Clock::duration(m_lastRequest.load(std::memory_order_acquire))};
+    const double silent = std::chrono::duration<double>(now - last).count();
+    if (!waiting || silent < StallSeconds)
+        return;
+    // One opened again that stops soon after is no use: play on silently, on the clock.
+    const bool again = m_restarts > 0 && now - m_lastRestart < std::chrono::seconds(10);
+    // Nor while a stopped device is still being closed: the sound library must not open
+    // one and close another at once.
+    const bool closing = m_closersRunning.load(std::memory_order_acquire) > 0;
+    const AudioDevice::Kind next = again || closing || info.kind == AudioDevice::Kind::Timer
+                                       ? AudioDevice::Kind::Timer
+                                       : m_options.output;
+    ++m_restarts;
+    m_lastRestart = now;
+    m_lastError = QStringLiteral("The audio device (%1) stopped asking for sound for %2 s; %3")
+                      .arg(info.driver)
+                      .arg(silent, 0, 'f', 1)
+                      .arg(next == AudioDevice::Kind::Timer && info.kind != next
+                               ? QStringLiteral("playing on silently")
+                               : QStringLiteral("opening it again"));
+    qWarning("tavix: %s", qPrintable(m_lastError));
+    m_replaced.store(false, std::memory_order_relaxed);
+    m_keeper = std::jthread(
+        [this, generation = ++m_generation, next] { replaceDevice(generation, next); });
+}
+
+void FMod::replaceDevice(uint32_t generation, AudioDevice::Kind kind)
+{
+    // The keeper's thread: opens the new device and hands the mixer to it; the caller's
+    // thread takes it over at its next call.
+    auto device = std::make_unique<AudioDevice>();
+    QString note;
+    device->open(kind, m_rate, m_bufferFrames, renderFor(generation), &note);
+    if (device->info().rate != m_rate) {
+        // The mix keeps its rate: at another one, it plays on silently instead.
+        note = QStringLiteral("it came back at %1 Hz, not %2 Hz; playing on silently")
+                   .arg(device->info().rate)
+                   .arg(m_rate);
+        device->open(AudioDevice::Kind::Timer, m_rate, m_bufferFrames, renderFor(generation),
+                     nullptr);
+    }
+    m_handover.store(true, std::memory_order_release);
+    m_gate.handTo(generation);
+    m_handover.store(false, std::memory_order_release);
+    // No device mixes until the new one starts: the audio thread's part is this thread's.
+    const AudioDevice::Info& info = device->info();
+    if (info.frameCounter != m_clock.frameCounter())
+        m_clock.reset(m_rate, 0, info.frameCounter);
+    m_throttleIdle = info.kind == AudioDevice::Kind::Sdl && info.frameCounter;
+    m_lastRequest.store(Clock::now().time_since_epoch().count(), std::memory_order_release);
+    device->start();
+    m_replacement = std::move(device);
+    m_replacementNote = note;
+    m_replaced.store(true, std::memory_order_release);
+}
+
+void FMod::adoptReplacement(bool wait)
+{
+    if (!m_keeper.joinable() || (!wait && !m_replaced.load(std::memory_order_acquire)))
+        return;
+    m_keeper.join();
+    m_replaced.store(false, std::memory_order_relaxed);
+    // The stopped device is closed on a thread of its own, as long as its driver takes to
+    // let go; until then its requests, if any come, get silence.
+    std::jthread before =
+        m_retiredDevices.empty() ? std::jthread() : std::move(m_retiredDevices.back().closer);
+    RetiredDevice& old = m_retiredDevices.emplace_back();
+    old.device = std::move(m_device);
+    m_closersRunning.fetch_add(1, std::memory_order_acq_rel);
+    old.closer =
+        std::jthread([this, device = old.device.get(), before = std::move(before)]() mutable {
+            if (before.joinable())
+                before.join();
+            device->close();
+            m_closersRunning.fetch_sub(1, std::memory_order_acq_rel);
+        });
+    m_device = std::move(m_replacement);
+    if (!m_replacementNote.isEmpty())
+        m_lastError += QStringLiteral(" (%1)").arg(m_replacementNote);
+    m_replacementNote.clear();
+    reclaim();
 }
 
 double FMod::streamTimeExact(StreamHandle h)
@@ -669,7 +827,7 @@ std::shared_ptr<const WaveformPeaks> FMod::waveformPeaks(StreamHandle h)
 
 AudioDevice::Info FMod::deviceInfo() const
 {
-    return m_device.info();
+    return m_device->info();
 }
 
 double FMod::listenerFrameAt(Clock::time_point when)
@@ -702,7 +860,7 @@ bool FMod::waitDecoded(StreamHandle h)
 void FMod::advance(int frames, std::vector<int16_t>* capture)
 {
     if (m_mixer)
-        m_device.pump(frames, capture);
+        m_device->pump(frames, capture);
 }
 
 } // namespace tavix

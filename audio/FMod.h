@@ -4,6 +4,7 @@
 #include "DecodedSound.h"
 #include "DeviceClock.h"
 #include "Mixer.h"
+#include "RenderGate.h"
 #include "SoundEngine.h"
 #include "SpscQueue.h"
 #include "StretchFeed.h"
@@ -71,11 +72,18 @@ namespace tavix {
 //   on another channel it moves there without a break. Stop, a seek while playing, and a
 //   scheduled restart of a sounding effect fade the old sound out over a few ms.
 // - isPlaying is true from the start until the listener has heard the last frame.
+// - A device that stops asking for frames (none for StallSeconds while something plays or
+//   a command waits) is noticed by the next call: the engine says so in lastError() and
+//   on the log, and a thread of its own opens the device again, hands the mixer to it,
+//   and closes the old one, however long that takes; the commands then drain and closed
+//   streams are freed. One that stops again soon after is replaced by the silent timer,
+//   so the window keeps its positions and its calls.
 class FMod final : public SoundEngine
 {
 public:
     using Observer = std::function<void(Clock::time_point when, int64_t framesBefore, int frames)>;
     static constexpr size_t DefaultCommandCapacity = 4096;
+    static constexpr double StallSeconds = 1.0;
 
     struct Options
     {
@@ -111,6 +119,7 @@ public:
     bool FSOUND_Stream_PlayAt(int channel, StreamHandle effect, StreamHandle music,
                               double musicMs) override;
     void FSOUND_Stream_CancelScheduled(StreamHandle music) override;
+    bool FSOUND_Stream_Resume(int channel, StreamHandle h) override;
     double streamTimeExact(StreamHandle h) override;
     double streamTimeAt(StreamHandle h, Clock::time_point when) override;
     bool isPlaying(StreamHandle h) override;
@@ -141,6 +150,8 @@ public:
     void advance(int frames, std::vector<int16_t>* capture = nullptr);
     // Closed streams whose memory waits for the audio thread to let go of them.
     size_t streamsAwaitingRelease() const { return m_retired.size(); }
+    // Devices opened again since FSOUND_Init because the one before stopped.
+    int deviceRestarts() const { return m_restarts; }
 
 private:
     struct EngineStream;
@@ -148,7 +159,14 @@ private:
     struct Intent;
     struct StreamRecord;
 
-    void render(int16_t* out, int frames, Clock::time_point when);
+    void render(uint32_t generation, int16_t* out, int frames, Clock::time_point when);
+    void mix(int16_t* out, int frames, Clock::time_point when);
+    bool abandoning() const;
+    AudioDevice::Render renderFor(uint32_t generation);
+    void watchDevice(Clock::time_point now);
+    void replaceDevice(uint32_t generation, AudioDevice::Kind kind);
+    void adoptReplacement(bool wait);
+    bool play(int channel, StreamHandle h, bool goOn);
     void applyCommands();
     void publish();
     void link(EngineStream* s);
@@ -171,9 +189,10 @@ private:
 
     Options m_options;
     int m_rate = 44100;
+    int m_bufferFrames = 0;
     int m_channels = 0;
     double m_calibratedMs = 0;
-    AudioDevice m_device;
+    std::unique_ptr<AudioDevice> m_device = std::make_unique<AudioDevice>();
 
     // Shared with the audio thread.
     std::unique_ptr<SpscQueue<Command>> m_commands;
@@ -183,6 +202,10 @@ private:
     std::atomic<uint64_t> m_startsRetired{0};
     std::atomic<int64_t> m_framesMixed{0};
     std::atomic<bool> m_closing{false};
+    RenderGate m_gate;
+    std::atomic<bool> m_handover{false};   // a device is being replaced
+    std::atomic<int64_t> m_lastRequest{0}; // steady clock ticks of the last request
+    std::atomic<bool> m_mixerBusy{false};  // as of the last request
 
     // The audio thread's own.
     DeviceClock m_clock;
@@ -199,6 +222,21 @@ private:
     uint64_t m_startsSent = 0;
     double m_lastHeard = 0;
     QString m_lastError;
+    // Replacing a stopped device: the thread doing it, what it hands back when done.
+    uint32_t m_generation = 0;
+    int m_restarts = 0;
+    Clock::time_point m_lastRestart{};
+    std::jthread m_keeper;
+    std::atomic<bool> m_replaced{false};
+    std::unique_ptr<AudioDevice> m_replacement; // the keeper's until m_replaced
+    QString m_replacementNote;
+    struct RetiredDevice
+    {
+        std::unique_ptr<AudioDevice> device;
+        std::jthread closer; // joined before the device goes; the next one's waits for it
+    };
+    std::vector<RetiredDevice> m_retiredDevices; // let go of from the back
+    std::atomic<int> m_closersRunning{0};
 };
 
 } // namespace tavix

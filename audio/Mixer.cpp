@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace tavix {
 
@@ -20,7 +21,9 @@ int16_t toInt16Sample(float sample)
 }
 
 Mixer::Mixer(int channels, int rate)
-    : m_voices(static_cast<size_t>(std::max(channels, 1)), nullptr), m_limiter(rate)
+    : m_voices(static_cast<size_t>(std::max(channels, 1)), nullptr), m_limiter(rate, BlockFrames),
+      m_ahead(static_cast<size_t>(2 * m_limiter.lookaheadFrames())),
+      m_historyFrames(int64_t{ExactHistoryMs} * std::max(rate, 1) / 1000)
 {
     m_pending.reserve(MaxPending);
 }
@@ -60,6 +63,16 @@ bool Mixer::fresh(const Stream& s, int64_t now)
         return false;
     const Segment& seg = s.m_t.segments[static_cast<size_t>(s.m_t.newest)];
     return seg.mixEnd < 0 && seg.mixStart == now;
+}
+
+bool Mixer::historyRoom(const Stream& s, int64_t at) const
+{
+    // A new stretch may push out the oldest only if no lookup still needs it.
+    const Timeline& t = s.m_t;
+    if (t.segmentCount < SegmentHistory)
+        return true;
+    const Segment& oldest = t.segments[static_cast<size_t>((t.newest + 1) % SegmentHistory)];
+    return oldest.mixEnd >= 0 && oldest.mixEnd + m_historyFrames <= at;
 }
 
 void Mixer::pushSegment(Stream& s, int64_t mixStart, int64_t songStart, double stamp)
@@ -160,7 +173,7 @@ bool Mixer::setStretch(Stream& s, StretchFeed* feed)
     return true;
 }
 
-bool Mixer::play(int channel, Stream& s)
+bool Mixer::play(int channel, Stream& s, bool goOn)
 {
     if (!s.m_added || channel >= channels())
         return false;
@@ -187,6 +200,12 @@ bool Mixer::play(int channel, Stream& s)
     const int64_t length = s.m_sound->lengthFrames();
     if (length >= 0 && t.pos >= length)
         t.pos = 0;
+    if (goOn) {
+        s.m_skipBelow = std::max(s.m_skipBelow, s.m_soundedEnd);
+    } else {
+        s.m_soundedEnd = 0;
+        s.m_skipBelow = 0;
+    }
     start(s, channel, m_listener);
     return true;
 }
@@ -231,6 +250,8 @@ bool Mixer::seek(Stream& s, int64_t frame)
     closeSegment(s, m_now);
     t.pos = frame;
     s.m_stalled = false;
+    s.m_soundedEnd = 0; // a jump while playing begins another pass
+    s.m_skipBelow = 0;
     beginStretchRun(s);
     pushSegment(s, m_now, frame, m_listener);
     return true;
@@ -249,8 +270,12 @@ bool Mixer::playAt(int channel, Stream& effect, Stream& music, int64_t musicFram
 
 void Mixer::cancelScheduled(Stream& music)
 {
-    if (music.m_added)
-        dropPendingOf(&music);
+    if (!music.m_added)
+        return;
+    dropPendingOf(&music);
+    // What is scheduled next is planned again from a moment the listener hears, behind
+    // what has been mixed: the starts mixed already must not come again.
+    music.m_skipBelow = std::max(music.m_skipBelow, music.m_soundedEnd);
 }
 
 void Mixer::dropPendingOf(const Stream* music)
@@ -321,6 +346,7 @@ bool Mixer::Timeline::isAudible(double heardFrame) const
 
 void Mixer::fire(const Pending& p)
 {
+    p.music->m_soundedEnd = std::max(p.music->m_soundedEnd, p.musicFrame + 1);
     Stream& e = *p.effect;
     release(e);
     e.m_t.pos = 0;
@@ -344,7 +370,7 @@ int Mixer::fireDue(int maxSpan)
     int64_t stretchRun = 0;
     for (size_t i = 0; i < m_pending.size();) {
         const Pending p = m_pending[i];
-        const Stream& music = *p.music;
+        Stream& music = *p.music;
         if (music.m_t.channel < 0) {
             if (music.m_t.endedNaturally) {
                 m_pending.erase(m_pending.begin() + static_cast<std::ptrdiff_t>(i));
@@ -359,7 +385,8 @@ int Mixer::fireDue(int maxSpan)
         if (ahead <= 0) {
             m_pending.erase(m_pending.begin() + static_cast<std::ptrdiff_t>(i));
             ++m_startsRetired;
-            fire(p);
+            if (p.musicFrame >= music.m_skipBelow)
+                fire(p);
             continue;
         }
         // The music must be known to advance without a break up to the start; otherwise
@@ -370,19 +397,25 @@ int Mixer::fireDue(int maxSpan)
                 // A stalled run whose frames have come resumes at the span's start, so
                 // what is ready counts for it too.
                 stretchRun = music.m_stretch->readyFrames();
+                music.m_seenAt = m_now;
+                music.m_seenFrames = stretchRun;
             }
-            if (stretchRun > 0)
-                span = static_cast<int>(std::min<int64_t>(span, std::min(ahead, stretchRun)));
+            span = static_cast<int>(std::min<int64_t>(
+                span, stretchRun > 0 ? std::min(ahead, stretchRun) : StallProbeFrames));
             ++i;
             continue;
         }
+        // Stalled or not, music whose frames have come plays on from the span's start.
         const DecodedSound& sound = *music.m_sound;
         const int64_t length = sound.lengthFrames();
-        int64_t run = (music.m_stalled ? music.m_t.pos : sound.availableFrames()) - music.m_t.pos;
+        const int64_t available = sound.availableFrames();
+        int64_t run = available - music.m_t.pos;
         if (length >= 0)
             run = std::min(run, length - music.m_t.pos);
-        if (run > 0)
-            span = static_cast<int>(std::min<int64_t>(span, ahead <= run ? ahead : run));
+        music.m_seenAt = m_now;
+        music.m_seenFrames = available;
+        span = static_cast<int>(
+            std::min<int64_t>(span, run > 0 ? std::min(ahead, run) : StallProbeFrames));
         ++i;
     }
     return span;
@@ -419,9 +452,91 @@ void Mixer::renderBlock(int16_t* out, int frames)
     }
     m_mixFrame += frames;
     m_now = m_mixFrame;
-    m_limiter.process(m_sum.data(), frames);
+    const int foreseen = forecast(m_ahead.data(), m_limiter.lookaheadFrames());
+    m_limiter.process(m_sum.data(), frames, m_ahead.data(), foreseen);
     for (int i = 0; i < 2 * frames; ++i)
         out[i] = toInt16Sample(m_sum[static_cast<size_t>(i)]);
+}
+
+int64_t Mixer::addFrames(const DecodedSound& sound, int64_t pos, float* dst, int64_t frames)
+{
+    const bool stereo = sound.channels() == 2;
+    const int64_t length = sound.lengthFrames();
+    if (length >= 0)
+        frames = std::min(frames, length - pos);
+    int64_t done = 0;
+    while (done < frames) {
+        int64_t run = 0;
+        const int16_t* src = sound.framesAt(pos + done, run);
+        if (!src)
+            break;
+        const int64_t n = std::min(frames - done, run);
+        float* d = dst + 2 * done;
+        if (stereo) {
+            for (int64_t i = 0; i < 2 * n; ++i)
+                d[i] += static_cast<float>(src[i]) * SampleScale;
+        } else {
+            for (int64_t i = 0; i < n; ++i) {
+                const float v = static_cast<float>(src[i]) * SampleScale;
+                d[2 * i] += v;
+                d[2 * i + 1] += v;
+            }
+        }
+        done += n;
+    }
+    return done;
+}
+
+int Mixer::forecast(float* dst, int frames)
+{
+    // What the next frames will hold if no command comes first: the voices playing on,
+    // the fades, and the starts due. A voice that a start replaces is counted on at full
+    // level, which can only turn the gain down a little early, never let a frame clip.
+    // One plain voice alone cannot exceed full scale: nothing to foresee then.
+    int sources = 0;
+    bool plain = true;
+    for (const Stream* v : m_voices) {
+        if (v) {
+            ++sources;
+            plain = plain && !v->m_stretch;
+        }
+    }
+    for (const Tail& t : m_tails)
+        sources += t.left > 0;
+    const auto dueIn = [](const Pending& p) -> int64_t {
+        const Stream& music = *p.music;
+        if (music.m_t.channel < 0)
+            return -1;
+        const int64_t ahead =
+            music.m_stretch ? stretchedAhead(music, p.musicFrame) : p.musicFrame - music.m_t.pos;
+        return std::max<int64_t>(ahead, 0);
+    };
+    for (const Pending& p : m_pending) {
+        const int64_t due = dueIn(p);
+        sources += due >= 0 && due < frames;
+    }
+    if (sources == 0 || (sources == 1 && plain))
+        return 0;
+
+    std::fill_n(dst, 2 * frames, 0.0f);
+    for (Stream* v : m_voices) {
+        if (v && v->m_stretch)
+            v->m_stretch->peekInto(dst, frames);
+        else if (v)
+            addFrames(*v->m_sound, v->m_t.pos, dst, frames);
+    }
+    for (const Tail& t : m_tails) {
+        if (t.left > 0) {
+            Tail fading = t;
+            mixTail(fading, dst, frames);
+        }
+    }
+    for (const Pending& p : m_pending) {
+        const int64_t due = dueIn(p);
+        if (due >= 0 && due < frames)
+            addFrames(*p.effect->m_sound, 0, dst + 2 * due, frames - due);
+    }
+    return frames;
 }
 
 void Mixer::endVoice(Stream& s, int64_t mixAt)
@@ -438,6 +553,7 @@ void Mixer::mixVoice(Stream& s, float* dst, int frames, int64_t mixAt)
     const DecodedSound& sound = *s.m_sound;
     Timeline& t = s.m_t;
     const bool stereo = sound.channels() == 2;
+    const int64_t seen = s.m_seenAt == mixAt ? s.m_seenFrames : INT64_MAX;
     int done = 0;
     while (done < frames) {
         const int64_t length = sound.lengthFrames();
@@ -447,6 +563,9 @@ void Mixer::mixVoice(Stream& s, float* dst, int frames, int64_t mixAt)
         }
         int64_t run = 0;
         const int16_t* src = sound.framesAt(t.pos, run);
+        if (src && t.pos >= seen)
+            src = nullptr;
+        run = std::min(run, seen - t.pos);
         if (!src) {
             if (sound.isComplete() && t.pos >= sound.availableFrames()) {
                 endVoice(s, mixAt + done);
@@ -459,6 +578,8 @@ void Mixer::mixVoice(Stream& s, float* dst, int frames, int64_t mixAt)
             return;
         }
         if (s.m_stalled) {
+            if (!historyRoom(s, mixAt + done))
+                return;
             s.m_stalled = false;
             pushSegment(s, mixAt + done, t.pos, static_cast<double>(mixAt + done));
         }
@@ -488,8 +609,12 @@ void Mixer::mixStretched(Stream& s, float* dst, int frames, int64_t mixAt)
 {
     Timeline& t = s.m_t;
     StretchFeed& feed = *s.m_stretch;
+    if (s.m_stalled && !historyRoom(s, mixAt))
+        return;
     bool ended = false;
-    const int n = feed.mixInto(dst, frames, ended);
+    const int wanted =
+        s.m_seenAt == mixAt ? static_cast<int>(std::min<int64_t>(frames, s.m_seenFrames)) : frames;
+    const int n = feed.mixInto(dst, wanted, ended);
     if (n > 0 && s.m_stalled) {
         s.m_stalled = false;
         pushSegment(s, mixAt, t.pos, static_cast<double>(mixAt));

@@ -33,9 +33,22 @@ namespace tavix {
 //   playing; they are dropped when the music is stopped, seeked, removed or plays to its
 //   end (a start at the music's length or later never sounds). At most MaxPending wait
 //   at once; more are refused.
+// - No start sounds twice in one pass of the music: once a start over it has sounded,
+//   starts at that instant or before are dropped if they are scheduled after a cancel,
+//   or over music taken up again with play(..., goOn) where a stop (a pause) left it,
+//   which replays what the device still held. A pass begins when the music is started
+//   from rest without goOn, or seeked while it plays.
+// - A playing stream whose decoding (or stretching) is behind stalls, silent with its
+//   position held, and takes up again from the first span that finds its frames there.
+//   Starts over it still land on their frames, and what the listener heard stays exact
+//   for moments up to ExactHistoryMs back however often it stalls: a stream that would
+//   need more stretches of history than it keeps waits until it can let the oldest go.
 // - Voices are summed in floating point at their own level and pass a PeakLimiter, which
 //   leaves the sum untouched unless it would exceed full scale: a stream playing alone
-//   comes out sample for sample, and any number of full-scale voices never wraps.
+//   comes out sample for sample, and any number of full-scale voices never wraps. After
+//   each block the mixer foresees the limiter's look-ahead from what plays on and the
+//   starts due (as if no command came in between), so the gain glides down before a
+//   pile-up of scheduled hits, even one due early in the next callback.
 // - A stream may play slowed down with its pitch kept (setStretch): its frames then come
 //   from a StretchFeed, whose feeder thread stretches ahead of the mix, and its position
 //   stays in frames of the song: output frame k of a stretch begun at song frame S plays
@@ -45,11 +58,15 @@ namespace tavix {
 class Mixer
 {
 public:
-    static constexpr int FadeFrames = 128;   // 2.9 ms at 44.1 kHz
-    static constexpr int BlockFrames = 512;  // render() works in pieces of at most this
-    static constexpr int MaxTails = 64;      // fading instances at once
-    static constexpr int SegmentHistory = 4; // stretches of a stream kept for time lookups
-    static constexpr int MaxPending = 4096;  // scheduled starts waiting at once
+    static constexpr int FadeFrames = 128;    // 2.9 ms at 44.1 kHz
+    static constexpr int BlockFrames = 512;   // render() works in pieces of at most this
+    static constexpr int MaxTails = 64;       // fading instances at once
+    static constexpr int SegmentHistory = 64; // stretches of a stream kept for time lookups
+    // Lookups of what was heard this long before the newest mixed frame stay exact: a
+    // stalled stream resumes only once that leaves it a stretch of history to let go of.
+    static constexpr int ExactHistoryMs = 2000;
+    static constexpr int StallProbeFrames = 64; // how often stalled music with starts looks again
+    static constexpr int MaxPending = 4096;     // scheduled starts waiting at once
 
     // A stretch of continuous playback: from mix frame mixStart the stream played from
     // songStart on, until mixEnd (-1 while open). `stamp` is the frame the listener heard
@@ -111,6 +128,16 @@ public:
         StretchFeed* m_stretch = nullptr;
         int64_t m_stretchStart = 0; // the song frame the feed's run began at
         int64_t m_stretchOut = 0;   // frames of that run mixed
+        // While starts wait over it: the frames it may take in the span that begins at
+        // m_seenAt (up to song frame m_seenFrames, or that many stretched frames), as
+        // they were when the span was planned. Frames that arrive later wait for the
+        // next span, so a start is never passed over.
+        int64_t m_seenAt = -1;
+        int64_t m_seenFrames = 0;
+        // As music: the frame after the latest start over it that has sounded in this
+        // pass, and the frame before which starts are dropped as sounded already.
+        int64_t m_soundedEnd = 0;
+        int64_t m_skipBelow = 0;
     };
 
     explicit Mixer(int channels = 32, int rate = 44100);
@@ -123,8 +150,9 @@ public:
     // Starts the stream on the channel (a negative channel picks the first free one) from
     // its position, or from its start when it has played to its end. A stream already
     // playing on that channel carries on; one playing on another channel moves over
-    // without a break.
-    bool play(int channel, Stream& s);
+    // without a break. A start from rest begins a pass of the music, or with goOn goes on
+    // with the one a stop interrupted (see above).
+    bool play(int channel, Stream& s, bool goOn = false);
     // Silences the stream (with a short fade) and rewinds it.
     bool stop(Stream& s);
     // Moves the position, playing or not; clamped to 0 and to a known length.
@@ -169,6 +197,7 @@ private:
     };
 
     static bool fresh(const Stream& s, int64_t now);
+    bool historyRoom(const Stream& s, int64_t at) const;
     static void pushSegment(Stream& s, int64_t mixStart, int64_t songStart, double stamp);
     static void closeSegment(Stream& s, int64_t mixEnd);
     void fadeOut(Stream& s);
@@ -181,6 +210,8 @@ private:
     void renderBlock(int16_t* out, int frames);
     void mixVoice(Stream& s, float* dst, int frames, int64_t mixAt);
     static void mixTail(Tail& t, float* dst, int frames);
+    static int64_t addFrames(const DecodedSound& sound, int64_t pos, float* dst, int64_t frames);
+    int forecast(float* dst, int frames);
     void endVoice(Stream& s, int64_t mixAt);
     void mixStretched(Stream& s, float* dst, int frames, int64_t mixAt);
     static void beginStretchRun(Stream& s);
@@ -192,9 +223,11 @@ private:
     uint64_t m_startsRetired = 0;
     std::array<float, 2 * BlockFrames> m_sum{};
     PeakLimiter m_limiter;
+    std::vector<float> m_ahead; // the frames after a block, as foreseen for the limiter
     int64_t m_mixFrame = 0;
     int64_t m_now = 0; // the frame being mixed, or the next one between renders
     double m_listener = 0;
+    int64_t m_historyFrames;
 };
 
 // A mixed sample at 16 bits: scaled by 2^15, clamped to the range, rounded to the nearest

@@ -59,7 +59,19 @@ public:
     // the music is stopped, seeked or closed, or by FSOUND_Stream_CancelScheduled.
     virtual bool FSOUND_Stream_PlayAt(int channel, StreamHandle effect, StreamHandle music,
                                       double musicMs) = 0;
+    // Scheduled starts placed after a cancel at instants that a start of this pass of the
+    // music has already reached are dropped too: they were mixed and will be heard.
     virtual void FSOUND_Stream_CancelScheduled(StreamHandle music) = 0;
+    // Beyond the original: starts h as FSOUND_Stream_Play does, going on with the pass of
+    // it that the last stop (a pause) interrupted. The listener had not heard all that
+    // was mixed when it stopped, so the resume plays some of it again; the starts
+    // scheduled over it that sounded then are dropped rather than heard twice. A pass
+    // begins with FSOUND_Stream_Play from rest and with a seek while it plays. An engine
+    // that mixes nothing ahead of the listener plays it as FSOUND_Stream_Play.
+    virtual bool FSOUND_Stream_Resume(int channel, StreamHandle h)
+    {
+        return FSOUND_Stream_Play(channel, h);
+    }
 
     // The exact position, in fractional ms, that the listener hears now, and the one
     // heard at an earlier (or later) moment of the steady clock while h plays.

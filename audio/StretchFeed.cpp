@@ -29,6 +29,7 @@ StretchFeed::StretchFeed(std::shared_ptr<const DecodedSound> sound, int ratePerc
       m_blocks(std::make_unique<Block[]>(RingBlocks)),
       m_thread([this](const std::stop_token& stop) { feed(stop); })
 {
+    static_assert(Parked == ParkedFrame);
 }
 
 StretchFeed::~StretchFeed()
@@ -46,12 +47,17 @@ uint64_t StretchFeed::pack(uint32_t generation, int64_t frame)
 
 // ---- The audio thread ----------------------------------------------------------------------
 
-void StretchFeed::restart(int64_t songFrame)
+void StretchFeed::newGeneration()
 {
     m_generation = (m_generation + 1) & GenerationMask;
     if (m_generation == 0)
         m_generation = 1;
     m_readOffset = 0;
+}
+
+void StretchFeed::restart(int64_t songFrame)
+{
+    newGeneration();
     m_ended = false;
     m_request.store(pack(m_generation, std::clamp<int64_t>(songFrame, 0, ParkedFrame - 1)),
                     std::memory_order_release);
@@ -59,7 +65,8 @@ void StretchFeed::restart(int64_t songFrame)
 
 void StretchFeed::park()
 {
-    restart(0);
+    // One store: the feeder must never see a run asked for on the way to parking.
+    newGeneration();
     m_ended = true;
     m_request.store(pack(m_generation, static_cast<int64_t>(ParkedFrame)),
                     std::memory_order_release);
@@ -100,6 +107,28 @@ int StretchFeed::mixInto(float* dst, int frames, bool& ended)
     }
     ended = m_ended;
     return done;
+}
+
+void StretchFeed::peekInto(float* dst, int frames)
+{
+    if (m_ended)
+        return;
+    dropStale();
+    const size_t head = m_head.load(std::memory_order_acquire);
+    int offset = m_readOffset;
+    int done = 0;
+    for (size_t i = m_tail.load(std::memory_order_relaxed); i != head && done < frames; ++i) {
+        const Block& b = m_blocks[i % RingBlocks];
+        const int n = std::min(frames - done, b.frames - offset);
+        const float* src = b.samples + ptrdiff_t{2} * offset;
+        float* d = dst + ptrdiff_t{2} * done;
+        for (int k = 0; k < 2 * n; ++k)
+            d[k] += src[k];
+        done += n;
+        offset = 0;
+        if (b.last)
+            break;
+    }
 }
 
 int64_t StretchFeed::readyFrames()
@@ -202,6 +231,7 @@ void StretchFeed::feed(const std::stop_token& stop)
         b.generation = generation;
         b.frames = staged;
         b.last = last;
+        m_made.fetch_add(staged, std::memory_order_relaxed);
         m_head.store(m_head.load(std::memory_order_relaxed) + 1, std::memory_order_release);
         staged = 0;
         if (last)

@@ -53,11 +53,17 @@ public:
     // Adds up to `frames` stereo frames of the current run to `dst`; returns how many.
     // `ended` becomes true once the run's last frame has been taken.
     int mixInto(float* dst, int frames, bool& ended);
+    // Adds up to `frames` of what mixInto would take next to `dst`, taking nothing.
+    void peekInto(float* dst, int frames);
     // Frames of the current run ready in the ring (drops stale blocks on the way).
     int64_t readyFrames();
     // The current run's last frame is in the ring (or taken already): it will not stall.
     bool lastFrameReady();
     bool runEnded() const { return m_ended; }
+
+    // Any thread: frames the feeder has put into the ring since construction (tests and
+    // benchmarks), to tell a resting feeder from a busy one.
+    int64_t framesStretched() const { return m_made.load(std::memory_order_relaxed); }
 
 private:
     struct Block
@@ -72,14 +78,19 @@ private:
     void dropStale();
 
     static uint64_t pack(uint32_t generation, int64_t frame);
+    void newGeneration();
+
+    static constexpr uint64_t Parked = (uint64_t{1} << 40) - 1; // generation 0, no frame
 
     std::shared_ptr<const DecodedSound> m_sound;
     const int m_percent;
     std::unique_ptr<Block[]> m_blocks;
     alignas(64) std::atomic<size_t> m_head{0}; // written by the feeder
     alignas(64) std::atomic<size_t> m_tail{0}; // written by the audio thread
-    // The run asked for: generation in the top 24 bits, the start frame below (0 = parked).
-    alignas(64) std::atomic<uint64_t> m_request{0};
+    // The run asked for: generation in the top 24 bits, the start frame below, all ones
+    // when parked. A new feeder starts parked: it has nothing to stretch until asked.
+    alignas(64) std::atomic<uint64_t> m_request{Parked};
+    std::atomic<int64_t> m_made{0};
 
     // The audio thread's own.
     uint32_t m_generation = 0;

@@ -47,8 +47,8 @@ int64_t frameAt(double ms, double framesPerMs)
 WaveformPeaks::WaveformPeaks(int channels, int sampleRate, int64_t expectedFrames)
     : m_channels(std::max(channels, 1)), m_rate(std::max(sampleRate, 1)),
       m_baseFrames(baseFramesFor(m_rate)),
-      m_capacityFrames(expectedFrames >= 0 ? expectedFrames : UnknownLengthFrames),
-      m_length(expectedFrames >= 0 ? expectedFrames : -1)
+      m_capacityFrames(expectedFrames >= 0 ? std::min(expectedFrames, MaxFrames) : MaxFrames),
+      m_length(expectedFrames >= 0 ? m_capacityFrames : -1)
 {
     int64_t table = 0;
     for (int level = 0; level < Levels; ++level) {
@@ -128,7 +128,7 @@ void WaveformPeaks::add(const int16_t* interleaved, int64_t frames)
     publish();
 }
 
-void WaveformPeaks::finish()
+void WaveformPeaks::finish(bool keepLength)
 {
     if (m_complete.load(std::memory_order_relaxed))
         return;
@@ -146,7 +146,7 @@ void WaveformPeaks::finish()
         l.pendingCount = 0;
         push(level, gathered);
     }
-    if (m_length.load(std::memory_order_relaxed) < 0)
+    if (!keepLength || m_length.load(std::memory_order_relaxed) < 0)
         m_length.store(m_framesAdded, std::memory_order_release);
     publish();
     m_complete.store(true, std::memory_order_release);

@@ -41,10 +41,11 @@ public:
     static constexpr int Levels = 8;
     // Blocks per piece of storage; a song of known length gets its last piece cut to size.
     static constexpr int64_t PieceBlocks = 4096;
-    // The most frames a song of unknown length is given room for (3.4 h at 44.1 kHz).
-    static constexpr int64_t UnknownLengthFrames = int64_t{1} << 29;
+    // The most frames a song is given room for (3.4 h at 44.1 kHz), as its samples are.
+    static constexpr int64_t MaxFrames = int64_t{1} << 29;
 
-    // expectedFrames < 0: the length is known only once the writer finishes.
+    // expectedFrames < 0: the length is known only once the writer finishes. More than
+    // MaxFrames is taken as MaxFrames.
     WaveformPeaks(int channels, int sampleRate, int64_t expectedFrames);
     WaveformPeaks(const WaveformPeaks&) = delete;
     WaveformPeaks& operator=(const WaveformPeaks&) = delete;
@@ -52,8 +53,10 @@ public:
     // Writer side: interleaved frames of `channels()` samples, in order. Frames beyond the
     // room given are ignored.
     void add(const int16_t* interleaved, int64_t frames);
-    // No more frames: the last partial blocks are completed with what they hold.
-    void finish();
+    // No more frames: the last partial blocks are completed with what they hold. Without
+    // keepLength (a file cut off before the length its header gave) the song ends where
+    // its frames do.
+    void finish(bool keepLength = true);
 
     // Reader side.
     int channels() const { return m_channels; }

@@ -26,13 +26,17 @@ struct ChartResult
     QString reason;   // for the person: "cannot be opened: No such file", ...
     int64_t line = 0; // 1-based line of a script error
     QString path;     // the file actually written or read (with its appended extension)
+    // A native file shorter than its header claims, read all the same with the elements it
+    // lacks left 0; `note` then says so for the person.
+    bool cutShort = false;
+    QString note;
 
     bool ok() const { return status == Status::Ok; }
-    static ChartResult success(const QString& path) { return {Status::Ok, {}, 0, path}; }
+    static ChartResult success(const QString& path) { return {Status::Ok, {}, 0, path, false, {}}; }
     static ChartResult failure(Status status, const QString& reason, const QString& path,
                                int64_t line = 0)
     {
-        return {status, reason, line, path};
+        return {status, reason, line, path, false, {}};
     }
 };
 

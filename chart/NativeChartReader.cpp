@@ -55,12 +55,22 @@ ChartResult NativeChartReader::read(ChartEdit& edit, QIODevice& in, const QStrin
     const size_t kept = size_t(cells) * KeP::RowsPerCell + 1;
     std::vector<uint8_t> grid(std::max(stored, kept), 0);
     // Bytes the file lacks stay 0.
-    if (readFully(in, reinterpret_cast<char*>(grid.data()), qint64(stored)) < 0)
+    const qint64 gridRead = readFully(in, reinterpret_cast<char*>(grid.data()), qint64(stored));
+    if (gridRead < 0)
         return readFailed();
     grid.resize(kept);
 
     edit.replaceGrid(std::move(grid));
-    return ChartResult::success(path);
+    ChartResult result = ChartResult::success(path);
+    if (gridRead < qint64(stored)) {
+        // A file cut off (a copy or a download that stopped) still opens, but not as if whole.
+        result.cutShort = true;
+        result.note = QStringLiteral("shorter than its header claims (%1 of %2 bytes); the cells "
+                                     "it lacks are read as empty")
+                          .arg(NativeHeaderSize + gridRead)
+                          .arg(NativeHeaderSize + qint64(stored));
+    }
+    return result;
 }
 
 ChartResult NativeChartReader::readFile(ChartEdit& edit, const QString& path)

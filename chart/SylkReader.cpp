@@ -19,6 +19,9 @@ constexpr int PositionColumn = 4;
 constexpr int FirstDataRow = 3;
 constexpr int MarkerRow = 7;
 constexpr qint64 ReadChunk = 1 << 20;
+// Records are a few dozen bytes. A file with a longer line is no script, and is not held
+// in memory to find out where such a line ends.
+constexpr size_t MaxLineBytes = size_t(1) << 20;
 
 // The row a key digit of the script sets: 7 4 1 9 6 3 are rows 1 to 6.
 constexpr std::array<uint8_t, 256> makeDigitRows()
@@ -97,6 +100,11 @@ bool SylkReader::feed(QByteArrayView bytes)
     }
     while (p < end) {
         const char* e = findLineEnd(p, end);
+        if (partial_.size() + size_t(e - p) > MaxLineBytes) {
+            errorLine_ = ++line_;
+            partial_.clear();
+            return fail(QStringLiteral("a line longer than %1 bytes").arg(MaxLineBytes));
+        }
         if (e == end) {
             partial_.append(p, size_t(end - p));
             break;

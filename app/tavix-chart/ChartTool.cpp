@@ -136,6 +136,9 @@ std::optional<KeP> loadChart(const Options& o, const QString& file, QTextStream&
         status = fileError(err, file, r.reason);
         return std::nullopt;
     }
+    // Read all the same; the line tells that it is not the whole chart.
+    if (!r.note.isEmpty())
+        err << ToolName << ": " << file << ": " << r.note << Qt::endl;
     return kep;
 }
 
@@ -202,6 +205,9 @@ QString chartToolUsage()
         "         native chart (.zts appended when missing).\n"
         "info     prints the cells, keys, confirm markers, the final cell and the\n"
         "         length m:ss at the tempo B (default 100 BPM).\n"
+        "\n"
+        "A native chart shorter than its header claims is read with the cells it lacks\n"
+        "empty, and a line on standard error says so.\n"
         "\n"
         "Exit status: 0 done, 1 a file could not be read or written, 2 usage error.\n");
 }

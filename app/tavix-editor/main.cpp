@@ -39,6 +39,8 @@ int main(int argc, char** argv)
     services.commandLine = arguments.join(QLatin1Char(' '));
     services.programDir = QCoreApplication::applicationDirPath();
     services.recoveryDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    if (!services.recoveryDir.isEmpty())
+        services.chartNotesDir = services.recoveryDir + QStringLiteral("/charts");
     bool intervalOk = false;
     const int autosaveMs = qEnvironmentVariableIntValue("TAVIX_AUTOSAVE_MS", &intervalOk);
     if (intervalOk && autosaveMs > 0)
@@ -66,7 +68,7 @@ int main(int argc, char** argv)
     if (!restored && !files.song.isEmpty())
         window.openMusicFile(files.song, QFileInfo(files.song).fileName());
     if (!restored && !files.chart.isEmpty())
-        window.openChartFile(files.chart, QFileInfo(files.chart).fileName());
+        window.openChartFile(files.chart, QFileInfo(files.chart).fileName(), !files.song.isEmpty());
     // A signal during the start-up's questions has ended the window already.
     if (window.state().IsClosing)
         return 0;

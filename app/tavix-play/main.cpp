@@ -20,10 +20,9 @@ namespace {
 class BeatClicks
 {
 public:
-    BeatClicks(FMod& engine, StreamHandle music, double bpm, double offsetMs, int32_t lengthMs,
-               int stack)
+    BeatClicks(FMod& engine, StreamHandle music, double bpm, double offsetMs, int stack)
         : m_engine(engine), m_music(music), m_beatMs(60000.0 / bpm), m_offsetMs(offsetMs),
-          m_lengthMs(lengthMs), m_stack(stack)
+          m_stack(stack)
     {
         QFile clip(QStringLiteral(":/SOUND/PF"));
         if (!clip.open(QIODevice::ReadOnly))
@@ -45,9 +44,11 @@ public:
     {
         if (m_next < 0)
             m_next = std::max<long>(0, std::lround(std::ceil((fromMs - m_offsetMs) / m_beatMs)));
+        // The length grows while a song of unknown length decodes.
+        const int32_t lengthMs = m_engine.FSOUND_Stream_GetLengthMs(m_music);
         for (;; ++m_next, m_part = 0) {
             const double at = m_offsetMs + m_next * m_beatMs;
-            if (at > fromMs + aheadMs || at >= m_lengthMs)
+            if (at > fromMs + aheadMs || at >= lengthMs)
                 break;
             for (; m_part < m_stack; ++m_part) {
                 const auto slot = static_cast<size_t>((m_next * m_stack + m_part) %
@@ -67,7 +68,6 @@ private:
     StreamHandle m_music;
     double m_beatMs;
     double m_offsetMs;
-    int32_t m_lengthMs;
     int m_stack;
     QByteArray m_clip;
     std::vector<StreamHandle> m_clicks;
@@ -113,9 +113,20 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "tavix-play: %s\n", qPrintable(engine.lastError()));
         return 1;
     }
-    const int32_t length = engine.FSOUND_Stream_GetLengthMs(music);
-    std::printf("length: %d ms (%lld frames at %d Hz)\n", length,
-                static_cast<long long>(engine.lengthFrames(music)), engine.mixRate());
+    // The length is stated once decoding has told it, as the editor sizes the chart by it
+    // then: a header may tell none (a cut-off Ogg) or more than the file holds.
+    bool lengthStated = false;
+    const auto stateLength = [&] {
+        if (lengthStated || engine.decodeProgress(music) < 1.0)
+            return;
+        lengthStated = true;
+        std::printf("length: %d ms (%lld frames at %d Hz)\n",
+                    engine.FSOUND_Stream_GetLengthMs(music),
+                    static_cast<long long>(engine.lengthFrames(music)), engine.mixRate());
+    };
+    stateLength();
+    if (!lengthStated)
+        std::printf("length: known once decoded\n");
     if (options->ratePercent != 100) {
         if (!engine.setPlaybackRate(music, options->ratePercent)) {
             std::fprintf(stderr, "tavix-play: %s\n", qPrintable(engine.lastError()));
@@ -126,7 +137,7 @@ int main(int argc, char** argv)
 
     std::optional<BeatClicks> clicks;
     if (options->bpm) {
-        clicks.emplace(engine, music, *options->bpm, options->offsetMs, length, options->stack);
+        clicks.emplace(engine, music, *options->bpm, options->offsetMs, options->stack);
         if (!clicks->ready()) {
             std::fprintf(stderr, "tavix-play: the key sound is missing: %s\n",
                          qPrintable(engine.lastError()));
@@ -149,8 +160,12 @@ int main(int argc, char** argv)
         const bool playing = engine.isPlaying(music);
         if (clicks)
             clicks->scheduleUntil(now, aheadMs);
+        stateLength();
         if (std::chrono::steady_clock::now() >= nextPrint || !playing || now >= stopMs) {
-            std::printf("%9.1f / %d ms  decoded %3.0f%%\n", now, length,
+            const QString length = engine.lengthFrames(music) >= 0
+                                       ? QString::number(engine.FSOUND_Stream_GetLengthMs(music))
+                                       : QStringLiteral("?");
+            std::printf("%9.1f / %s ms  decoded %3.0f%%\n", now, qPrintable(length),
                         engine.decodeProgress(music) * 100);
             std::fflush(stdout);
             nextPrint += std::chrono::milliseconds(250);

@@ -37,6 +37,11 @@ public:
         return SaveChoice::Discard;
     }
     bool askToRestore(QWidget*, const QString&, const QString&) override { return false; }
+    // Nothing is lost without a user to ask.
+    bool askToGoOn(QWidget*, const QString&, const QString&, const QString&) override
+    {
+        return false;
+    }
 };
 
 // Processes events until `done` holds or `timeoutMs` have passed; false on timeout.

@@ -7,12 +7,15 @@
 #include "KeP.h"
 #include "MessageService.h"
 #include "NumberReading.h"
+#include "OpenFailureText.h"
 #include "Rounding.h"
+#include "ScriptReadBack.h"
 #include "cCommonDialog.h"
 
 #include <QDir>
 
 #include <algorithm>
+#include <new>
 
 namespace tavix {
 
@@ -61,11 +64,16 @@ bool ChartFileCommands::save()
         return false;
     }
     m_startFolder.remember(result.path);
-    // The saved state is the clean state of the history; nothing is left to recover.
+    // The saved state is the clean state of the history; nothing is left to recover. A
+    // script that does not give the chart back (empty cells after its last row, values
+    // other than 0 and 1) is not the chart saved: it stays marked, and kept for recovery.
     m_document.prepareChange();
-    m_document.history().markSaved();
+    const bool script = filter == 1 && kep.ScriptMode;
+    if (!script || ScriptReadBack::givesBack(kep, result.path))
+        m_document.history().markSaved();
     m_document.setPath(result.path.isEmpty() ? name : result.path);
     m_document.notifyChanged();
+    m_host.chartSaved(m_document.path());
     m_messages.information(m_owner, tr(SaveTitle), QStringLiteral("File Save Complete"));
     return true;
 }
@@ -88,11 +96,16 @@ bool ChartFileCommands::open(const QString& name, const QString& title, const QS
     const bool hadKeys =
         std::any_of(kep.KeyGrid.begin(), kep.KeyGrid.end(), [](uint8_t v) { return v != 0; });
     ChartEdit edit(kep);
-    const ChartResult result = LoadChart(edit, name);
+    ChartResult result;
+    try {
+        result = LoadChart(edit, name);
+    } catch (const std::bad_alloc&) {
+        // The reading allocates before it replaces anything: the chart is as it was.
+        m_messages.warning(m_owner, tr(OpenTitle), OpenFailureText::chartTooLarge(name));
+        return false;
+    }
     if (!result.ok()) {
-        m_messages.warning(
-            m_owner, tr(OpenTitle),
-            tr("The chart \"%1\" was not opened: %2.").arg(shownPath(name), result.reason));
+        m_messages.warning(m_owner, tr(OpenTitle), OpenFailureText::chart(name, result));
         return false;
     }
     const auto takeBack = [&] {
@@ -143,10 +156,17 @@ bool ChartFileCommands::open(const QString& name, const QString& title, const QS
     m_document.setPath(chartPath);
     m_document.history().record(QStringLiteral("Open Chart"), edit.take(), before,
                                 m_host.facts(WindowFacts::Kind::ChartFile));
-    // A native file is the chart exactly; a script is, when it went into an empty chart.
-    if (hasExtension(name, QLatin1StringView(".zts")) || !hadKeys)
+    // A native file is the chart exactly; a script is, when it went into an empty chart. A
+    // file cut short is not: saving it gives another file.
+    if (result.cutShort)
+        m_document.history().markUnsaved();
+    else if (hasExtension(name, QLatin1StringView(".zts")) || !hadKeys)
         m_document.history().markSaved();
     m_document.notifyChanged();
+    m_host.chartOpened();
+    if (result.cutShort)
+        m_messages.warning(m_owner, tr(OpenTitle),
+                           tr("The chart \"%1\" is %2.").arg(shownPath(name), result.note));
     return true;
 }
 

@@ -19,7 +19,9 @@ class FileChooser;
 class MessageService;
 
 // Saving the chart and opening a chart file. A failure is told in a message box that
-// names the file and the reason; a failed open changes nothing.
+// says in the user's words what is wrong, with the detail after it; a failed open,
+// including one that runs out of memory, changes nothing. A chart file cut short opens
+// with what it holds, is said so, and stays marked unsaved.
 class ChartFileCommands
 {
     Q_DECLARE_TR_FUNCTIONS(ChartFileCommands)
@@ -36,6 +38,10 @@ public:
         // A chart has been read: the window shows it under `title`. Without music the
         // chart also gave the song's length.
         virtual void showChart(const QString& title, std::optional<int32_t> songLenMs) = 0;
+        // The chart read is in the history: the window draws it.
+        virtual void chartOpened() = 0;
+        // The chart was saved to `path`.
+        virtual void chartSaved(const QString& path) = 0;
         // Before the question about unsaved changes: playback records nothing more.
         virtual void pauseForQuestion() = 0;
         // The save command as the user gives it.

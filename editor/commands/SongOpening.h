@@ -14,6 +14,7 @@ class QWidget;
 namespace tavix {
 
 class FileChooser;
+class KeP;
 class MessageService;
 
 // A song opened and checked against the tempo, not yet handed to playback.
@@ -40,11 +41,14 @@ public:
     static std::optional<Chosen> choose(FileChooser& chooser, QWidget* owner,
                                         const QString& initDir);
 
-    // Opens `path` and checks it against the tempo text. A failure is told in a message box
-    // that names the file and the reason, and leaves nothing open.
+    // Opens `path` and checks it against the tempo text and `kep`: keys or markers a
+    // shorter song would cut off are the user's to give up, when `askBeforeCutting`. A
+    // failure is told in a message box that names the file and the reason, and leaves
+    // nothing open.
     static std::optional<OpenedSong> open(SoundEngine& engine, MessageService& messages,
-                                          QWidget* owner, const QLocale& locale,
-                                          const QString& path, const QString& tempoText);
+                                          QWidget* owner, const QLocale& locale, const KeP& kep,
+                                          const QString& path, const QString& tempoText,
+                                          bool askBeforeCutting);
 };
 
 } // namespace tavix

@@ -6,6 +6,7 @@
 #include "KeP.h"
 #include "NumberReading.h"
 #include "PlaybackSession.h"
+#include "TempoLimits.h"
 
 namespace tavix {
 
@@ -30,8 +31,15 @@ void TimingFields::commitTempo()
 {
     if (m_committing)
         return;
+    // A number whose rate gives no usable grid (0, or so slow or fast that the song or the
+    // chart cannot be held) is refused as a rejected offset is: the box stays open with it.
+    if (tempoRate(m_locale, m_c.tempoBox.text()) &&
+        !TempoLimits::usableRate(m_locale, m_c.tempoBox.text(), m_session.songLenMs(),
+                                 m_document.chart().TotalBeats))
+        return;
     m_committing = true;
-    // Every commit closes the box; a rejected text stays in it for the next music open.
+    // Every other commit closes the box; a text that is no number stays in it for the next
+    // music open.
     m_c.tempoLabel.setVisible(true);
     m_c.tempoBox.setVisible(false);
     m_committing = false;
@@ -82,6 +90,11 @@ QString TimingFields::applyTexts(const QString& tempo, const QString& offset)
     // Checked first, so that neither is committed when the other would be refused.
     if (!tempoRate(m_locale, tempo))
         return tr("\"%1\" is not a tempo.").arg(tempo);
+    if (!TempoLimits::usableRate(m_locale, tempo, m_session.songLenMs(),
+                                 m_document.chart().TotalBeats))
+        return tr("At %1 BPM the grid cannot be used: a tempo needs at least 1 BPM, and the song "
+                  "must fit a chart at it.")
+            .arg(tempo);
     if (!offsetTermOf(m_locale, offset))
         return tr("\"%1\" is not an offset.").arg(offset);
     m_document.prepareChange();
@@ -112,6 +125,47 @@ void TimingFields::restoreTexts(const QString& tempo, const QString& offset)
         m_c.offsetLabel.setText(offset);
         m_session.setOffsetVal(offsetTerm(leadingNumber(offset)));
     }
+}
+
+void TimingFields::commitNotedTempo(const QString& tempo, const QString& tempoBoxBefore)
+{
+    m_c.tempoBox.setText(tempo);
+    commitTempo();
+    // Refused, the box shows what it held before.
+    if (m_c.tempoLabel.text() != tempo) {
+        m_c.tempoBox.setText(tempoBoxBefore);
+        m_c.tempoBox.setVisible(false);
+        m_c.tempoLabel.setVisible(true);
+    }
+}
+
+void TimingFields::commitNotedOffset(const QString& offset)
+{
+    const QString before = m_c.offsetBox.text();
+    m_c.offsetBox.setText(offset);
+    commitOffset();
+    if (m_c.offsetLabel.text() != offset)
+        m_c.offsetBox.setText(before);
+}
+
+QString TimingFields::tempoText() const
+{
+    return m_c.tempoLabel.text();
+}
+
+QString TimingFields::offsetText() const
+{
+    return m_c.offsetLabel.text();
+}
+
+QString TimingFields::tempoBoxText() const
+{
+    return m_c.tempoBox.text();
+}
+
+void TimingFields::setTempoBoxText(const QString& text)
+{
+    m_c.tempoBox.setText(text);
 }
 
 void TimingFields::putFacts(WindowFacts& f) const

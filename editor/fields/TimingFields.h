@@ -18,7 +18,8 @@ class PlaybackSession;
 // (Enter, a double-click, the focus leaving the box) closes the box and, when the text
 // reads as a number, puts it in force as one step of the history: a tempo sets the grid
 // rate and grows the chart to the song, an offset sets the lead of chart time over music
-// time.
+// time. A tempo whose grid cannot be used is refused as a rejected offset is: the box
+// stays open with it.
 class TimingFields
 {
     Q_DECLARE_TR_FUNCTIONS(TimingFields)
@@ -56,6 +57,16 @@ public:
     QString applyTexts(const QString& tempo, const QString& offset);
     // The texts a recovered chart was made with, as they were shown (an empty one stays).
     void restoreTexts(const QString& tempo, const QString& offset);
+    // The texts a chart's notes name, committed as the boxes commit them; a refused one
+    // leaves the box with what it held (the tempo box's `tempoBoxBefore`).
+    void commitNotedTempo(const QString& tempo, const QString& tempoBoxBefore);
+    void commitNotedOffset(const QString& offset);
+
+    // The texts in force, and the one the tempo box holds.
+    QString tempoText() const;
+    QString offsetText() const;
+    QString tempoBoxText() const;
+    void setTempoBoxText(const QString& text);
 
     // What a step of the fields puts back: the text shown and the value in force.
     void putFacts(WindowFacts& facts) const;

@@ -7,6 +7,7 @@
 #include <QUndoStack>
 
 #include <functional>
+#include <memory>
 
 namespace tavix {
 
@@ -41,9 +42,15 @@ public:
     void redo() { m_stack.redo(); }
 
     bool isClean() const { return m_stack.isClean(); }
-    void markSaved() { m_stack.setClean(); }
+    void markSaved();
     // The chart matches no saved file (one restored after a crash), even undone.
-    void markUnsaved() { m_stack.resetClean(); }
+    void markUnsaved();
+
+    // The steps recorded from here to endGroup() become one step (none when none was
+    // recorded), undone and redone as one: an action made of other actions. The saved
+    // state asked for meanwhile is set at its end.
+    void beginGroup(const QString& name);
+    void endGroup();
 
     // The bytes the recorded steps hold beyond Qt's own bookkeeping of each.
     size_t recordBytes() const;
@@ -54,10 +61,17 @@ public:
     void stepApplied(bool applied, const WindowFacts* facts);
 
 private:
-    void push(ChartStep* step, const ChartChange& change);
+    enum class SavedAtEnd { Keep, Saved, Unsaved };
+
+    void push(ChartStep* step, const ChartChange& change, bool inGroup);
+    QUndoCommand* groupParent();
 
     KeP& m_kep;
     QUndoStack m_stack;
+    bool m_grouping = false;
+    QString m_groupName;
+    std::unique_ptr<QUndoCommand> m_group; // made with its first step
+    SavedAtEnd m_savedAtEnd = SavedAtEnd::Keep;
 };
 
 } // namespace tavix

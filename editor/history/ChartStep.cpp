@@ -4,14 +4,15 @@
 
 namespace tavix {
 
-ChartStep::ChartStep(ChartHistory& history, const QString& name, ChartChange change)
-    : QUndoCommand(name), m_history(history), m_change(std::move(change))
+ChartStep::ChartStep(ChartHistory& history, const QString& name, ChartChange change,
+                     QUndoCommand* parent)
+    : QUndoCommand(name, parent), m_history(history), m_change(std::move(change))
 {
 }
 
 ChartStep::ChartStep(ChartHistory& history, const QString& name, ChartChange change,
-                     const WindowFacts& before, const WindowFacts& after)
-    : QUndoCommand(name), m_history(history), m_change(std::move(change)),
+                     const WindowFacts& before, const WindowFacts& after, QUndoCommand* parent)
+    : QUndoCommand(name, parent), m_history(history), m_change(std::move(change)),
       m_facts(std::make_unique<Facts>(Facts{before, after}))
 {
 }

@@ -17,9 +17,11 @@ class ChartHistory;
 class ChartStep : public QUndoCommand
 {
 public:
-    ChartStep(ChartHistory& history, const QString& name, ChartChange change);
+    // A step within a group has the group as its parent.
     ChartStep(ChartHistory& history, const QString& name, ChartChange change,
-              const WindowFacts& before, const WindowFacts& after);
+              QUndoCommand* parent = nullptr);
+    ChartStep(ChartHistory& history, const QString& name, ChartChange change,
+              const WindowFacts& before, const WindowFacts& after, QUndoCommand* parent = nullptr);
 
     void undo() override;
     void redo() override;

@@ -20,6 +20,9 @@ public:
     virtual SaveChoice askToSave(QWidget* owner, const QString& title, const QString& text) = 0;
     // A chart kept after a crash: restore it (true) or discard it (false).
     virtual bool askToRestore(QWidget* owner, const QString& title, const QString& text) = 0;
+    // Something would be lost: go on (the button `goOn` names what happens) or cancel.
+    virtual bool askToGoOn(QWidget* owner, const QString& title, const QString& text,
+                           const QString& goOn) = 0;
 };
 
 } // namespace tavix

@@ -44,4 +44,17 @@ bool QtMessageService::askToRestore(QWidget* owner, const QString& title, const 
     return box.clickedButton() == restore;
 }
 
+bool QtMessageService::askToGoOn(QWidget* owner, const QString& title, const QString& text,
+                                 const QString& goOn)
+{
+    // Cancel is the default: Enter or Escape loses nothing.
+    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::NoButton, owner);
+    QPushButton* proceed = box.addButton(goOn, QMessageBox::DestructiveRole);
+    QPushButton* cancel = box.addButton(QObject::tr("&Cancel"), QMessageBox::RejectRole);
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
+    box.exec();
+    return box.clickedButton() == proceed;
+}
+
 } // namespace tavix

@@ -12,6 +12,8 @@ public:
     void warning(QWidget* owner, const QString& title, const QString& text) override;
     SaveChoice askToSave(QWidget* owner, const QString& title, const QString& text) override;
     bool askToRestore(QWidget* owner, const QString& title, const QString& text) override;
+    bool askToGoOn(QWidget* owner, const QString& title, const QString& text,
+                   const QString& goOn) override;
 };
 
 } // namespace tavix

@@ -35,6 +35,14 @@ std::optional<ChartChange> KeyRecorder::take()
     return keys;
 }
 
+bool KeyRecorder::resizeWithin(int64_t cells)
+{
+    if (!m_runEdit)
+        return false;
+    m_runEdit->resizeCells(cells);
+    return true;
+}
+
 void KeyRecorder::setKey(int32_t cell, int row)
 {
     if (cell < 0 || cell >= m_kep.TotalBeats)

@@ -41,6 +41,9 @@ public:
     bool hasKeys() const { return m_runEdit && m_runEdit->changed(); }
     // What the run's keys changed since the last take; nothing when no key was recorded.
     std::optional<ChartChange> take();
+    // Resizes the chart within the run's change, when keys of the run are being recorded;
+    // false when none are.
+    bool resizeWithin(int64_t cells);
 
 private:
     void setKey(int32_t cell, int row);

@@ -1,5 +1,6 @@
 #include "PlaybackSession.h"
 
+#include "ChartTail.h"
 #include "FrameTick.h"
 #include "KeP.h"
 #include "KeyInput.h"
@@ -65,9 +66,27 @@ bool PlaybackSession::followDecodedLength()
     const int32_t length = m_engine.FSOUND_Stream_GetLengthMs(m_music);
     if (length != m_songLenMs) {
         m_songLenMs = length;
+        fitChartTo(length);
         m_observer.songLengthLearned(length);
     }
     return true;
+}
+
+void PlaybackSession::fitChartTo(int32_t songLenMs)
+{
+    // Keys keep their cells. No one was asked, so nothing set is lost, nor is it an edit
+    // of the user's.
+    const auto songCells = m_kep.cellsForSong(songLenMs);
+    if (!songCells)
+        return;
+    const int64_t cells = ChartTail::keepingUsed(m_kep, *songCells);
+    if (m_recorder.resizeWithin(cells)) {
+        m_observer.chartFitted(std::nullopt);
+        return;
+    }
+    ChartEdit edit(m_kep);
+    edit.resizeCells(cells);
+    m_observer.chartFitted(edit.take());
 }
 
 void PlaybackSession::playPause()
@@ -77,9 +96,11 @@ void PlaybackSession::playPause()
     if (m_playing && m_paused) {
         // Resume from the cursor, which a click on the canvas may have moved. The seek
         // comes before the start so that not a sample of the old position is heard.
+        // Where the pause left it, the engine drops the hits it had already mixed.
         m_paused = false;
+        const bool goOn = m_cursorMs == m_pausedAtMs;
         m_engine.FSOUND_Stream_SetTime(m_music, nearestInt32(m_cursorMs - LeadMs()));
-        startMusic();
+        startMusic(goOn);
         m_observer.runChanged(RunChange::Resumed);
         return;
     }
@@ -90,6 +111,7 @@ void PlaybackSession::playPause()
         const double heard = m_engine.streamTimeExact(m_music);
         const int32_t t = m_engine.FSOUND_Stream_GetTime(m_music);
         m_cursorMs = nearestInt32(LeadMs() + t);
+        m_pausedAtMs = m_cursorMs;
         m_engine.FSOUND_Stream_Stop(m_music);
         m_hits.cancel(m_music, heard);
         flushRecording();
@@ -106,7 +128,7 @@ void PlaybackSession::playPause()
     m_observer.runChanged(RunChange::Started);
 }
 
-void PlaybackSession::startMusic()
+void PlaybackSession::startMusic(bool goOn)
 {
     // The first sounds are queued while the music still stands, so the cell under the
     // start is mixed with the music's very first frame rather than a buffer later.
@@ -114,7 +136,10 @@ void PlaybackSession::startMusic()
     m_keyboard->resync();
     beginSegment(m_engine.FSOUND_Stream_GetTime(m_music));
     scheduleHitSounds();
-    m_engine.FSOUND_Stream_Play(MusicChannel, m_music);
+    if (goOn)
+        m_engine.FSOUND_Stream_Resume(MusicChannel, m_music);
+    else
+        m_engine.FSOUND_Stream_Play(MusicChannel, m_music);
     pass();
 }
 

@@ -48,6 +48,10 @@ public:
         virtual void keyRecorded() = 0;
         // The keys recorded in the run so far, as one change of the chart.
         virtual void recordingTaken(ChartChange keys) = 0;
+        // A length learned late resized the chart: `step` is the change, to be recorded
+        // as no edit of the user's (a chart as saved stays saved); none when it went into
+        // the keys being recorded, which stay one step with it.
+        virtual void chartFitted(std::optional<ChartChange> step) = 0;
         // Decoding has told a length of the song other than the one it had.
         virtual void songLengthLearned(int32_t songLenMs) = 0;
     };
@@ -74,8 +78,8 @@ public:
     void setMusic(StreamHandle stream, int32_t songLenMs, const QString& path);
     // The length a chart without music gives, or that an undo puts back.
     void setSongLength(int32_t songLenMs) { m_songLenMs = songLenMs; }
-    // True once the song is decoded; a length it then has other than the one known is
-    // taken and told.
+    // True once the song is decoded. A length it then has other than the one known is
+    // taken: the chart grows to it, but is cut only as far as no key or marker goes.
     bool followDecodedLength();
     // How far the song's decoding has come, 0..1 (1 without a song).
     double decodeProgress() const;
@@ -126,7 +130,8 @@ public:
     const HitSoundScheduler& hits() const { return m_hits; }
 
 private:
-    void startMusic();
+    void startMusic(bool goOn = false);
+    void fitChartTo(int32_t songLenMs);
     void beginSegment(int64_t startMusicMs);
     void scheduleHitSounds();
     void finish();
@@ -143,6 +148,8 @@ private:
     bool m_released = false;
 
     StreamHandle m_music = 0;
+    // The cursor as the last pause left it: a resume from there goes on with the pass.
+    int32_t m_pausedAtMs = 0;
     QString m_musicPath;
     int32_t m_songLenMs = 0;
     int32_t m_cursorMs = 0;

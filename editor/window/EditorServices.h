@@ -63,6 +63,9 @@ struct EditorServices
     QString recoveryDir;
     // How long after a change the chart is written there.
     int autosaveIntervalMs = 30000;
+    // Where the side file of a chart (its song, tempo and offset) goes when the chart's own
+    // folder cannot take it; empty: only beside the chart.
+    QString chartNotesDir;
 };
 
 } // namespace tavix

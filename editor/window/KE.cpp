@@ -40,6 +40,8 @@ KE::KE(KeP& kep, EditorServices services, QWidget* parent)
                m_services.locale, *this),
       m_chartFiles(m_document, m_services.chooser, m_services.messages, m_startFolder,
                    m_services.locale, this, *this),
+      m_notes({m_document, m_session, m_fields, m_services.chooser, m_services.messages},
+              m_services.locale, m_services.chartNotesDir, this, *this),
       m_frames([this] { playbackPass(); }, [this] { drawIdleFrame(); }),
       m_decoding(
           c().decodeBar, [this] { return m_session.decodeProgress(); }, [this] { scheduleFrame(); },

@@ -4,6 +4,7 @@
 #include "CanvasGestures.h"
 #include "ChartDocument.h"
 #include "ChartFileCommands.h"
+#include "ChartNotes.h"
 #include "DecodeWatch.h"
 #include "DialogStartFolder.h"
 #include "EditorServices.h"
@@ -45,6 +46,7 @@ class KE : public QWidget,
            public KeyDisplayHost,
            private PlaybackSession::Observer,
            private ChartFileCommands::Host,
+           private ChartNotes::Host,
            private TimingFields::Host,
            private RecoveryWorkflow::Host
 {
@@ -115,7 +117,8 @@ public:
     // (the command line's); when it fails a message box names the file and the reason,
     // and nothing has changed.
     void OpenMusic();
-    bool openMusicFile(const QString& path, const QString& title);
+    // Keys or markers the song would cut off are asked for first, unless told otherwise.
+    bool openMusicFile(const QString& path, const QString& title, bool askBeforeCutting = true);
     void PlayPause();
     double LeadMs() const { return m_session.LeadMs(); }
     void playbackPass() { m_session.pass(); }
@@ -129,6 +132,9 @@ public:
     LatencyDialog* latencyDialog() const;
     void openTempoDialog();
     TempoDialog* tempoDialog() const;
+    // The dialog's Apply: the texts committed as Enter in the boxes would; refused, with the
+    // reason returned, while the song plays unpaused or when a text is not accepted.
+    QString applyTempoTexts(const QString& tempo, const QString& offset);
 
     // The song under the chart (KEView.cpp): the waveform and beat lines on or off, a
     // remembered choice; the view moved as a navigation key moves it, not while playing.
@@ -163,10 +169,11 @@ public:
     void randomKeys();
 
     // The chart files (KEChartCommands.cpp). openChartFile opens a chart without the
-    // dialog (the command line's), exactly as the open command does.
+    // dialog (the command line's), exactly as the open command does; the song its notes
+    // name is opened first, unless `keepSong` (a song was given with the chart).
     bool saveChartCommand();
     void openChartCommand();
-    bool openChartFile(const QString& path, const QString& title);
+    bool openChartFile(const QString& path, const QString& title, bool keepSong = false);
 
     // History, unsaved changes and recovery (KEHistory.cpp). A termination signal keeps a
     // chart with unsaved changes for recovery at once and shuts down without asking.
@@ -192,6 +199,7 @@ private:
     void passDone(int32_t playMs, bool moving) override;
     void keyRecorded() override { chartChanged(); }
     void recordingTaken(ChartChange keys) override;
+    void chartFitted(std::optional<ChartChange> step) override;
     void songLengthLearned(int32_t songLenMs) override;
     void StopPlayback();
     void LoopRender();
@@ -224,6 +232,13 @@ private:
     bool hasMusic() const override { return m_session.music() != 0; }
     void showChart(const QString& title, std::optional<int32_t> songLenMs) override;
     bool openChart(const QString& path, const QString& title, const QString& chartPath) override;
+    void chartOpened() override;
+    void chartSaved(const QString& path) override { m_notes.keep(path); }
+    bool openSong(const QString& path, const QString& title, bool askBeforeCutting) override
+    {
+        return openMusicFile(path, title, askBeforeCutting);
+    }
+    bool playingOrClosing() const override { return m_session.playing() || closing(); }
     void pauseForQuestion() override;
     bool saveCommand() override { return saveChartCommand(); }
     bool mayLeaveChart(const QString& question) { return m_chartFiles.mayLeave(question); }
@@ -261,6 +276,7 @@ private:
     KeyCommands m_keys;
     TimingFields m_fields;
     ChartFileCommands m_chartFiles;
+    ChartNotes m_notes;
     FrameLoop m_frames;
     DecodeWatch m_decoding;
     double m_frameHz = 60.0;

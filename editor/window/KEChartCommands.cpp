@@ -24,20 +24,22 @@ void KE::openChartCommand()
         openChartFile(chosen->path, chosen->title);
 }
 
-bool KE::openChartFile(const QString& name, const QString& title)
+bool KE::openChartFile(const QString& name, const QString& title, bool keepSong)
 {
-    return openChart(name, title, name);
+    return m_notes.open(name, title, keepSong);
 }
 
 bool KE::openChart(const QString& name, const QString& title, const QString& chartPath)
 {
     if (m_session.playing() || closing())
         return false;
-    if (!m_chartFiles.open(name, title, chartPath))
-        return false;
+    return m_chartFiles.open(name, title, chartPath);
+}
+
+void KE::chartOpened()
+{
     LoopRender();
     scheduleFrame();
-    return true;
 }
 
 void KE::showChart(const QString& title, std::optional<int32_t> songLenMs)

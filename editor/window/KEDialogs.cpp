@@ -32,9 +32,7 @@ void KE::openTempoDialog()
     host.songPath = [this] { return m_session.musicPath(); };
     host.detect = m_services.detectTempo;
     host.apply = [this](const QString& tempo, const QString& offset) {
-        if (closing())
-            return tr("The editor is closing.");
-        return m_fields.applyTexts(tempo, offset);
+        return applyTempoTexts(tempo, offset);
     };
     host.locale = m_services.locale;
     host.tempoText = sBpmB().text();
@@ -44,6 +42,13 @@ void KE::openTempoDialog()
     m_tempoDialog = dialog;
     // Modeless: the song may play while the user taps along with it.
     dialog->show();
+}
+
+QString KE::applyTempoTexts(const QString& tempo, const QString& offset)
+{
+    if (closing())
+        return tr("The editor is closing.");
+    return m_fields.applyTexts(tempo, offset);
 }
 
 void KE::applySavedLatency()

@@ -32,14 +32,15 @@ void KE::OpenMusic()
         openMusicFile(chosen->path, chosen->title);
 }
 
-bool KE::openMusicFile(const QString& path, const QString& title)
+bool KE::openMusicFile(const QString& path, const QString& title, bool askBeforeCutting)
 {
     if (m_session.playing() || closing())
         return false;
     // The new song is opened and checked before anything of the old one is let go, so a
     // failure leaves the song, the chart and the counters as they were.
-    const std::optional<OpenedSong> song = SongOpening::open(
-        sound(), m_services.messages, this, m_services.locale, path, sBpm().text());
+    const std::optional<OpenedSong> song =
+        SongOpening::open(sound(), m_services.messages, this, m_services.locale, m_kep, path,
+                          sBpm().text(), askBeforeCutting);
     if (!song)
         return false;
     m_session.setMusic(song->stream, song->lengthMs, path);
@@ -155,12 +156,20 @@ void KE::drawIdleFrame()
         renderFrame(TimeSet().value(), m_session.cursorMs(), false);
 }
 
+void KE::chartFitted(std::optional<ChartChange> step)
+{
+    // A chart as saved stays saved, and keys being recorded stay one step with the resize.
+    if (step) {
+        const bool wasSaved = !isModified();
+        history().record(QStringLiteral("Song Length"), std::move(*step));
+        if (wasSaved)
+            history().markSaved();
+    }
+    chartChanged();
+}
+
 void KE::songLengthLearned(int32_t songLenMs)
 {
-    // Resize rule of an opened song: keys keep their cells, the cells beyond the end go
-    // (kept in the step, so an undo brings them back).
-    m_document.change(QStringLiteral("Open Song"),
-                      [&](ChartEdit& edit) { edit.fitToSong(songLenMs); });
     m_display.initialise();
     setTimeBarLength(songLenMs);
     showCounters(m_session.playing() ? m_session.playMs() : m_session.cursorMs());

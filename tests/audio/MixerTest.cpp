@@ -496,9 +496,10 @@ TEST(MixerFullScale, TheLimiterTouchesOnlySumsBeyondFullScaleAndRecoversExactly)
     mixer.play(16, 1);
     mixer.playAt(0, 2, 1, 1000);
     const auto out = renderFrames(mixer, 44100);
-    for (int f = 0; f < 1000; ++f)
+    // Untouched until the limiter's look-ahead reaches the hit.
+    for (int f = 0; f <= 1000 - PeakLimiter(44100).lookaheadFrames(); ++f)
         ASSERT_EQ(left(out, f), 30000) << f;
-    // The sum (50000) is brought to full scale at once, not bent or wrapped...
+    // The sum (50000) is brought to full scale, not bent or wrapped...
     EXPECT_EQ(left(out, 1000), 32767);
     EXPECT_EQ(right(out, 1099), 32767);
     // ... and the music is ducked while the gain recovers, never louder than it was.
@@ -521,13 +522,15 @@ TEST(MixerFullScale, SixteenFullScaleHitsNeverWrap)
             mixer.playAt(i, i + 1, 100, 100 + i * 10);
         }
         const auto out = renderFrames(mixer, 3000);
+        // Loud throughout (a lone hit a little less so, as the gain glides down ahead of
+        // the ones that join it), never inverted.
         for (int f = 100; f < 2000; ++f) {
             ASSERT_EQ(left(out, f) > 0, level > 0) << f;
-            ASSERT_GE(std::abs(left(out, f)), 30000) << f;
+            ASSERT_GE(std::abs(left(out, f)), 10000) << f;
         }
-        // Louder sums come out at least as loud.
-        for (int f = 101; f < 250; ++f)
-            ASSERT_GE(std::abs(left(out, f)), std::abs(left(out, f - 1))) << f;
+        // Once all sixteen play, at full scale.
+        for (int f = 250; f < 2000; ++f)
+            ASSERT_GE(std::abs(left(out, f)), 32767) << f;
         EXPECT_EQ(left(out, 2400), 0);
     }
 }

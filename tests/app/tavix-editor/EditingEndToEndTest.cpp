@@ -142,7 +142,8 @@ TEST(EditingEndToEnd, ScriptModeExportsAScriptThatOpensAgain)
         display.key(QStringLiteral("Return"));
         ASSERT_TRUE(waitFor([&] { return QFile::exists(script); }, 5000));
         EXPECT_FALSE(QFile::exists(typed + QStringLiteral(".zts")));
-        EXPECT_TRUE(editor.close());
+        // The script has no rows for the empty cells after cell 9: not the chart saved.
+        EXPECT_TRUE(editor.closeDiscarding());
     }
     QFile file(script);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -160,5 +161,5 @@ TEST(EditingEndToEnd, ScriptModeExportsAScriptThatOpensAgain)
     int32_t cells = 0;
     const std::set<std::pair<int32_t, int>> expected{{4, 4}, {4, 7}, {9, 3}};
     EXPECT_EQ(readDump(dump, cells), expected);
-    EXPECT_EQ(cells, 10); // grown to hold the last cell of the script
+    EXPECT_EQ(cells, 400); // its song came back with it and sized the chart
 }

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cmath>
 #include <map>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,10 @@ public:
     // Songs whose length reads otherwise (an estimate, or 0) until they are decoded.
     std::map<std::string, int32_t> songLengthWhileDecoding;
     std::map<std::string, std::shared_ptr<const WaveformPeaks>> songPeaks;
+    // What the engine says of files it cannot open, by path ("No such file" otherwise), and
+    // the one whose opening runs out of memory.
+    std::map<std::string, QString> openErrors;
+    std::string exhaustsMemory;
     std::vector<std::string> log;
     std::vector<Scheduled> pending;
     std::vector<Heard> heard;
@@ -155,9 +160,12 @@ public:
         } else {
             const std::string path = nameOrData ? nameOrData : "";
             log.push_back(std::string("Open ") + path + " " + modeText);
+            if (path == exhaustsMemory)
+                throw std::bad_alloc();
             const auto song = songs.find(path);
             if (song == songs.end()) {
-                error = QStringLiteral("No such file");
+                const auto said = openErrors.find(path);
+                error = said != openErrors.end() ? said->second : QStringLiteral("No such file");
                 return 0;
             }
             s.path = path;

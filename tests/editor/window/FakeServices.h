@@ -90,6 +90,17 @@ public:
         saveAnswers.pop_front();
         return c;
     }
+    // Asked before something is lost; goes on unless told otherwise.
+    std::deque<bool> goOnAnswers;
+    bool askToGoOn(QWidget*, const QString&, const QString& text, const QString&) override
+    {
+        questions.push_back(text);
+        if (goOnAnswers.empty())
+            return true;
+        const bool goOn = goOnAnswers.front();
+        goOnAnswers.pop_front();
+        return goOn;
+    }
     bool askToRestore(QWidget*, const QString&, const QString& text) override
     {
         questions.push_back(text);
@@ -156,8 +167,10 @@ struct EditorRig
     QTemporaryDir programDir;
     int quitCalls = 0;
     std::vector<std::string> logAtQuit;
-    // Remembered choices live here, never in the user's settings.
+    // Remembered choices live here, never in the user's settings; so do the side files of
+    // charts whose folders refuse them.
     QTemporaryDir settingsDir;
+    QTemporaryDir notesDir;
     std::unique_ptr<KE> window;
 
     EditorServices services(const QString& commandLine = QStringLiteral("tavix-editor"),
@@ -175,6 +188,7 @@ struct EditorRig
         s.locale = QLocale(QLocale::English, QLocale::UnitedStates);
         s.programDir = programDir.path();
         s.now = [this] { return engine.now; };
+        s.chartNotesDir = notesDir.path();
         s.settings = [this] {
             return std::make_unique<QSettings>(settingsDir.filePath(QStringLiteral("tavix.ini")),
                                                QSettings::IniFormat);
