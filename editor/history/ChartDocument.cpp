@@ -20,6 +20,15 @@ void ChartDocument::record(const QString& name, ChartChange change)
     notifyChanged();
 }
 
+void ChartDocument::recordKeepingSaved(const QString& name, ChartChange change)
+{
+    const bool wasSaved = !isModified();
+    m_history.record(name, std::move(change));
+    if (wasSaved)
+        m_history.markSaved();
+    notifyChanged();
+}
+
 void ChartDocument::record(const QString& name, ChartChange change, const WindowFacts& before,
                            const WindowFacts& after)
 {

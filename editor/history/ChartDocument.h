@@ -46,6 +46,9 @@ public:
     }
     // A change already made, as one step; an empty one records nothing.
     void record(const QString& name, ChartChange change);
+    // The same for a change no user asked for (a song's length learned late): a chart as
+    // saved stays saved.
+    void recordKeepingSaved(const QString& name, ChartChange change);
     // The same for an action that also changes the window's facts.
     void record(const QString& name, ChartChange change, const WindowFacts& before,
                 const WindowFacts& after);

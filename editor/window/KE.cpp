@@ -42,6 +42,8 @@ KE::KE(KeP& kep, EditorServices services, QWidget* parent)
                    m_services.locale, this, *this),
       m_notes({m_document, m_session, m_fields, m_services.chooser, m_services.messages},
               m_services.locale, m_services.chartNotesDir, this, *this),
+      m_recovery({m_document, m_session, m_fields, m_services.messages}, m_services.recoveryDir,
+                 this, *this),
       m_frames([this] { playbackPass(); }, [this] { drawIdleFrame(); }),
       m_decoding(
           c().decodeBar, [this] { return m_session.decodeProgress(); }, [this] { scheduleFrame(); },
@@ -59,7 +61,7 @@ KE::KE(KeP& kep, EditorServices services, QWidget* parent)
     };
     if (!m_services.recoveryDir.isEmpty())
         m_autosave = std::make_unique<Autosave>(
-            m_kep, m_services.recoveryDir, [this] { return recoveryInfo(); },
+            m_kep, m_services.recoveryDir, [this] { return m_recovery.info(); },
             m_services.autosaveIntervalMs);
     if (m_autosave) {
         m_recoveryNote = std::make_unique<RecoveryNote>(*m_autosave, this);

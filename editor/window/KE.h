@@ -250,13 +250,6 @@ private:
     void applyFacts(const WindowFacts& facts);
     void stepApplied(bool applied, const WindowFacts* facts);
     void afterUndoRedo(int32_t cellsBefore);
-    RecoveryInfo recoveryInfo() const;
-    void restoreTexts(const QString& tempo, const QString& offset) override
-    {
-        m_fields.restoreTexts(tempo, offset);
-    }
-    void openSong(const QString& path) override;
-    void markUnsaved() override;
     bool ended() const override { return closing(); }
 
     KeP& m_kep;
@@ -277,6 +270,7 @@ private:
     TimingFields m_fields;
     ChartFileCommands m_chartFiles;
     ChartNotes m_notes;
+    RecoveryWorkflow m_recovery;
     FrameLoop m_frames;
     DecodeWatch m_decoding;
     double m_frameHz = 60.0;

@@ -5,8 +5,6 @@
 
 #include "Autosave.h"
 
-#include <QFileInfo>
-
 namespace tavix {
 
 namespace {
@@ -99,20 +97,6 @@ void KE::pauseForQuestion()
         PlayPause();
 }
 
-RecoveryInfo KE::recoveryInfo() const
-{
-    // Absolute, so the next editor finds them wherever it is started from.
-    const auto absolute = [](const QString& path) {
-        return path.isEmpty() ? path : QFileInfo(path).absoluteFilePath();
-    };
-    RecoveryInfo info;
-    info.chartPath = absolute(m_document.path());
-    info.songPath = absolute(m_session.musicPath());
-    info.tempoText = m_controls->sBpmB.text();
-    info.offsetText = m_controls->slSetOff.text();
-    return info;
-}
-
 void KE::endOnSignal()
 {
     if (closing())
@@ -125,21 +109,7 @@ void KE::endOnSignal()
 
 bool KE::offerRecovery()
 {
-    if (closing())
-        return false;
-    RecoveryWorkflow recovery(m_services.recoveryDir, m_services.messages, this, *this);
-    return recovery.offer(m_autosave.get());
-}
-
-void KE::openSong(const QString& path)
-{
-    openMusicFile(path, QFileInfo(path).fileName());
-}
-
-void KE::markUnsaved()
-{
-    history().markUnsaved();
-    chartChanged();
+    return !closing() && m_recovery.offer(m_autosave.get());
 }
 
 } // namespace tavix

@@ -158,14 +158,10 @@ void KE::drawIdleFrame()
 
 void KE::chartFitted(std::optional<ChartChange> step)
 {
-    // A chart as saved stays saved, and keys being recorded stay one step with the resize.
-    if (step) {
-        const bool wasSaved = !isModified();
-        history().record(QStringLiteral("Song Length"), std::move(*step));
-        if (wasSaved)
-            history().markSaved();
-    }
-    chartChanged();
+    if (step)
+        m_document.recordKeepingSaved(QStringLiteral("Song Length"), std::move(*step));
+    else
+        chartChanged(); // went into the keys being recorded
 }
 
 void KE::songLengthLearned(int32_t songLenMs)
