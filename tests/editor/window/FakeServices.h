@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ClipboardService.h"
+#include "FakeKeys.h"
 #include "FakeSoundEngine.h"
 #include "FileChooser.h"
 #include "KE.h"
@@ -112,46 +113,6 @@ public:
         restoreAnswers.pop_front();
         return restore;
     }
-};
-
-// Key states and presses set by the test. The window owns the source; the test keeps a
-// shared view of what it returns.
-struct FakeKeys
-{
-    std::array<uint8_t, 256> state{};
-    std::vector<KeyPress> presses;
-    int reads = 0;
-    int takes = 0;
-    int resyncs = 0;
-
-    void press(uint8_t code, std::chrono::steady_clock::time_point when)
-    {
-        state[code] = 0x80;
-        presses.push_back({code, when});
-    }
-    void release(uint8_t code) { state[code] = 0; }
-};
-
-class FakeKeySource : public KeySource
-{
-public:
-    explicit FakeKeySource(std::shared_ptr<FakeKeys> keys) : m_keys(std::move(keys)) {}
-    void readState(std::array<uint8_t, 256>& state) override
-    {
-        ++m_keys->reads;
-        state = m_keys->state;
-    }
-    std::vector<KeyPress> takePresses() override
-    {
-        ++m_keys->takes;
-        std::vector<KeyPress> taken;
-        taken.swap(m_keys->presses);
-        return taken;
-    }
-    void resync() override { ++m_keys->resyncs; }
-
-private:
-    std::shared_ptr<FakeKeys> m_keys;
 };
 
 // A window over fakes, made fresh for every test.
