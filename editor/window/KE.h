@@ -73,6 +73,7 @@ public:
     // What the key display reads and moves.
     const DragState& dragState() const override { return m_gestures.drag(); }
     void setTimeSetValue(int32_t value) override { m_view.follow(value); }
+    bool fitChart(int32_t TotalB) override;
 
     // The controls, by their names.
     QLabel& BpmSet() { return c().BpmSet; }

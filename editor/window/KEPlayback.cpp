@@ -172,4 +172,14 @@ void KE::songLengthLearned(int32_t songLenMs)
     scheduleFrame();
 }
 
+// The display asks this only when set up for another count of cells than the chart's,
+// which the window never does; should it, the change is a step like any other.
+bool KE::fitChart(int32_t TotalB)
+{
+    bool fitted = false;
+    m_document.change(QStringLiteral("Fit Chart"),
+                      [&](ChartEdit& edit) { fitted = edit.resizeCells(TotalB); });
+    return fitted;
+}
+
 } // namespace tavix
