@@ -145,18 +145,7 @@ bool FMod::play(int channel, StreamHandle h, bool goOn)
     reclaim();
     if (channel >= m_channels)
         return fail(QStringLiteral("No channel %1").arg(channel));
-    const StreamIntent known = m_position.knownState(*r);
-    StreamIntent next;
-    next.active = true;
-    next.restBefore = !known.active;
-    next.posBefore = known.pos;
-    if (known.active) {
-        next.kind = StreamIntent::Kind::Carry; // plays on, on this channel or moved to it
-    } else {
-        next.kind = StreamIntent::Kind::Start;
-        const int64_t length = r->sound->lengthFrames();
-        next.pos = length >= 0 && known.pos >= length ? 0 : known.pos;
-    }
+    StreamIntent next = m_position.toPlay(*r);
     EngineCommand c{goOn ? EngineCommand::Kind::Resume : EngineCommand::Kind::Play, channel,
                     r->engine.get()};
     if (!send(c))
@@ -178,18 +167,12 @@ bool FMod::FSOUND_Stream_SetTime(StreamHandle h, int32_t ms)
     const int64_t length = r->sound->lengthFrames();
     if (length >= 0)
         frame = std::min(frame, length);
-    const StreamIntent known = m_position.knownState(*r);
+    StreamIntent next = m_position.toSeek(*r, frame);
     EngineCommand c{EngineCommand::Kind::Seek, 0, r->engine.get()};
     c.frame = frame;
     if (!send(c))
         return false;
-    StreamIntent next;
-    next.kind = StreamIntent::Kind::Seek;
     next.seq = c.seq;
-    next.pos = frame;
-    next.active = known.active;
-    next.restBefore = !known.active;
-    next.posBefore = known.pos;
     next.stamp = c.stamp;
     r->intent = next;
     return true;
@@ -205,10 +188,7 @@ bool FMod::FSOUND_Stream_Stop(StreamHandle h)
     EngineCommand c{EngineCommand::Kind::Stop, 0, r->engine.get()};
     if (!send(c))
         return false;
-    StreamIntent next;
-    next.kind = StreamIntent::Kind::Stop;
-    next.seq = c.seq;
-    r->intent = next;
+    r->intent = StreamIntent{StreamIntent::Kind::Stop, c.seq};
     return true;
 }
 

@@ -63,6 +63,35 @@ StreamIntent PositionModel::knownState(StreamRecord& r)
     return intent;
 }
 
+StreamIntent PositionModel::toPlay(StreamRecord& r)
+{
+    const StreamIntent known = knownState(r);
+    StreamIntent next;
+    next.active = true;
+    next.restBefore = !known.active;
+    next.posBefore = known.pos;
+    if (known.active) {
+        next.kind = StreamIntent::Kind::Carry; // plays on, on this channel or moved to it
+    } else {
+        next.kind = StreamIntent::Kind::Start;
+        const int64_t length = r.sound->lengthFrames();
+        next.pos = length >= 0 && known.pos >= length ? 0 : known.pos;
+    }
+    return next;
+}
+
+StreamIntent PositionModel::toSeek(StreamRecord& r, int64_t frame)
+{
+    const StreamIntent known = knownState(r);
+    StreamIntent next;
+    next.kind = StreamIntent::Kind::Seek;
+    next.pos = frame;
+    next.active = known.active;
+    next.restBefore = !known.active;
+    next.posBefore = known.pos;
+    return next;
+}
+
 double PositionModel::heardPosition(StreamRecord& r, double heardFrame)
 {
     using Kind = StreamIntent::Kind;

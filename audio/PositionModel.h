@@ -44,6 +44,10 @@ public:
     // Where the stream stands as far as the caller can tell: what it asked last, or what
     // the mixer published once it has carried that out.
     StreamIntent knownState(StreamRecord& r);
+    // What a start, or a seek to `frame`, of the stream will read until it is carried out;
+    // the caller adds the command's number and stamp once it is sent.
+    StreamIntent toPlay(StreamRecord& r);
+    StreamIntent toSeek(StreamRecord& r, int64_t frame);
 
 private:
     CommandTransport& m_transport;
