@@ -3,6 +3,7 @@
 #include "MixSamples.h"
 
 #include <algorithm>
+#include <cstddef>
 
 namespace tavix {
 
@@ -19,7 +20,7 @@ void FadeTail::mixInto(float* dst, int frames)
             return;
         }
         const int64_t n = std::min<int64_t>({frames - done, run, left});
-        float* d = dst + 2 * done;
+        float* d = dst + std::ptrdiff_t{2} * done;
         for (int64_t i = 0; i < n; ++i) {
             // A linear fade to silence, Frames long.
             const float gain =

@@ -182,7 +182,7 @@ private:
     std::array<FadeTail, MaxTails> m_tails{};
     std::vector<Pending> m_pending; // capacity MaxPending, reserved once
     uint64_t m_startsRetired = 0;
-    std::array<float, 2 * BlockFrames> m_sum{};
+    std::array<float, size_t{2} * BlockFrames> m_sum{};
     PeakLimiter m_limiter;
     std::vector<float> m_ahead; // the frames after a block, as foreseen for the limiter
     int64_t m_mixFrame = 0;

@@ -1,6 +1,7 @@
 #include "Mixer.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 
 // The mixer's render pass, on the audio thread: the scheduled starts that fall due, the
@@ -91,7 +92,7 @@ void Mixer::render(int16_t* out, int frames)
     while (frames > 0) {
         const int n = std::min(frames, BlockFrames);
         renderBlock(out, n);
-        out += 2 * n;
+        out += std::ptrdiff_t{2} * n;
         frames -= n;
     }
 }
@@ -103,7 +104,7 @@ void Mixer::renderBlock(int16_t* out, int frames)
     while (done < frames) {
         m_now = m_mixFrame + done;
         const int span = std::max(fireDue(frames - done), 1);
-        float* dst = m_sum.data() + 2 * done;
+        float* dst = m_sum.data() + std::ptrdiff_t{2} * done;
         for (Stream* v : m_voices) {
             if (v && v->m_stretch)
                 mixStretched(*v, dst, span, m_now);
@@ -241,7 +242,7 @@ void Mixer::mixVoice(Stream& s, float* dst, int frames, int64_t mixAt)
         int64_t n = std::min<int64_t>(frames - done, run);
         if (length >= 0)
             n = std::min(n, length - t.pos);
-        addSamples(src, n, stereo, dst + 2 * done);
+        addSamples(src, n, stereo, dst + std::ptrdiff_t{2} * done);
         t.pos += n;
         done += static_cast<int>(n);
     }

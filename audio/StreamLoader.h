@@ -18,7 +18,7 @@ class StreamLoader
 {
 public:
     // Memory blocks up to this size are decoded during the open.
-    static constexpr int64_t SynchronousDecodeBytes = 4 * 1024 * 1024;
+    static constexpr int64_t SynchronousDecodeBytes = int64_t{4} * 1024 * 1024;
 
     // A record with the sound, its peaks and its decoder (if it decodes in the background),
     // but no part for the audio thread yet; null with `error` set on failure. `mode` and
