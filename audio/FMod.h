@@ -1,29 +1,24 @@
 #pragma once
 
 #include "AudioDevice.h"
-#include "DecodedSound.h"
-#include "DeviceClock.h"
-#include "Mixer.h"
-#include "RenderGate.h"
+#include "CommandTransport.h"
+#include "DeviceKeeper.h"
+#include "OwnerThread.h"
+#include "PositionModel.h"
 #include "SoundEngine.h"
-#include "SpscQueue.h"
-#include "StretchFeed.h"
-#include "TripleBuffer.h"
+#include "StreamTable.h"
 
-#include <atomic>
-#include <functional>
 #include <memory>
-#include <thread>
-#include <unordered_map>
 #include <vector>
 
 namespace tavix {
 
 // The sound engine: FMOD-style stream calls over our own mixer and an SDL2 device.
 //
-// Threads: every call comes from one caller thread (the window's); the device mixes on its
-// own thread (the audio thread), and songs decode on threads of their own. The two never
-// wait for each other and share no lock:
+// Threads: every call comes from one caller thread (the window's), the one that made the
+// engine, which debug builds check; the device mixes on its own thread (the audio thread),
+// and songs decode on threads of their own. The two never wait for each other and share no
+// lock (CommandTransport):
 // - the caller passes its commands (play, stop, seek, play-at, cancel, and the streams
 //   themselves, made ready on its own thread, for open and close) through a fixed-size
 //   single-producer single-consumer queue, which the audio thread empties at the start of
@@ -35,7 +30,11 @@ namespace tavix {
 // - the audio thread never allocates or frees: a closed stream is freed by the caller's
 //   thread, in a later call, once the audio thread has confirmed it let go of it.
 // Until the audio thread has carried a command out, the caller reads what the command
-// will do (a start or seek reads its new position, a stopped stream reads 0).
+// will do (a start or seek reads its new position, a stopped stream reads 0; PositionModel).
+//
+// This class is the facade over those parts: it checks a call, turns it into a command for
+// the transport, and notes what it asked of the stream. Streams open through StreamLoader
+// and live in a StreamTable; the device is kept going by a DeviceKeeper.
 //
 // Times. The mix runs at the output's own rate (mixRate(); SDL's preferred rate for the
 // default device where it reports one, else the rate FSOUND_Init asks for). Songs and clips
@@ -81,9 +80,9 @@ namespace tavix {
 class FMod final : public SoundEngine
 {
 public:
-    using Observer = std::function<void(Clock::time_point when, int64_t framesBefore, int frames)>;
+    using Observer = CommandTransport::Observer;
     static constexpr size_t DefaultCommandCapacity = 4096;
-    static constexpr double StallSeconds = 1.0;
+    static constexpr double StallSeconds = DeviceKeeper::StallSeconds;
 
     struct Options
     {
@@ -130,15 +129,16 @@ public:
     bool setPlaybackRate(StreamHandle h, int percent) override;
     int playbackRate(StreamHandle h) override;
     std::shared_ptr<const WaveformPeaks> waveformPeaks(StreamHandle h) override;
-    QString lastError() const override { return m_lastError; }
+    QString lastError() const override;
 
     // Beyond the interface, for the command-line player, tests and benchmarks.
-    bool isInitialised() const { return m_mixer != nullptr; }
+    bool isInitialised() const { return m_transport.running(); }
     int mixRate() const { return m_rate; }
     AudioDevice::Info deviceInfo() const;
     // The mix frame the listener hears at `when`.
     double listenerFrameAt(Clock::time_point when);
-    int64_t framesMixed() const { return m_framesMixed.load(std::memory_order_acquire); }
+    // Any thread.
+    int64_t framesMixed() const { return m_transport.framesMixed(); }
     // Bytes of decoded samples a stream holds.
     int64_t memoryBytes(StreamHandle h) const;
     // Frames of a stream at the mix rate (its length once decoding has told it), -1 while
@@ -146,97 +146,31 @@ public:
     int64_t lengthFrames(StreamHandle h) const;
     // Blocks until a stream is decoded completely (or closed); false for an unknown handle.
     bool waitDecoded(StreamHandle h);
-    // Manual output only: mixes `frames` on this thread, appending them to `capture`.
+    // Manual output only: mixes `frames` on this thread, appending them to `capture`. This
+    // thread is the audio thread for the purpose, so it may be another than the caller's.
     void advance(int frames, std::vector<int16_t>* capture = nullptr);
     // Closed streams whose memory waits for the audio thread to let go of them.
-    size_t streamsAwaitingRelease() const { return m_retired.size(); }
+    size_t streamsAwaitingRelease() const;
     // Devices opened again since FSOUND_Init because the one before stopped.
-    int deviceRestarts() const { return m_restarts; }
+    int deviceRestarts() const;
 
 private:
-    struct EngineStream;
-    struct Command;
-    struct Intent;
-    struct StreamRecord;
-
-    void render(uint32_t generation, int16_t* out, int frames, Clock::time_point when);
-    void mix(int16_t* out, int frames, Clock::time_point when);
-    bool abandoning() const;
-    AudioDevice::Render renderFor(uint32_t generation);
-    void watchDevice(Clock::time_point now);
-    void replaceDevice(uint32_t generation, AudioDevice::Kind kind);
-    void adoptReplacement(bool wait);
     bool play(int channel, StreamHandle h, bool goOn);
-    void applyCommands();
-    void publish();
-    void link(EngineStream* s);
-    void unlink(EngineStream* s);
-
-    StreamHandle addStream(std::shared_ptr<DecodedSound> sound,
-                           std::shared_ptr<const WaveformPeaks> peaks, std::jthread decoder);
     bool fail(const QString& why);
-    StreamRecord* find(StreamHandle h);
-    const StreamRecord* find(StreamHandle h) const;
-    bool send(Command& command); // numbers and stamps it
+    bool send(EngineCommand& command);
     void reclaim();
     double heardFrameNow();
-    double heardFrameAt(Clock::time_point when);
-    bool usesCalibration() const;
-    double latencyFrames() const;
-    double heardPosition(StreamRecord& r, double heardFrame);
-    bool audible(StreamRecord& r, double heardFrame);
-    Intent knownState(StreamRecord& r);
 
+    OwnerThread m_owner;
     Options m_options;
     int m_rate = 44100;
-    int m_bufferFrames = 0;
     int m_channels = 0;
-    double m_calibratedMs = 0;
-    std::unique_ptr<AudioDevice> m_device = std::make_unique<AudioDevice>();
-
-    // Shared with the audio thread.
-    std::unique_ptr<SpscQueue<Command>> m_commands;
-    std::unique_ptr<Mixer> m_mixer; // used by the audio thread alone while the device runs
-    TripleBuffer<DeviceClock> m_clockOut;
-    std::atomic<uint64_t> m_appliedSeq{0};
-    std::atomic<uint64_t> m_startsRetired{0};
-    std::atomic<int64_t> m_framesMixed{0};
-    std::atomic<bool> m_closing{false};
-    RenderGate m_gate;
-    std::atomic<bool> m_handover{false};   // a device is being replaced
-    std::atomic<int64_t> m_lastRequest{0}; // steady clock ticks of the last request
-    std::atomic<bool> m_mixerBusy{false};  // as of the last request
-
-    // The audio thread's own.
-    DeviceClock m_clock;
-    EngineStream* m_linked = nullptr;
-    uint64_t m_lastApplied = 0;
-    bool m_throttleIdle = false;
-
-    // The caller's own.
-    std::unordered_map<StreamHandle, std::unique_ptr<StreamRecord>> m_streams;
-    std::vector<std::pair<uint64_t, std::unique_ptr<EngineStream>>> m_retired;
-    std::vector<std::pair<uint64_t, std::unique_ptr<StretchFeed>>> m_retiredFeeds;
-    StreamHandle m_nextHandle = 1;
-    uint64_t m_nextSeq = 0;
-    uint64_t m_startsSent = 0;
-    double m_lastHeard = 0;
     QString m_lastError;
-    // Replacing a stopped device: the thread doing it, what it hands back when done.
-    uint32_t m_generation = 0;
-    int m_restarts = 0;
-    Clock::time_point m_lastRestart{};
-    std::jthread m_keeper;
-    std::atomic<bool> m_replaced{false};
-    std::unique_ptr<AudioDevice> m_replacement; // the keeper's until m_replaced
-    QString m_replacementNote;
-    struct RetiredDevice
-    {
-        std::unique_ptr<AudioDevice> device;
-        std::jthread closer; // joined before the device goes; the next one's waits for it
-    };
-    std::vector<RetiredDevice> m_retiredDevices; // let go of from the back
-    std::atomic<int> m_closersRunning{0};
+    // Declared in the order they depend on each other, and go in the reverse one.
+    CommandTransport m_transport;
+    DeviceKeeper m_device;
+    PositionModel m_position;
+    StreamTable m_streams;
 };
 
 } // namespace tavix

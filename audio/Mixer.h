@@ -1,7 +1,10 @@
 #pragma once
 
 #include "DecodedSound.h"
+#include "FadeTail.h"
+#include "MixSamples.h"
 #include "PeakLimiter.h"
+#include "StreamTimeline.h"
 #include "StretchFeed.h"
 
 #include <array>
@@ -58,54 +61,19 @@ namespace tavix {
 class Mixer
 {
 public:
-    static constexpr int FadeFrames = 128;    // 2.9 ms at 44.1 kHz
-    static constexpr int BlockFrames = 512;   // render() works in pieces of at most this
-    static constexpr int MaxTails = 64;       // fading instances at once
-    static constexpr int SegmentHistory = 64; // stretches of a stream kept for time lookups
+    static constexpr int FadeFrames = FadeTail::Frames;
+    static constexpr int BlockFrames = 512; // render() works in pieces of at most this
+    static constexpr int MaxTails = 64;     // fading instances at once
+    static constexpr int SegmentHistory = StreamTimeline::History;
     // Lookups of what was heard this long before the newest mixed frame stay exact: a
     // stalled stream resumes only once that leaves it a stretch of history to let go of.
     static constexpr int ExactHistoryMs = 2000;
     static constexpr int StallProbeFrames = 64; // how often stalled music with starts looks again
     static constexpr int MaxPending = 4096;     // scheduled starts waiting at once
 
-    // A stretch of continuous playback: from mix frame mixStart the stream played from
-    // songStart on, until mixEnd (-1 while open). `stamp` is the frame the listener heard
-    // when the command that began it was given.
-    struct Segment
-    {
-        int64_t mixStart = 0;
-        int64_t songStart = 0;
-        int64_t mixEnd = -1;
-        double stamp = 0;
-        int ratePercent = 100; // song frames advance by this many hundredths a mix frame
-
-        bool operator==(const Segment&) const = default;
-    };
-
-    // Where a stream stands and the stretches it played lately: all that the time lookups
-    // need, and a plain value, so the engine can publish a copy of it to other threads.
-    struct Timeline
-    {
-        std::array<Segment, SegmentHistory> segments{};
-        int segmentCount = 0;
-        int newest = -1;
-        int64_t pos = 0;  // the next frame the mixer will take from the stream
-        int channel = -1; // -1 while not playing
-        bool endedNaturally = false;
-
-        // The stream position heard when the listener hears mix frame `heardFrame`: the
-        // stretch of playback in force then, from the latest start or seek given while
-        // the listener heard no later than that frame. A start or seek reads at its new
-        // position at once and advances only when the listener reaches its first frame.
-        // A stream that does not play (stopped, never started) reads its own position;
-        // one that played to its end reads on up to its length as its last frames are
-        // heard.
-        double heardPosition(double heardFrame) const;
-        // Playing, or played to its end but still being heard.
-        bool isAudible(double heardFrame) const;
-
-        bool operator==(const Timeline&) const = default;
-    };
+    // A stream's stretches of playback and where it stands (see StreamTimeline).
+    using Segment = StreamTimeline::Segment;
+    using Timeline = StreamTimeline;
 
     // A stream over a decoded sound. The caller makes and frees it; from addStream until
     // removeStream has returned only the mixer's thread may touch it.
@@ -182,12 +150,6 @@ public:
     void render(int16_t* out, int frames);
 
 private:
-    struct Tail
-    {
-        const DecodedSound* sound = nullptr;
-        int64_t pos = 0;
-        int left = 0;
-    };
     struct Pending
     {
         Stream* effect = nullptr;
@@ -209,7 +171,6 @@ private:
     int fireDue(int maxSpan);
     void renderBlock(int16_t* out, int frames);
     void mixVoice(Stream& s, float* dst, int frames, int64_t mixAt);
-    static void mixTail(Tail& t, float* dst, int frames);
     static int64_t addFrames(const DecodedSound& sound, int64_t pos, float* dst, int64_t frames);
     int forecast(float* dst, int frames);
     void endVoice(Stream& s, int64_t mixAt);
@@ -218,10 +179,10 @@ private:
     static int64_t stretchedAhead(const Stream& music, int64_t musicFrame);
 
     std::vector<Stream*> m_voices;
-    std::array<Tail, MaxTails> m_tails{};
+    std::array<FadeTail, MaxTails> m_tails{};
     std::vector<Pending> m_pending; // capacity MaxPending, reserved once
     uint64_t m_startsRetired = 0;
-    std::array<float, 2 * BlockFrames> m_sum{};
+    std::array<float, size_t{2} * BlockFrames> m_sum{};
     PeakLimiter m_limiter;
     std::vector<float> m_ahead; // the frames after a block, as foreseen for the limiter
     int64_t m_mixFrame = 0;
@@ -229,9 +190,5 @@ private:
     double m_listener = 0;
     int64_t m_historyFrames;
 };
-
-// A mixed sample at 16 bits: scaled by 2^15, clamped to the range, rounded to the nearest
-// (halves away from zero).
-int16_t toInt16Sample(float sample);
 
 } // namespace tavix
