@@ -74,6 +74,36 @@ bool ChartEdit::toggle(int64_t index)
     return set(index, m_kep.KeyGrid[size_t(index)] == 1 ? 0 : 1);
 }
 
+void ChartEdit::recordAndCopy(size_t first, uint8_t* old, const uint8_t* updated, size_t count)
+{
+    size_t i = 0;
+    // Most of a transformed stretch keeps its bytes (empty cells, symmetric chords).
+    for (; i + 8 <= count; i += 8) {
+        uint64_t a, b;
+        std::memcpy(&a, old + i, 8);
+        std::memcpy(&b, updated + i, 8);
+        if (a == b)
+            continue;
+        for (size_t k = i; k < i + 8; ++k)
+            record(first + k, uint8_t(old[k] ^ updated[k]));
+        std::memcpy(old + i, updated + i, 8);
+    }
+    for (; i < count; ++i) {
+        record(first + i, uint8_t(old[i] ^ updated[i]));
+        old[i] = updated[i];
+    }
+}
+
+bool ChartEdit::writeSpan(int64_t first, std::span<const uint8_t> values)
+{
+    std::vector<uint8_t>& grid = m_kep.KeyGrid.m_bytes;
+    if (first < 0 || first > int64_t(grid.size()) || values.size() > grid.size() - size_t(first))
+        return false;
+    begin();
+    recordAndCopy(size_t(first), grid.data() + first, values.data(), values.size());
+    return true;
+}
+
 void ChartEdit::setSize(size_t size)
 {
     begin();
