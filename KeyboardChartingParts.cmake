@@ -35,3 +35,10 @@ if(TARGET tavix_editor)
     SOURCES tests/editor/GuiTestMain.cpp tests/editor/dialogs/KeysDialogTest.cpp
     LIBS tavix_keys_dialog Qt6::Test GUI)
 endif()
+
+if(TARGET tavix_editor AND TAVIX_BENCH)
+  find_package(benchmark REQUIRED)
+  add_executable(tavix_keyboard_bench bench/editor/KeyTransformBench.cpp)
+  target_link_libraries(tavix_keyboard_bench PRIVATE tavix_keyboard_commands tavix_editor
+                                                     benchmark::benchmark benchmark::benchmark_main)
+endif()

@@ -92,12 +92,17 @@ void KeyTransforms::reflect(ChartEdit& edit, const CellRange& range, Reflection 
     if (r.empty())
         return;
     Stretch stretch(edit.chart(), r.first, r.last);
-    for (int64_t c = r.first; c <= r.last; ++c) {
-        uint8_t* keys = stretch.cell(c);
-        std::array<uint8_t, KeyRows> was;
-        std::copy(keys, keys + KeyRows, was.begin());
-        for (int row = 1; row <= KeyRows; ++row)
-            keys[reflectedRow(row, reflection) - 1] = was[size_t(row - 1)];
+    uint8_t* keys = stretch.cell(r.first);
+    const uint8_t* const end = keys + Rows * r.cells();
+    // Mirroring swaps the keypad's columns (rows 1-3 with 4-6), flipping the ends of each.
+    if (reflection == Reflection::Mirror) {
+        for (; keys != end; keys += Rows)
+            std::swap_ranges(keys, keys + 3, keys + 3);
+    } else {
+        for (; keys != end; keys += Rows) {
+            std::swap(keys[0], keys[2]);
+            std::swap(keys[3], keys[5]);
+        }
     }
     edit.writeSpan(stretch.firstIndex, stretch.bytes);
 }
@@ -154,19 +159,30 @@ bool KeyTransforms::shift(ChartEdit& edit, const CellRange& range, int64_t cells
     const CellRange span =
         CellRange{std::min(r.first, r.first + cells), std::max(r.last, r.last + cells)}.within(
             kep.TotalBeats);
-    const Stretch before(kep, span.first, span.last);
-    Stretch after = before;
-    for (int64_t c = r.first; c <= r.last; ++c)
-        std::fill(after.cell(c), after.cell(c) + KeyRows, 0);
-    for (int64_t c = r.first; c <= r.last; ++c) {
-        const uint8_t* from = before.cell(c);
-        if (c + cells < span.first || c + cells > span.last)
-            continue; // only empty cells go out, as the overflow check made sure
+    Stretch after(kep, span.first, span.last);
+    // In one buffer, from the end the keys move toward: every cell has given its keys away
+    // before a key lands in it, so a landing cell of the range is empty and one outside
+    // keeps a key it holds (the keys merge). Cells whose keys would land outside the chart
+    // hold none, as the check made sure.
+    const int64_t first = std::max(r.first, span.first - cells);
+    const int64_t last = std::min(r.last, span.last - cells);
+    const auto move = [&](int64_t c) {
+        uint8_t* from = after.cell(c);
+        std::array<uint8_t, KeyRows> keys;
+        std::copy_n(from, KeyRows, keys.begin());
+        std::fill_n(from, KeyRows, 0);
+        if (c < first || c > last)
+            return;
         uint8_t* to = after.cell(c + cells);
         for (int row = 0; row < KeyRows; ++row)
-            if (from[row] != 0 && to[row] == 0)
-                to[row] = from[row];
-    }
+            to[row] = to[row] != 0 ? to[row] : keys[size_t(row)];
+    };
+    if (cells > 0)
+        for (int64_t c = r.last; c >= r.first; --c)
+            move(c);
+    else
+        for (int64_t c = r.first; c <= r.last; ++c)
+            move(c);
     edit.writeSpan(after.firstIndex, after.bytes);
     return true;
 }
