@@ -11,7 +11,8 @@ if(TARGET tavix_editor)
     editor/canvas/EditCursor.h editor/canvas/EditCursor.cpp
     editor/canvas/RangeSelection.h editor/canvas/RangeSelection.cpp
     editor/canvas/CanvasZoom.h editor/canvas/CanvasZoom.cpp
-    editor/canvas/StepEntry.h editor/canvas/StepEntry.cpp)
+    editor/canvas/StepEntry.h editor/canvas/StepEntry.cpp
+    editor/canvas/CursorKeys.h editor/canvas/CursorKeys.cpp)
   target_include_directories(tavix_keyboard_canvas PUBLIC editor/canvas)
   target_link_libraries(tavix_keyboard_canvas PUBLIC tavix_chart tavix_time_axis)
 

@@ -3,6 +3,7 @@
 // typed at the cursor and the zoom's steps.
 #include "CanvasZoom.h"
 #include "ChartEdit.h"
+#include "CursorKeys.h"
 #include "EditCursor.h"
 #include "KeP.h"
 #include "RangeSelection.h"
@@ -156,4 +157,94 @@ TEST(CanvasZoom, StepsWheelNotchesAndTheAnchorKeptInPlace)
     EXPECT_EQ(value, (30000 - 60 * 150) / 100);
     EXPECT_EQ(CanvasZoom::valueKeeping(100, 496, 8, kep.BeatRate, 3000), 0);
     EXPECT_EQ(CanvasZoom::valueKeeping(900000, 16, 8, kep.BeatRate, 3000), 3000);
+}
+
+namespace {
+
+struct FakeHost : CursorKeys::Host
+{
+    KeP kep;
+    bool allowed = true;
+    int32_t cursor = 0;
+    int32_t value = 0;
+    int width = 32;
+    int rangesBegun = 0;
+    std::vector<int32_t> seeks;
+
+    const KeP& chart() const override { return kep; }
+    bool editingAllowed() const override { return allowed; }
+    int32_t cursorMs() const override { return cursor; }
+    void moveCursor(int32_t ms) override
+    {
+        cursor = ms;
+        seeks.push_back(ms);
+    }
+    int32_t viewValue() const override { return value; }
+    int32_t lastViewValue() const override { return 3000; }
+    void setViewValue(int32_t v) override { value = v; }
+    void rangeSelectionBegins() override { ++rangesBegun; }
+    void zoomChanged(int w) override { width = w; }
+    void redraw() override {}
+};
+
+} // namespace
+
+TEST(CursorKeys, StepsSelectFollowAndZoomAroundTheCursor)
+{
+    FakeHost host;
+    host.kep.setTempo(100);
+    ChartEdit(host.kep).resizeCells(1000);
+    CursorKeys keys(host, 974);
+    keys.cursor().setSnap(4);
+    host.cursor = 700; // in cell 4
+    keys.step(+1, false, false);
+    EXPECT_EQ(keys.cursorCell(), 8);
+    EXPECT_EQ(host.cursor, 8 * 150 + 75);
+    keys.step(+1, true, true); // Ctrl+Shift+Right: to the measure, selecting
+    EXPECT_EQ(keys.cursorCell(), 16);
+    EXPECT_EQ(keys.selection().range(), (CellRange{8, 15}));
+    keys.step(+1, false, true);
+    EXPECT_EQ(keys.selection().range(), (CellRange{8, 19}));
+    EXPECT_EQ(host.rangesBegun, 1);
+    keys.moveWithKeys(-4);
+    EXPECT_EQ(keys.selection().range(), (CellRange{4, 15}));
+    EXPECT_EQ(keys.cursorCell(), 16);
+    keys.step(-1, false, false);
+    EXPECT_FALSE(keys.selection().active());
+    // Past the canvas the view turns; before the start and past the end the cursor stays.
+    for (int i = 0; i < 5; ++i)
+        keys.step(+1, false, false);
+    EXPECT_EQ(keys.cursorCell(), 32);
+    EXPECT_GT(host.value, 0);
+    host.cursor = 0;
+    keys.step(-1, true, false);
+    EXPECT_EQ(keys.cursorCell(), 0);
+    host.cursor = 999 * 150;
+    keys.step(+1, false, false);
+    EXPECT_EQ(keys.cursorCell(), 999);
+    keys.selectAll();
+    EXPECT_EQ(keys.selection().range(), (CellRange{0, 999}));
+
+    // A zoom keeps the cursor where it stands on the canvas, as far as the view can go.
+    host.value = 0;
+    host.cursor = 10 * 150 + 75;
+    keys.zoomBy(-2);
+    EXPECT_EQ(host.width, 8);
+    const TimeAxis after = TimeAxis::at(host.kep, host.value * 100, 8);
+    EXPECT_EQ(host.value, 0); // the view cannot go before the start
+    EXPECT_EQ(after.cellAt(16 + 8 * 10 + 4), 10);
+    host.cursor = 500 * 150 + 75;
+    host.value = 500 * 150 / 100 - 20;
+    const double x = 16 + TimeAxis::at(host.kep, host.value * 100, 8)
+                              .pixelsAfterScroll(host.cursor - host.value * 100, host.kep.BeatRate);
+    keys.zoomBy(+2);
+    EXPECT_EQ(host.width, 32);
+    const double y = 16 + TimeAxis::at(host.kep, host.value * 100, 32)
+                              .pixelsAfterScroll(host.cursor - host.value * 100, host.kep.BeatRate);
+    EXPECT_NEAR(x, y, 32 * 50 / 150.0 + 1); // the bar counts 100 ms
+    // Nothing while the song plays.
+    host.allowed = false;
+    const int32_t stays = host.cursor;
+    keys.step(+1, false, false);
+    EXPECT_EQ(host.cursor, stays);
 }
