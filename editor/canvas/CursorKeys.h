@@ -39,14 +39,16 @@ public:
         virtual void redraw() = 0;
     };
 
-    CursorKeys(Host& host, int canvasWidth) : m_host(host), m_canvasWidth(canvasWidth) {}
+    // The zoom is the view's, shared with everything that places or draws it.
+    CursorKeys(Host& host, CanvasZoom& zoom, int canvasWidth)
+        : m_host(host), m_zoom(zoom), m_canvasWidth(canvasWidth)
+    {
+    }
 
     EditCursor& cursor() { return m_cursor; }
     const EditCursor& cursor() const { return m_cursor; }
     RangeSelection& selection() { return m_selection; }
     const RangeSelection& selection() const { return m_selection; }
-    CanvasZoom& zoom() { return m_zoom; }
-    const CanvasZoom& zoom() const { return m_zoom; }
 
     // The cell the cursor is in.
     int64_t cursorCell() const;
@@ -70,10 +72,10 @@ private:
     void zoomTo(int width, std::optional<float> anchorX);
 
     Host& m_host;
+    CanvasZoom& m_zoom;
     int m_canvasWidth;
     EditCursor m_cursor;
     RangeSelection m_selection;
-    CanvasZoom m_zoom;
 };
 
 } // namespace tavix

@@ -13,12 +13,22 @@ int64_t cellOf(int64_t index)
 
 } // namespace
 
-bool LongKeyText::needed(const SelectionList& keys)
+int64_t LongKeyText::classicLength(const SelectionList& keys)
 {
     if (selectionCount(keys) < 1)
-        return false;
+        return 0;
     const int64_t base = KeP::RowsPerCell * cellOf(keys[1]);
-    return int64_t(keys.back()) - base > ClassicLimit;
+    int64_t length = Header.size() - 1; // "ZTC"
+    for (size_t i = 1; i < keys.size(); ++i) {
+        int64_t offset = int64_t(keys[i]) - base;
+        int digits = 1;
+        while (offset >= 10) {
+            offset /= 10;
+            ++digits;
+        }
+        length += 1 + digits;
+    }
+    return length;
 }
 
 QString LongKeyText::write(const SelectionList& keys)

@@ -10,21 +10,24 @@
 
 namespace tavix {
 
-// The clipboard text of copied keys that lie too far apart for the classic text, whose
-// offsets an older editor reads as 16-bit numbers (at most 32767: 4,681 cells). It is
-// "ZTCR", then for every cell that holds copied keys a comma, the cell's distance from
-// the cell before it (0 for the first), a colon and its rows as digits 1 to 6: keys at
-// cell 10 rows 2 and 5 and at cell 12 row 1 are "ZTCR,0:25,2:1". An older editor finds no
-// "ZTC," at its start and pastes nothing; this one reads both texts. A cell a byte or a
-// few: a whole chart fits where the classic text would take ten bytes a key.
+// The clipboard text of a copy too large for the classic text, which gives each key's
+// offset in decimal (ten bytes a key, read back number by number): a whole long chart
+// would be tens of megabytes. It is "ZTCR", then for every cell that holds copied keys a
+// comma, the cell's distance from the cell before it (0 for the first), a colon and its
+// rows as digits 1 to 6: keys at cell 10 rows 2 and 5 and at cell 12 row 1 are
+// "ZTCR,0:25,2:1". About a quarter of the size, and read as fast as it is written. An
+// editor that knows only the classic text finds no "ZTC," at its start and pastes nothing
+// rather than something wrong; this one reads both.
 class LongKeyText
 {
 public:
-    static constexpr int32_t ClassicLimit = 32767;
+    // The longest classic text a copy makes; larger copies take this one.
+    static constexpr int64_t ClassicLimit = 1'000'000;
 
-    // Whether the classic text cannot carry the keys: an offset from the first key's cell
-    // beyond ClassicLimit. The keys are flat indices, ascending, as a selection holds them.
-    static bool needed(const SelectionList& keys);
+    // The length of the classic text of the keys (flat indices, ascending, as a selection
+    // holds them), and whether it is beyond ClassicLimit.
+    static int64_t classicLength(const SelectionList& keys);
+    static bool needed(const SelectionList& keys) { return classicLength(keys) > ClassicLimit; }
     static QString write(const SelectionList& keys);
 
     static bool isLongForm(const QString& text);

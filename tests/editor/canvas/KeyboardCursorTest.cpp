@@ -194,7 +194,8 @@ TEST(CursorKeys, StepsSelectFollowAndZoomAroundTheCursor)
     FakeHost host;
     host.kep.setTempo(100);
     ChartEdit(host.kep).resizeCells(1000);
-    CursorKeys keys(host, 974);
+    CanvasZoom zoom;
+    CursorKeys keys(host, zoom, 974);
     keys.cursor().setSnap(4);
     host.cursor = 700; // in cell 4
     keys.step(+1, false, false);

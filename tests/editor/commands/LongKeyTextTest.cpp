@@ -1,4 +1,4 @@
-// The clipboard text of keys too far apart for the classic one: when it is needed, what it
+// The clipboard text of copies too large for the classic one: when it is needed, what it
 // holds, and that it reads back to the offsets the classic text would give.
 #include "LongKeyText.h"
 
@@ -19,14 +19,21 @@ SelectionList keys(std::initializer_list<int32_t> indices)
 
 } // namespace
 
-TEST(LongKeyText, OnlyOffsetsBeyondSixteenBitsNeedIt)
+TEST(LongKeyText, OnlyCopiesBeyondAMillionCharactersNeedIt)
 {
     EXPECT_FALSE(LongKeyText::needed(emptySelection()));
-    // Cell 4680 row 6 is offset 32766 from cell 0; cell 4681 row 1 is 32768.
-    EXPECT_FALSE(LongKeyText::needed(keys({1, 32766})));
-    EXPECT_TRUE(LongKeyText::needed(keys({1, 32768})));
-    // Offsets count from the first key's cell, wherever the keys lie.
-    EXPECT_FALSE(LongKeyText::needed(keys({700001, 700001 + 32766})));
+    // "ZTC,3,35004": the classic text carries keys far apart.
+    const SelectionList far = keys({7 * 100000 + 3, 7 * 105000 + 4});
+    EXPECT_EQ(LongKeyText::classicLength(far), 11);
+    EXPECT_FALSE(LongKeyText::needed(far));
+    // Offsets of six digits (",123456" is 7 characters): 142,857 of them are a million.
+    SelectionList many = keys({1});
+    for (int32_t i = 0; i < 142'856; ++i)
+        many.push_back(7 * (20'000 + i / 6) + 1 + i % 6);
+    EXPECT_EQ(LongKeyText::classicLength(many), 3 + 2 + 7 * 142'856);
+    EXPECT_FALSE(LongKeyText::needed(many));
+    many.push_back(7 * 50'000 + 2);
+    EXPECT_TRUE(LongKeyText::needed(many));
 }
 
 TEST(LongKeyText, CellsByTheirDistanceAndRowsReadBackAsTheClassicOffsets)
