@@ -3,9 +3,8 @@
 if(TARGET tavix_editor)
   find_package(GTest REQUIRED)
   include(GoogleTest)
-  add_library(tavix_time_axis STATIC display/TimeAxis.h display/TimeAxis.cpp)
-  target_include_directories(tavix_time_axis PUBLIC display)
-  target_link_libraries(tavix_time_axis PUBLIC tavix_chart)
+  add_library(tavix_time_axis INTERFACE)
+  target_link_libraries(tavix_time_axis INTERFACE tavix_display)
 
   add_library(tavix_keyboard_canvas STATIC
     editor/canvas/EditCursor.h editor/canvas/EditCursor.cpp

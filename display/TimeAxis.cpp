@@ -68,9 +68,9 @@ float TimeAxis::glyphTop(int row) const
     return float(64 * k + (row <= 3 ? 0 : 14) + (FullGlyph - glyphWidth()) / 2);
 }
 
-double TimeAxis::pixelsAfterScroll(int32_t sinceScrollMs, float beatRate) const
+double TimeAxis::pixelsAfterScroll(double sinceScrollMs, float beatRate) const
 {
-    return double(beatRate) * double(sinceScrollMs) * double(cellWidth);
+    return double(beatRate) * sinceScrollMs * double(cellWidth);
 }
 
 int64_t TimeAxis::cellAt(float x) const

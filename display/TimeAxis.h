@@ -49,7 +49,7 @@ struct TimeAxis
     // The cells a frame walks: FirstBeat to FirstBeat + drawnSpan() (32 at the classic width).
     int64_t drawnSpan() const { return 1024 / cellWidth; }
     // The cursor's distance in pixels right of the grid edge for a time: C of the frame.
-    double pixelsAfterScroll(int32_t sinceScrollMs, float beatRate) const;
+    double pixelsAfterScroll(double sinceScrollMs, float beatRate) const;
 
     // The cell a click at x falls in. The quotient is cut toward zero, so points left of
     // the grid edge still count to the first visible cell.

@@ -94,7 +94,7 @@ void CursorKeys::zoomTo(int width, std::optional<float> anchorX)
     } else {
         const double cursorX =
             TimeAxis::LeftMargin +
-            before.pixelsAfterScroll(m_host.cursorMs() - before.scrollMs, kep.BeatRate);
+            before.pixelsAfterScroll(double(m_host.cursorMs()) - before.scrollMs, kep.BeatRate);
         if (cursorX >= 0 && cursorX < m_canvasWidth) {
             x = cursorX;
             ms = m_host.cursorMs();
