@@ -11,8 +11,9 @@
 
 namespace tavix {
 
-// What the key display needs of the window: its drag state and the time bar, which the
-// display moves to follow the play position; and the selections it shows beside the drag
+// What the key display needs of the window: its drag state, the time bar, which the
+// display moves to follow the play position, and the chart's owner, who alone changes
+// the chart (the display only reads it); and the selections it shows beside the drag
 // rectangle's: a range of cells chosen from the keyboard, and keys a command moved.
 class KeyDisplayHost
 {
@@ -27,6 +28,10 @@ public:
     // Whether the cell under the cursor is lit (with the guides): the edit cursor, where
     // keys typed go, while the song is stopped or paused.
     virtual bool cursorCellLit() const { return false; }
+    // The display is set up for a chart of `TotalB` cells other than the chart's own
+    // count: the owner makes the chart that long through its editing interface, or
+    // says it cannot.
+    virtual bool fitChart(int32_t TotalB) = 0;
 };
 
 // Where frames go: the canvas widget, or an image in tests.

@@ -1,6 +1,5 @@
 #include "TavixKey.h"
 
-#include "ChartEdit.h"
 #include "KeP.h"
 #include "ResourceInit.h"
 #include "Rounding.h"
@@ -196,7 +195,7 @@ void composeRow(int y, const int32_t* tops, const int32_t* bottoms, const QRgb* 
 
 using namespace Internal;
 
-TavixKey::TavixKey(KeP& kep, KeyDisplayHost& host) : m_kep(kep), m_host(host)
+TavixKey::TavixKey(const KeP& kep, KeyDisplayHost& host) : m_kep(kep), m_host(host)
 {
     // At most 2 bands, 8 outline sides, 129 cells of 7 rows (at 8 pixels a cell) and the
     // cursor; with the guides the cursor's cell, 33 beats of 2 lines and 9 measure numbers
@@ -228,10 +227,9 @@ void TavixKey::Initialise(CanvasSurface& DisplayA, int32_t TotalB)
         if (__builtin_mul_overflow(TotalB, int32_t(KeP::RowsPerCell), &elements))
             throw std::overflow_error("key grid size overflows: " + std::to_string(TotalB) +
                                       " cells");
-        // The window passes TotalBeats, so this changes nothing there; what another count
-        // would change is made through the chart's editing interface and not kept.
-        ChartEdit edit(m_kep);
-        if (!edit.resizeCells(TotalB))
+        // The window passes TotalBeats, so this asks nothing of it there; another count is
+        // the chart owner's to make.
+        if (TotalB != m_kep.TotalBeats && !m_host.fitChart(TotalB))
             throw std::runtime_error("key grid cannot hold " + std::to_string(TotalB) + " cells");
     }
     if (m_setupDone)

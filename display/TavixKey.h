@@ -77,7 +77,7 @@ inline constexpr uint32_t Grey = 150u + 256u * 150u + 65536u * 150u;
 class TavixKey
 {
 public:
-    TavixKey(KeP& kep, KeyDisplayHost& host);
+    TavixKey(const KeP& kep, KeyDisplayHost& host);
     ~TavixKey();
 
     // Resizes the grid to TotalB cells when TotalB > 0 (every call), then, once per
@@ -166,7 +166,7 @@ private:
         QImage tintedZoomed;
     };
 
-    KeP& m_kep;
+    const KeP& m_kep;
     KeyDisplayHost& m_host;
     CanvasSurface* m_surface = nullptr;
     bool m_inited = false;

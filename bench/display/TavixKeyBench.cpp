@@ -23,6 +23,7 @@ public:
     tavix::DragState drag{100, 20, 600, 380, true, true};
     const tavix::DragState& dragState() const override { return drag; }
     void setTimeSetValue(int32_t) override {}
+    bool fitChart(int32_t) override { return false; }
 };
 
 class BenchSurface : public tavix::CanvasSurface

@@ -13,14 +13,16 @@
 
 namespace tavix::test {
 
-// The window as the key display sees it: a drag state the test sets, and a time bar that
-// records what the display asks of it.
+// The window as the key display sees it: a drag state the test sets, a time bar that
+// records what the display asks of it, and, when the test gives it one, the chart it
+// refits through the editing interface.
 class FakeHost : public KeyDisplayHost
 {
 public:
     DragState drag;
     std::vector<int32_t> timeSetValues;
     std::function<void(int32_t)> onTimeSet;
+    KeP* chart = nullptr;
 
     const DragState& dragState() const override { return drag; }
     void setTimeSetValue(int32_t value) override
@@ -28,6 +30,13 @@ public:
         timeSetValues.push_back(value);
         if (onTimeSet)
             onTimeSet(value);
+    }
+    bool fitChart(int32_t TotalB) override
+    {
+        if (!chart)
+            return false;
+        ChartEdit edit(*chart);
+        return edit.resizeCells(TotalB);
     }
 };
 

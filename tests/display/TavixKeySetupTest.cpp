@@ -15,6 +15,7 @@ TEST(Setup, FirstInitialiseSizesTheGridAndSetsUp)
     KeP kep;
     kep.setTempo(100.0);
     FakeHost host;
+    host.chart = &kep;
     ImageSurface surface;
     TavixKey key(kep, host);
     EXPECT_FALSE(key.SetupDone());
@@ -35,6 +36,7 @@ TEST(Setup, LaterCallsResizeTheGridButKeepTheFirstSetUp)
     setKey(kep, 49, 3);
     setKey(kep, 10, 7);
     FakeHost host;
+    host.chart = &kep;
     ImageSurface first;
     ImageSurface second(QSize(500, 300));
     TavixKey key(kep, host);
@@ -65,6 +67,7 @@ TEST(Setup, ZeroCellsLeavesTheGridAndStillSetsUp)
     chartAt100Bpm(kep, 30);
     setKey(kep, 29, 6);
     FakeHost host;
+    host.chart = &kep;
     ImageSurface surface;
     TavixKey key(kep, host);
     key.Initialise(surface, 0);
@@ -80,6 +83,7 @@ TEST(Setup, OverflowingCellCountThrowsBeforeAnythingElse)
     KeP kep;
     chartAt100Bpm(kep, 30);
     FakeHost host;
+    host.chart = &kep;
     ImageSurface surface;
     TavixKey key(kep, host);
     EXPECT_THROW(key.Initialise(surface, 400'000'000), std::overflow_error);
@@ -99,6 +103,7 @@ TEST(Setup, FailedSetUpIsNeverRetried)
     KeP kep;
     chartAt100Bpm(kep, 30);
     FakeHost host;
+    host.chart = &kep;
     ImageSurface nowhere(QSize(0, 0));
     ImageSurface surface;
     TavixKey key(kep, host);
@@ -121,6 +126,7 @@ TEST(Setup, RenderBeforeInitialiseDrawsNothingAndLaterWorks)
     chartAt100Bpm(kep, 30);
     setKey(kep, 0, 1);
     FakeHost host;
+    host.chart = &kep;
     host.drag = DragState{0, 0, 900, 400, true, true};
     ImageSurface surface;
     TavixKey key(kep, host);
@@ -140,6 +146,7 @@ TEST(Setup, BackgroundQuadsAreBuiltFromTheCanvasWidth)
 {
     KeP kep;
     FakeHost host;
+    host.chart = &kep;
     ImageSurface surface;
     TavixKey key(kep, host);
     key.Initialise(surface, 1);
@@ -172,6 +179,7 @@ TEST(Accessors, GetKeySBounds)
     chartAt100Bpm(kep, 100);
     setKey(kep, 14, 1);
     FakeHost host;
+    host.chart = &kep;
     ImageSurface surface;
     TavixKey key(kep, host);
     EXPECT_EQ(key.GetKeyS(0), 0);

@@ -1,0 +1,77 @@
+// The editor's dialogs: the tempo dialog, which the window tells the song and whose texts
+// it takes on Apply; the latency calibration, which plays clicks over the engine and, when
+// saved, keeps the latency found in the settings and gives it to the engine; and the
+// latency kept from an earlier run, handed to the engine at start-up.
+#include "KE.h"
+
+#include "LatencyDialog.h"
+#include "TempoDialog.h"
+
+namespace tavix {
+
+TempoDialog* KE::tempoDialog() const
+{
+    return m_tempoDialog;
+}
+
+LatencyDialog* KE::latencyDialog() const
+{
+    return m_latencyDialog;
+}
+
+void KE::openTempoDialog()
+{
+    if (closing())
+        return;
+    if (m_tempoDialog) {
+        m_tempoDialog->raise();
+        m_tempoDialog->activateWindow();
+        return;
+    }
+    TempoDialog::Host host;
+    host.songPath = [this] { return m_session.musicPath(); };
+    host.detect = m_services.detectTempo;
+    host.apply = [this](const QString& tempo, const QString& offset) {
+        return applyTempoTexts(tempo, offset);
+    };
+    host.locale = m_services.locale;
+    host.tempoText = sBpmB().text();
+    host.offsetText = slSetOff().text();
+    auto* dialog = new TempoDialog(std::move(host), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    m_tempoDialog = dialog;
+    // Modeless: the song may play while the user taps along with it.
+    dialog->show();
+}
+
+QString KE::applyTempoTexts(const QString& tempo, const QString& offset)
+{
+    if (closing())
+        return tr("The editor is closing.");
+    return m_fields.applyTexts(tempo, offset);
+}
+
+void KE::applySavedLatency()
+{
+    if (const auto ms = m_choices.latencyMs())
+        sound().setCalibratedLatencyMs(*ms);
+}
+
+void KE::calibrateLatency()
+{
+    if (m_session.playing() || closing() || !m_Keyboard)
+        return;
+    if (m_latencyDialog) {
+        m_latencyDialog->raise();
+        return;
+    }
+    const auto& sounds = m_session.sounds().keySounds();
+    std::vector<StreamHandle> clicks(sounds.begin(), sounds.begin() + KeySoundChannels);
+    auto* dialog =
+        new LatencyDialog(sound(), *m_Keyboard, std::move(clicks), m_services.settings, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    m_latencyDialog = dialog;
+    dialog->open(); // modal to the window, so nothing plays or edits while it runs
+}
+
+} // namespace tavix
