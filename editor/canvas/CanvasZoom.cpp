@@ -1,4 +1,6 @@
 #include "CanvasZoom.h"
+#include "CanvasView.h"
+#include "KeP.h"
 
 #include "Rounding.h"
 #include "TimeAxis.h"
@@ -56,6 +58,30 @@ int32_t CanvasZoom::valueKeeping(double anchorMs, double anchorX, int cellWidth,
         return 0;
     const double scrollMs = anchorMs - (anchorX - TimeAxis::LeftMargin) / (cellWidth * rate);
     return std::clamp(nearestInt32(scrollMs / 100.0), 0, maximum);
+}
+
+int32_t CanvasZoom::lastValue(const KeP& kep, int cellWidth, int32_t barMaximum)
+{
+    if (!TimeAxis::isCellWidth(cellWidth) || cellWidth == TimeAxis::ClassicCellWidth)
+        return CanvasView::lastValue(kep, barMaximum);
+    const int32_t maximum = std::max(barMaximum, 0);
+    const double rate = double(kep.BeatRate);
+    const int64_t last = int64_t(kep.TotalBeats) - 1;
+    if (!(rate > 0.0) || !std::isfinite(rate))
+        return maximum;
+    if (last < 0)
+        return 0;
+    const auto fits = [&](int32_t value) {
+        const TimeAxis axis = TimeAxis::at(kep, value * 100, cellWidth);
+        return axis.glyphLeft(last) + float(axis.glyphWidth()) <= 974.0f;
+    };
+    const double cellsBefore = double(last) - 974.0 / cellWidth;
+    auto value = int32_t(std::clamp(std::floor(cellsBefore / rate / 100.0), 0.0, double(maximum)));
+    while (value < maximum && !fits(value))
+        ++value;
+    while (value > 0 && fits(value - 1))
+        --value;
+    return value;
 }
 
 } // namespace tavix

@@ -4,6 +4,8 @@
 
 namespace tavix {
 
+class KeP;
+
 // The zoom of the canvas's time axis: 8, 16, 32 or 64 pixels a cell, stepped by keys or
 // by turning the wheel with Ctrl, and where the view goes so that the point the zoom
 // centres on stays where it was on the screen.
@@ -24,6 +26,10 @@ public:
     // `anchorMs` stands at `anchorX` on a canvas of `cellWidth` pixels a cell.
     static int32_t valueKeeping(double anchorMs, double anchorX, int cellWidth, float beatRate,
                                 int32_t barMaximum);
+
+    // The first bar value whose view at `cellWidth` shows the chart's last cell whole at
+    // the right of the canvas (at 32 pixels the classic canvas's last canvas width).
+    static int32_t lastValue(const KeP& kep, int cellWidth, int32_t barMaximum);
 
 private:
     int m_cellWidth = 32;

@@ -3,6 +3,7 @@
 #include "ChartDocument.h"
 #include "ClipboardService.h"
 #include "KeyClipboard.h"
+#include "LongKeyText.h"
 #include "MessageService.h"
 
 namespace tavix {
@@ -12,7 +13,10 @@ void SelectionCommands::copy(const KeySelection& selection)
     const SelectionList keys = selection.isRange()
                                    ? KeyTransforms::keysOf(m_document.chart(), selection.cells)
                                    : selection.keys;
-    if (const std::optional<QString> text = KeyClipboard::copyText(keys))
+    // Beyond a million characters the classic text gives way to the compact one.
+    if (LongKeyText::needed(keys))
+        m_clipboard.setText(LongKeyText::write(keys));
+    else if (const std::optional<QString> text = KeyClipboard::copyText(keys))
         m_clipboard.setText(*text);
 }
 

@@ -48,11 +48,12 @@ TEST(WindowControls, CaptionAndFixedClientSize)
     EditorRig rig;
     KE& ke = rig.make();
     EXPECT_EQ(ke.windowTitle(), QStringLiteral("Zorvik Tavix Editor v1.68"));
-    // The classic 998 x 691 grown downward by the overview strip, which lies under every
+    // The classic 998 x 691 grown downward by the overview strip and the charting strip,
+    // which lie under every
     // other control, as wide as the time bar.
-    EXPECT_EQ(ke.size(), QSize(998, 744));
-    EXPECT_EQ(ke.minimumSize(), QSize(998, 744));
-    EXPECT_EQ(ke.maximumSize(), QSize(998, 744));
+    EXPECT_EQ(ke.size(), QSize(998, 772));
+    EXPECT_EQ(ke.minimumSize(), QSize(998, 772));
+    EXPECT_EQ(ke.maximumSize(), QSize(998, 772));
     EXPECT_FALSE(ke.windowIcon().isNull());
     const QRect strip = ke.overview().geometry();
     EXPECT_EQ(strip.left(), ke.TimeSet().x());
