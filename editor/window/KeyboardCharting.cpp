@@ -81,7 +81,7 @@ void KeyboardCharting::shortcutsChanged()
 
 QString KeyboardCharting::toolTipOf(int button) const
 {
-    const QString base = m_window.NeC1(button).toolTip();
+    QString base = m_window.NeC1(button).toolTip();
     for (const CommandInfo& info : ShortcutMap::commands()) {
         if (info.button != button)
             continue;
