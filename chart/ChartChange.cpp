@@ -77,10 +77,29 @@ bool ChartChange::apply(KeP& kep, uint32_t from, uint32_t to) const
     // Both states are seen as zero-extended to the larger size, where the differences
     // live; the elements beyond the final size are 0 once they are applied.
     grid.resize(std::max(from, to), 0);
-    forEachElement([&](uint32_t index, uint8_t difference) {
-        assert(index < grid.size());
-        grid[index] ^= difference;
-    });
+    if (m_differenceBytes == 0) {
+        // Every difference is 1, as keys toggled, set or cleared make them: a step of one
+        // byte at a time, kept in locals that the grid's bytes cannot alias.
+        uint8_t* const g = grid.data();
+        const uint8_t* p = bytes();
+        int64_t index = 0;
+        for (uint32_t i = 0, n = m_count; i < n; ++i) {
+            const uint8_t b = *p;
+            if (b < 0x80) {
+                ++p;
+                index += int64_t(b >> 1) ^ -int64_t(b & 1);
+            } else {
+                index += readStep(p);
+            }
+            assert(size_t(index) < grid.size());
+            g[index] ^= 1;
+        }
+    } else {
+        forEachElement([&](uint32_t index, uint8_t difference) {
+            assert(index < grid.size());
+            grid[index] ^= difference;
+        });
+    }
     grid.resize(to);
     if (grid.capacity() > 2 * size_t(to) + (size_t(1) << 16))
         grid.shrink_to_fit();

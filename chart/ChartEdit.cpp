@@ -10,15 +10,22 @@ namespace tavix {
 
 namespace {
 
-void putStep(std::vector<uint8_t>& out, int64_t step)
+// Zigzag: small steps either way take one byte; at most ten for any step.
+uint8_t* writeStep(uint8_t* out, int64_t step)
 {
-    // Zigzag: small steps either way take one byte.
     auto v = (uint64_t(step) << 1) ^ uint64_t(step >> 63);
     while (v >= 0x80) {
-        out.push_back(uint8_t(v) | 0x80);
+        *out++ = uint8_t(v) | 0x80;
         v >>= 7;
     }
-    out.push_back(uint8_t(v));
+    *out++ = uint8_t(v);
+    return out;
+}
+
+void putStep(std::vector<uint8_t>& out, int64_t step)
+{
+    uint8_t bytes[10];
+    out.insert(out.end(), bytes, writeStep(bytes, step));
 }
 
 } // namespace
@@ -72,6 +79,71 @@ bool ChartEdit::toggle(int64_t index)
     if (index < 0 || index >= int64_t(m_kep.KeyGrid.size()))
         return false;
     return set(index, m_kep.KeyGrid[size_t(index)] == 1 ? 0 : 1);
+}
+
+void ChartEdit::recordAndCopy(size_t first, uint8_t* old, const uint8_t* updated, size_t count)
+{
+    // Most of a transformed stretch keeps its bytes (empty cells, symmetric chords): words
+    // that stay are passed over, and the steps of the changes gather in a buffer that
+    // joins the record a few thousand at a time.
+    constexpr size_t Flush = 4096;
+    uint8_t steps[Flush + 8 * 10];
+    uint8_t* end = steps;
+    // The bookkeeping lives in locals while bytes are written: the compiler must assume
+    // that a byte written through a pointer may land in a member, and reload them all.
+    int64_t last = m_last;
+    uint32_t recorded = m_count;
+    bool ascending = m_ascending;
+    size_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        uint64_t a, b;
+        std::memcpy(&a, old + i, 8);
+        std::memcpy(&b, updated + i, 8);
+        uint64_t changes = a ^ b;
+        if (changes == 0)
+            continue;
+        while (changes != 0) {
+            const int shift = __builtin_ctzll(changes) & ~7;
+            const auto difference = uint8_t(changes >> shift);
+            changes &= ~(uint64_t(0xFF) << shift);
+            const auto index = int64_t(first + i + size_t(shift / 8));
+            if (recorded > 0 && index <= last)
+                ascending = false;
+            end = writeStep(end, index - last);
+            last = index;
+            if (difference != 1 || !m_unit) {
+                if (m_unit) {
+                    m_unit = false;
+                    m_differences.assign(recorded, 1);
+                }
+                m_differences.push_back(difference);
+            }
+            ++recorded;
+        }
+        std::memcpy(old + i, updated + i, 8);
+        if (size_t(end - steps) >= Flush) {
+            m_steps.insert(m_steps.end(), steps, end);
+            end = steps;
+        }
+    }
+    m_steps.insert(m_steps.end(), steps, end);
+    m_last = last;
+    m_count = recorded;
+    m_ascending = ascending;
+    for (; i < count; ++i) {
+        record(first + i, uint8_t(old[i] ^ updated[i]));
+        old[i] = updated[i];
+    }
+}
+
+bool ChartEdit::writeSpan(int64_t first, std::span<const uint8_t> values)
+{
+    std::vector<uint8_t>& grid = m_kep.KeyGrid.m_bytes;
+    if (first < 0 || first > int64_t(grid.size()) || values.size() > grid.size() - size_t(first))
+        return false;
+    begin();
+    recordAndCopy(size_t(first), grid.data() + first, values.data(), values.size());
+    return true;
 }
 
 void ChartEdit::setSize(size_t size)

@@ -3,6 +3,7 @@
 #include "ChartChange.h"
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace tavix {
@@ -28,6 +29,11 @@ public:
     bool set(int64_t index, uint8_t value);
     // 1 becomes 0 and every other value 1.
     bool toggle(int64_t index);
+    // Elements first .. first + values.size() - 1 take the values given, as if each were
+    // set in turn, but fast enough for a whole chart: stretches that stay as they were are
+    // passed over a word at a time. Refused (false, nothing written) unless every one of
+    // them lies in the grid.
+    bool writeSpan(int64_t first, std::span<const uint8_t> values);
 
     // Resizes, each keeping every value at its index: a shorter grid drops the cells
     // beyond its end, a longer one adds clear cells. Counts below 0 or above
@@ -49,6 +55,8 @@ private:
     uint32_t gridSize() const;
     void begin();
     void record(size_t index, uint8_t difference);
+    // Records every element where old and new differ, old being overwritten with new.
+    void recordAndCopy(size_t first, uint8_t* old, const uint8_t* updated, size_t count);
     void setSize(size_t size);
     void sortRecord();
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "CellRange.h"
 #include "DragState.h"
+#include "KeP.h"
 
 #include <QImage>
 #include <QSize>
@@ -11,13 +13,21 @@ namespace tavix {
 
 // What the key display needs of the window: its drag state, the time bar, which the
 // display moves to follow the play position, and the chart's owner, who alone changes
-// the chart (the display only reads it).
+// the chart (the display only reads it); and the selections it shows beside the drag
+// rectangle's: a range of cells chosen from the keyboard, and keys a command moved.
 class KeyDisplayHost
 {
 public:
     virtual ~KeyDisplayHost() = default;
     virtual const DragState& dragState() const = 0;
     virtual void setTimeSetValue(int32_t value) = 0;
+    // Every key of these cells is shown selected, the cells outlined.
+    virtual CellRange selectedCells() const { return {}; }
+    // These keys (flat indices, ascending) are shown selected; none when null.
+    virtual const SelectionList* shownKeys() const { return nullptr; }
+    // Whether the cell under the cursor is lit (with the guides): the edit cursor, where
+    // keys typed go, while the song is stopped or paused.
+    virtual bool cursorCellLit() const { return false; }
     // The display is set up for a chart of `TotalB` cells other than the chart's own
     // count: the owner makes the chart that long through its editing interface, or
     // says it cannot.

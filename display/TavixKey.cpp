@@ -3,6 +3,7 @@
 #include "KeP.h"
 #include "ResourceInit.h"
 #include "Rounding.h"
+#include "TimeAxis.h"
 #include "WaveformPeaks.h"
 
 #include <QFontMetrics>
@@ -103,6 +104,8 @@ constexpr double WaveOpacity = 0.38;
 const QColor BeatLineColour(255, 255, 255, 60);
 const QColor MeasureLineColour(255, 236, 200, 170);
 const QColor NumberColour(235, 235, 235);
+// The edit cursor's cell: a faint light over its band, under the keys.
+const QColor CursorCellColour(255, 255, 255, 34);
 
 // The band as it shows under the waveform's tint, pixel by pixel.
 QImage tintedBand(const QImage& band, const QColor& colour, double opacity)
@@ -129,9 +132,18 @@ QImage solid(const QColor& colour)
     return out;
 }
 
+// The pieces of the guides blended straight into the frame before the painter draws.
 bool isGuideLine(Texture texture)
 {
-    return texture == Texture::BeatLine || texture == Texture::MeasureLine;
+    return texture == Texture::BeatLine || texture == Texture::MeasureLine ||
+           texture == Texture::CursorCell;
+}
+
+const QColor& guideColour(Texture texture)
+{
+    return texture == Texture::BeatLine      ? BeatLineColour
+           : texture == Texture::MeasureLine ? MeasureLineColour
+                                             : CursorCellColour;
 }
 
 // Source-over of a translucent colour on the pixels a quad covers (those whose centre
@@ -185,9 +197,10 @@ using namespace Internal;
 
 TavixKey::TavixKey(const KeP& kep, KeyDisplayHost& host) : m_kep(kep), m_host(host)
 {
-    // At most 2 bands, 4 outline sides, 33 cells of 7 rows and the cursor; with the
-    // guides 8 beats of 2 lines and 3 measure numbers of up to 7 digits more.
-    m_frame.reserve(2 + 4 + 33 * 7 + 1 + 8 * 2 + 3 * 7);
+    // At most 2 bands, 8 outline sides, 129 cells of 7 rows (at 8 pixels a cell) and the
+    // cursor; with the guides the cursor's cell, 33 beats of 2 lines and 9 measure numbers
+    // of up to 7 digits more.
+    m_frame.reserve(2 + 8 + 129 * 7 + 1 + 1 + 33 * 2 + 9 * 7);
 }
 
 TavixKey::~TavixKey() = default;
@@ -239,6 +252,7 @@ void TavixKey::setUp(CanvasSurface& surface)
 
     loadPictures();
     makeGuidePictures();
+    makeZoomedGlyphs();
 
     const float W = float(size.width());
     const auto corner = [](float x, float y, float tu, float tv) {
@@ -275,7 +289,8 @@ void TavixKey::makeGuidePictures()
 {
     m_waveBand = tintedBand(m_pictures[size_t(Texture::Back)].plainScaled, WaveColour, WaveOpacity);
     for (const auto& [texture, colour] : {std::pair{Texture::BeatLine, BeatLineColour},
-                                          {Texture::MeasureLine, MeasureLineColour}}) {
+                                          {Texture::MeasureLine, MeasureLineColour},
+                                          {Texture::CursorCell, CursorCellColour}}) {
         Picture& picture = m_pictures[size_t(texture)];
         picture.plain = picture.tinted = solid(colour);
     }
@@ -305,6 +320,34 @@ void TavixKey::makeGuidePictures()
 void TavixKey::setGuides(SongGuides guides)
 {
     m_guides = std::move(guides);
+}
+
+void TavixKey::setCellWidth(int width)
+{
+    width = TimeAxis::isCellWidth(width) ? width : TimeAxis::ClassicCellWidth;
+    if (width == m_cellWidth)
+        return;
+    m_cellWidth = width;
+    if (m_setupDone)
+        makeZoomedGlyphs();
+}
+
+void TavixKey::makeZoomedGlyphs()
+{
+    // Narrow glyphs are drawn square, the marker keeping its proportions, each stretched
+    // once for the zoom rather than every frame.
+    const TimeAxis axis = TimeAxis::at(m_kep, 0, m_cellWidth);
+    const int size = axis.glyphWidth();
+    for (int k = 0; k < KeP::RowsPerCell; ++k) {
+        Picture& picture = m_pictures[size_t(Texture::Key1) + size_t(k)];
+        const int height = k + 1 == KeP::RowsPerCell ? axis.markerHeight() : size;
+        if (size == GlyphSize || picture.plain.isNull()) {
+            picture.plainZoomed = picture.tintedZoomed = QImage();
+            continue;
+        }
+        picture.plainZoomed = stretched(picture.plain, size, height);
+        picture.tintedZoomed = stretched(picture.tinted, size, height);
+    }
 }
 
 int32_t TavixKey::GetKeyS(int32_t Index) const
@@ -339,10 +382,18 @@ void TavixKey::addQuad(Texture texture, float x0, float y0, float x1, float y1, 
            MakeVertex(x1, y1, 0.0f, rhw, color, 0, 1.0f, 1.0f)};
 }
 
+void TavixKey::addOutline(float left, float top, float right, float bottom)
+{
+    addQuad(Texture::Line, left, top, left + 1, bottom, White);
+    addQuad(Texture::Line, right - 1, top, right, bottom, White);
+    addQuad(Texture::Line, left, top, right, top + 1, White);
+    addQuad(Texture::Line, left, bottom - 1, right, bottom, White);
+}
+
 void TavixKey::buildFrame(int32_t scrollMs, int32_t curMs, bool GoP)
 {
-    const int32_t firstBeat = m_kep.MsToBeat(scrollMs);
-    const int32_t pixOff = truncInt32(double(m_kep.MsToBeatFrac(scrollMs)) * 64.0 / 2.0);
+    const TimeAxis axis = TimeAxis::at(m_kep, scrollMs, m_cellWidth);
+    const int32_t firstBeat = axis.firstBeat;
 
     m_frame.clear();
     Quad& top = m_frame.emplace_back();
@@ -358,10 +409,16 @@ void TavixKey::buildFrame(int32_t scrollMs, int32_t curMs, bool GoP)
         // Where the cursor line will stand, so that no measure number hides under it.
         std::optional<std::pair<float, float>> cursor;
         if (curMs >= 0) {
-            const double C = double(m_kep.BeatRate) * (double(curMs) - double(scrollMs)) * 32.0;
+            const double C =
+                axis.pixelsAfterScroll(double(curMs) - double(scrollMs), m_kep.BeatRate);
             cursor = std::make_pair(float(C + 14.0), float(C + 18.0));
+            const int64_t cell = m_kep.MsToBeat(curMs);
+            if (m_host.cursorCellLit() && cell >= 0 && cell < m_kep.TotalBeats) {
+                const auto left = float(axis.cellStart(cell));
+                addQuad(Texture::CursorCell, left, 0.0f, left + float(m_cellWidth), 432.0f, White);
+            }
         }
-        addGuides(firstBeat, pixOff, cursor);
+        addGuides(axis, cursor);
     }
 
     float selLeft = 0, selRight = 0, selTop = 0, selBottom = 0;
@@ -371,44 +428,61 @@ void TavixKey::buildFrame(int32_t scrollMs, int32_t curMs, bool GoP)
         selRight = float(std::max(drag.MouseStartX, drag.MouseMoveX));
         selTop = float(std::min(drag.MouseStartY, drag.MouseMoveY));
         selBottom = float(std::max(drag.MouseStartY, drag.MouseMoveY));
-        if (drag.MouseDown) {
-            addQuad(Texture::Line, selLeft, selTop, selLeft + 1, selBottom, White);
-            addQuad(Texture::Line, selRight - 1, selTop, selRight, selBottom, White);
-            addQuad(Texture::Line, selLeft, selTop, selRight, selTop + 1, White);
-            addQuad(Texture::Line, selLeft, selBottom - 1, selRight, selBottom, White);
-        }
+        if (drag.MouseDown)
+            addOutline(selLeft, selTop, selRight, selBottom);
     }
 
     const int64_t lastCell = int64_t(m_kep.upperIndex()) / KeP::RowsPerCell - 1;
-    const int64_t lastBeat = std::min<int64_t>(int64_t(firstBeat) + 32, lastCell);
+    const int64_t lastBeat = std::min<int64_t>(int64_t(firstBeat) + axis.drawnSpan(), lastCell);
+    // A range chosen from the keyboard is outlined as a rectangle is, over its key rows;
+    // sides far off the canvas are left out.
+    const CellRange cells = m_host.selectedCells();
+    if (!cells.empty() && cells.last >= firstBeat && cells.first <= lastBeat) {
+        const float width = float(m_image.width());
+        const auto left = float(std::max(axis.cellStart(cells.first), -2.0));
+        const auto right = float(std::min(axis.cellStart(cells.last + 1), double(width) + 2.0));
+        addOutline(left, 0.0f, right, 396.0f);
+    }
+    const SelectionList* shown = m_host.shownKeys();
+    const auto listed = [shown](int64_t index) {
+        return shown && std::binary_search(shown->begin() + (shown->empty() ? 0 : 1), shown->end(),
+                                           int32_t(index));
+    };
     SelectedKeys = 0;
 
+    const int glyph = axis.glyphWidth();
+    const int half = glyph / 2;
+    const float markerTop = float(TimeAxis::MarkerTop + (MarkerHeight - axis.markerHeight()) / 2);
     // Cells before the chart's start hold nothing, so a view scrolled before it shows none.
     for (int64_t c = std::max<int64_t>(firstBeat, 0); c <= lastBeat; ++c) {
-        const float x = float(32 * (c - firstBeat) - pixOff);
+        const float x = axis.glyphLeft(c);
+        const bool inRange = cells.contains(c);
         for (int r = 1; r <= KeP::RowsPerCell; ++r) {
-            if (m_kep.KeyGrid[size_t(KeP::flatIndex(c, r))] == 0)
+            const int64_t index = KeP::flatIndex(c, r);
+            if (m_kep.KeyGrid[size_t(index)] == 0)
                 continue;
             const int k = r - 1;
             const auto texture = Texture(int(Texture::Key1) + k);
             if (r == KeP::RowsPerCell) {
                 // The confirm marker keeps the depth value it always carried; the painter
                 // has no depth, so it shows like every other glyph and is never selected.
-                addQuad(texture, x, 396.0f, x + GlyphSize, 396.0f + MarkerHeight, White, 0.0f);
+                addQuad(texture, x, markerTop, x + float(glyph),
+                        markerTop + float(axis.markerHeight()), White, 0.0f);
                 continue;
             }
-            const float y = float(64 * k) + (r <= 3 ? 0.0f : 14.0f);
-            const float testX = x + 31.0f;
-            const float testY = y + 31.0f;
-            const bool selected = testX > selLeft && testX < selRight && testY > selTop &&
-                                  testY < selBottom && m_host.dragState().MouseMove;
-            if (selected) {
+            const float y = axis.glyphTop(r);
+            const float testX = x + float(half);
+            const float testY = y + float(half);
+            const bool inRectangle = testX > selLeft && testX < selRight && testY > selTop &&
+                                     testY < selBottom && m_host.dragState().MouseMove;
+            if (inRectangle) {
                 if (SelectedKeys + 1 >= int32_t(m_keyS.size()))
                     throw std::out_of_range("more selected keys than the list holds");
                 ++SelectedKeys;
-                m_keyS[size_t(SelectedKeys)] = int32_t(KeP::flatIndex(c, r));
+                m_keyS[size_t(SelectedKeys)] = int32_t(index);
             }
-            addQuad(texture, x, y, x + GlyphSize, y + GlyphSize, selected ? Grey : White);
+            const bool selected = inRectangle || inRange || listed(index);
+            addQuad(texture, x, y, x + float(glyph), y + float(glyph), selected ? Grey : White);
         }
     }
 
@@ -417,24 +491,23 @@ void TavixKey::buildFrame(int32_t scrollMs, int32_t curMs, bool GoP)
         if (__builtin_sub_overflow(curMs, scrollMs, &sinceScroll))
             throw std::overflow_error("cursor offset overflows: " + std::to_string(curMs) + " - " +
                                       std::to_string(scrollMs));
-        const double C = double(m_kep.BeatRate) * double(sinceScroll) * 64.0 / 2.0;
+        const double C = axis.pixelsAfterScroll(sinceScroll, m_kep.BeatRate);
         addQuad(Texture::Line, float(C + 14.0), 0.0f, float(C + 18.0), 434.0f, White);
         if (GoP && (C > 965.0 || curMs < scrollMs))
             m_host.setTimeSetValue(nearestInt32(double(curMs) / 100.0));
     }
 }
 
-void TavixKey::addGuides(int32_t firstBeat, int32_t pixOff,
-                         const std::optional<std::pair<float, float>>& cursor)
+void TavixKey::addGuides(const TimeAxis& axis, const std::optional<std::pair<float, float>>& cursor)
 {
-    addWaveform(firstBeat, pixOff);
-    // Cell c starts at x = 16 + 32 (c - FirstBeat) - PixOff; the last one that can show
-    // is 30 cells on.
+    addWaveform(axis);
+    // A line at the start of every beat that shows, up to the canvas's right edge.
     const int width = m_image.width();
+    const int64_t firstBeat = axis.firstBeat;
     int64_t c = std::max<int64_t>(firstBeat, 0);
     c = (c + 3) / 4 * 4;
-    for (; c <= int64_t(firstBeat) + 30 && c < m_kep.TotalBeats; c += 4) {
-        const float x = float(16 + 32 * (c - firstBeat) - pixOff);
+    for (; c <= firstBeat + axis.drawnSpan() && c < m_kep.TotalBeats; c += 4) {
+        const auto x = float(axis.cellStart(c));
         if (x >= float(width))
             break;
         if (c % 16 == 0) {
@@ -465,17 +538,18 @@ void TavixKey::addMeasureNumber(float lineX, int64_t measure,
     }
 }
 
-void TavixKey::addWaveform(int32_t firstBeat, int32_t pixOff)
+void TavixKey::addWaveform(const TimeAxis& axis)
 {
     const double rate = double(m_kep.BeatRate);
     if (!m_guides.peaks || !(rate > 0.0) || !std::isfinite(rate))
         return;
-    // Pixel column x covers the chart times from (FirstBeat + (x - 16 + PixOff) / 32) / rate
+    // Pixel column x covers the chart times from (FirstBeat + (x - 16 + PixOff) / w) / rate
     // on; the song is heard `leadMs` behind the chart.
     const size_t width = size_t(m_image.width());
-    const double msPerColumn = 1.0 / (32.0 * rate);
+    const double w = axis.cellWidth;
+    const double msPerColumn = 1.0 / (w * rate);
     const double startMs =
-        (double(firstBeat) + double(pixOff - 16) / 32.0) / rate - m_guides.leadMs;
+        (double(axis.firstBeat) + double(axis.pixOff - 16) / w) / rate - m_guides.leadMs;
     m_peakColumns.resize(width);
     m_guides.peaks->columns(startMs, msPerColumn, m_peakColumns);
 
@@ -512,15 +586,18 @@ const QImage& TavixKey::imageFor(Texture texture, uint32_t color) const
 const QImage* TavixKey::prescaledFor(const Quad& quad) const
 {
     const Picture& p = m_pictures[size_t(quad.texture)];
-    const QImage& scaled = quad.v[0].color == White ? p.plainScaled : p.tintedScaled;
-    if (scaled.isNull())
-        return nullptr;
     const ScreenVertex& tl = quad.v[0];
     const ScreenVertex& br = quad.v[3];
-    if (!isWhole(tl.x) || !isWhole(tl.y) || br.x - tl.x != float(scaled.width()) ||
-        br.y - tl.y != float(scaled.height()))
+    if (!isWhole(tl.x) || !isWhole(tl.y))
         return nullptr;
-    return &scaled;
+    const bool white = quad.v[0].color == White;
+    for (const QImage* scaled :
+         {white ? &p.plainScaled : &p.tintedScaled, white ? &p.plainZoomed : &p.tintedZoomed}) {
+        if (!scaled->isNull() && br.x - tl.x == float(scaled->width()) &&
+            br.y - tl.y == float(scaled->height()))
+            return scaled;
+    }
+    return nullptr;
 }
 
 void TavixKey::paintBandsWithWaveform()
@@ -566,8 +643,7 @@ void TavixKey::paintFrame()
         paintBandsWithWaveform();
         for (const Quad& quad : m_frame)
             if (isGuideLine(quad.texture))
-                blendRect(m_image, quad,
-                          quad.texture == Texture::BeatLine ? BeatLineColour : MeasureLineColour);
+                blendRect(m_image, quad, guideColour(quad.texture));
         first = 2;
     }
     QPainter painter(&m_image);

@@ -15,6 +15,7 @@
 namespace tavix {
 
 class KeP;
+struct TimeAxis;
 
 // One corner of a screen-space quad.
 struct ScreenVertex
@@ -39,6 +40,7 @@ enum class Texture : int {
     Key7,
     BeatLine,
     MeasureLine,
+    CursorCell,
     Digit0
 };
 
@@ -92,6 +94,11 @@ public:
     void setGuides(SongGuides guides);
     const SongGuides& guides() const { return m_guides; }
 
+    // The zoom of the frames from now on: 8, 16, 32 or 64 pixels a cell (32, the classic
+    // canvas, for anything else). Glyphs narrower than 62 pixels are drawn square.
+    void setCellWidth(int width);
+    int cellWidth() const { return m_cellWidth; }
+
     int32_t SelectedKeys = 0;
     // Entry Index (0..800) of the keys found in the drag rectangle of the last frame;
     // throws std::out_of_range outside that.
@@ -132,9 +139,10 @@ private:
     void makeGuidePictures();
     void buildFrame(int32_t scrollMs, int32_t curMs, bool GoP);
     // `cursor`: the left and right of the cursor line, none without one.
-    void addGuides(int32_t firstBeat, int32_t pixOff,
-                   const std::optional<std::pair<float, float>>& cursor);
-    void addWaveform(int32_t firstBeat, int32_t pixOff);
+    void addGuides(const TimeAxis& axis, const std::optional<std::pair<float, float>>& cursor);
+    void addWaveform(const TimeAxis& axis);
+    void addOutline(float left, float top, float right, float bottom);
+    void makeZoomedGlyphs();
     void addMeasureNumber(float lineX, int64_t measure,
                           const std::optional<std::pair<float, float>>& cursor);
     void paintFrame();
@@ -153,6 +161,9 @@ private:
         QImage tinted;
         QImage plainScaled;
         QImage tintedScaled;
+        // Stretched over the glyph size of the zoom of now, when it is not the usual one.
+        QImage plainZoomed;
+        QImage tintedZoomed;
     };
 
     const KeP& m_kep;
@@ -176,6 +187,7 @@ private:
     std::vector<int32_t> m_waveTops; // the same, as the painter reads them
     std::vector<int32_t> m_waveBottoms;
     bool m_guidesDrawn = false;
+    int m_cellWidth = 32;
 };
 
 } // namespace tavix

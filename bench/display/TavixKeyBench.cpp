@@ -1,6 +1,7 @@
 // A full frame of the key display: 33 cells with all seven rows set, a drag rectangle
 // over part of them (outline drawn, keys dimmed and counted) and the cursor; the same
-// frame with the song's waveform and the beat and measure lines behind the keys.
+// frame with the song's waveform and the beat and measure lines behind the keys, and
+// zoomed out to 8 pixels a cell.
 #include "ChartEdit.h"
 #include "KeP.h"
 #include "KeyDisplayHost.h"
@@ -87,6 +88,27 @@ void FullFrameWithWaveformAndLines(benchmark::State& state)
     state.counters["selected"] = double(scene.key.SelectedKeys);
 }
 BENCHMARK(FullFrameWithWaveformAndLines)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(15)
+    ->ReportAggregatesOnly(true);
+
+// Zoomed out to 8 pixels a cell: 129 cells with all seven rows set, the waveform, the
+// lines and the rectangle, against the same frame at 32 (FullFrameWithWaveformAndLines).
+void FrameAtEightPixelsWithWaveformAndLines(benchmark::State& state)
+{
+    Scene scene;
+    scene.key.setGuides({true, loudSong(), 28.0});
+    scene.key.setCellWidth(8);
+    for (auto _ : state)
+        scene.key.Render(20, 2300, false);
+    int64_t cells = 0;
+    for (const tavix::Quad& q : scene.key.lastFrame())
+        cells += q.texture == tavix::Texture::Key7;
+    state.counters["quads"] = double(scene.key.lastFrame().size());
+    state.counters["cells"] = double(cells);
+    state.counters["selected"] = double(scene.key.SelectedKeys);
+}
+BENCHMARK(FrameAtEightPixelsWithWaveformAndLines)
     ->Unit(benchmark::kMicrosecond)
     ->Repetitions(15)
     ->ReportAggregatesOnly(true);

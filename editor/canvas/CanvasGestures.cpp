@@ -2,6 +2,7 @@
 
 #include "CanvasView.h"
 #include "Rounding.h"
+#include "TimeAxis.h"
 
 namespace tavix {
 
@@ -25,7 +26,8 @@ void CanvasGestures::move(float x, float y, bool allowed)
 }
 
 CanvasAction CanvasGestures::release(Qt::MouseButton button, float x, float y, bool allowed,
-                                     const KeP& kep, int32_t timeSetValue, bool autoSpaceArmed)
+                                     const KeP& kep, int32_t timeSetValue, bool autoSpaceArmed,
+                                     int cellWidth)
 {
     using Kind = CanvasAction::Kind;
     m_drag.MouseDown = false;
@@ -34,7 +36,8 @@ CanvasAction CanvasGestures::release(Qt::MouseButton button, float x, float y, b
     if (m_drag.MouseMove)
         return {Kind::Select};
 
-    const CanvasView view = CanvasView::at(kep, timeSetValue);
+    // At 32 pixels a cell the axis is the classic canvas's, to the bit.
+    const TimeAxis view = TimeAxis::at(kep, timeSetValue * 100, cellWidth);
     const int row = CanvasView::rowAt(y);
     if (row == 0) {
         // A zero tempo makes the time of the point undefined; the click then does nothing.

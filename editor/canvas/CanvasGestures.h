@@ -37,9 +37,10 @@ class CanvasGestures
 public:
     void press(Qt::MouseButton button, float x, float y, bool allowed);
     void move(float x, float y, bool allowed);
-    // `timeSetValue` places the view; `autoSpaceArmed` whether the pointer is armed.
+    // `timeSetValue` places the view, `cellWidth` is its zoom; `autoSpaceArmed` whether the
+    // pointer is armed.
     CanvasAction release(Qt::MouseButton button, float x, float y, bool allowed, const KeP& kep,
-                         int32_t timeSetValue, bool autoSpaceArmed);
+                         int32_t timeSetValue, bool autoSpaceArmed, int cellWidth = 32);
     // The view moved: the rectangle being dragged is no longer where it was drawn.
     void viewMoved() { m_drag.MouseMove = false; }
 

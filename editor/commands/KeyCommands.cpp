@@ -3,6 +3,7 @@
 #include "ChartDocument.h"
 #include "ClipboardService.h"
 #include "KeyClipboard.h"
+#include "LongKeyText.h"
 
 namespace tavix {
 
@@ -46,7 +47,9 @@ void KeyCommands::paste(int32_t cursorMs, int32_t pixOff)
 {
     if (cursorMs < 0)
         return;
-    const auto offsets = KeyClipboard::pasteOffsets(m_clipboard.text());
+    const QString text = m_clipboard.text();
+    const auto offsets =
+        LongKeyText::isLongForm(text) ? LongKeyText::read(text) : KeyClipboard::pasteOffsets(text);
     if (!offsets)
         return;
     const KeP& kep = m_document.chart();

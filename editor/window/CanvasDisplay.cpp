@@ -10,9 +10,18 @@ namespace tavix {
 
 TavixKey& CanvasDisplay::renderer()
 {
-    if (!m_renderer)
+    if (!m_renderer) {
         m_renderer = std::make_unique<TavixKey>(m_kep, m_host);
+        m_renderer->setCellWidth(m_cellWidth);
+    }
     return *m_renderer;
+}
+
+void CanvasDisplay::setCellWidth(int width)
+{
+    m_cellWidth = width;
+    if (m_renderer)
+        m_renderer->setCellWidth(width);
 }
 
 void CanvasDisplay::initialise()

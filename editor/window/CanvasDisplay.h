@@ -42,6 +42,9 @@ public:
     void setPeaks(std::shared_ptr<const WaveformPeaks> peaks) { m_peaks = std::move(peaks); }
     const std::shared_ptr<const WaveformPeaks>& peaks() const { return m_peaks; }
     bool guidesShown() const { return m_guidesShown; }
+    // The zoom, 8 to 64 pixels a cell, of every frame from now on.
+    void setCellWidth(int width);
+    int cellWidth() const { return m_cellWidth; }
     void setGuidesShown(bool shown) { m_guidesShown = shown; }
 
     // The keys the last frame found inside the drag rectangle.
@@ -56,6 +59,7 @@ private:
     std::unique_ptr<TavixKey> m_renderer;
     std::shared_ptr<const WaveformPeaks> m_peaks;
     bool m_guidesShown = true;
+    int m_cellWidth = 32;
     QSet<QString> m_reported;
 };
 

@@ -2,7 +2,7 @@
 
 #include "Autosave.h"
 #include "KeyCanvas.h"
-#include "KeyboardShortcuts.h"
+#include "KeyboardCharting.h"
 #include "OverviewStrip.h"
 #include "RecoveryNote.h"
 #include "ResourceInit.h"
@@ -70,7 +70,7 @@ KE::KE(KeP& kep, EditorServices services, QWidget* parent)
     }
     connectControls();
     startUp();
-    m_shortcuts = std::make_unique<KeyboardShortcuts>(*this);
+    m_charting = std::make_unique<KeyboardCharting>(*this);
 }
 
 KE::~KE()
@@ -111,8 +111,10 @@ void KE::connectControls()
             [this](bool shown) { setGuidesShown(shown); });
     connect(&overview(), &OverviewStrip::tempoAsked, this, [this] { openTempoDialog(); });
     KeyCanvas* canvas = &Picture1();
-    connect(canvas, &KeyCanvas::wheelTurned, this,
-            [this](QPoint angle, Qt::KeyboardModifiers m) { m_view.wheel(angle, m); });
+    connect(canvas, &KeyCanvas::wheelTurned, this, [this](QPoint angle, Qt::KeyboardModifiers m) {
+        if (!m_charting->wheel(angle, m))
+            m_view.wheel(angle, m);
+    });
     connect(canvas, &KeyCanvas::mousePressed, this,
             [this](Qt::MouseButton b, Qt::KeyboardModifiers m, float x, float y) {
                 canvasMouseDown(b, m, x, y);

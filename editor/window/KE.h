@@ -32,7 +32,7 @@ namespace tavix {
 
 class Autosave;
 class KeyInput;
-class KeyboardShortcuts;
+class KeyboardCharting;
 class LatencyDialog;
 class RecoveryNote;
 class TempoDialog;
@@ -74,6 +74,11 @@ public:
     const DragState& dragState() const override { return m_gestures.drag(); }
     void setTimeSetValue(int32_t value) override { m_view.follow(value); }
     bool fitChart(int32_t TotalB) override;
+    CellRange selectedCells() const override;
+    const SelectionList* shownKeys() const override;
+    bool cursorCellLit() const override { return !m_session.moving(); }
+    // Charting at the keyboard: its shortcuts, cursor, selections, zoom and strip.
+    KeyboardCharting& charting() { return *m_charting; }
 
     // The controls, by their names.
     QLabel& BpmSet() { return c().BpmSet; }
@@ -279,7 +284,8 @@ private:
     std::unique_ptr<RecoveryNote> m_recoveryNote; // over the strip while copies fail
     EditorState m_state;
     // Last, so the shortcuts go before the controls they watch.
-    std::unique_ptr<KeyboardShortcuts> m_shortcuts;
+    std::unique_ptr<KeyboardCharting> m_charting;
+    friend class KeyboardCharting;
 };
 
 } // namespace tavix

@@ -5,6 +5,7 @@
 #include "KE.h"
 
 #include "CanvasView.h"
+#include "KeyboardCharting.h"
 
 namespace tavix {
 
@@ -21,8 +22,9 @@ void KE::canvasMouseMove(Qt::MouseButtons, Qt::KeyboardModifiers, float x, float
 void KE::canvasMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers, float x, float y)
 {
     using Kind = CanvasAction::Kind;
-    const CanvasAction action = m_gestures.release(button, x, y, editingAllowed(), m_kep,
-                                                   TimeSet().value(), autoSpaceArmed());
+    const CanvasAction action =
+        m_gestures.release(button, x, y, editingAllowed(), m_kep, TimeSet().value(),
+                           autoSpaceArmed(), m_display.cellWidth());
     if (action.disarm)
         disarmAutoSpace();
     switch (action.kind) {
@@ -49,6 +51,19 @@ void KE::canvasMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers, float x, f
     scheduleFrame();
 }
 
+CellRange KE::selectedCells() const
+{
+    const RangeSelection& range = m_charting->cursorKeys().selection();
+    return range.active() ? range.range() : CellRange{};
+}
+
+const SelectionList* KE::shownKeys() const
+{
+    // Keys a command moved, shown where they went once the rectangle no longer finds them.
+    const bool moved = !m_gestures.drag().MouseMove && selectionCount(m_gestures.selection()) > 0;
+    return moved ? &m_gestures.selection() : nullptr;
+}
+
 void KE::takeSelection()
 {
     // The display counts the keys inside the rectangle as it draws; drawing now makes the
@@ -67,12 +82,12 @@ void KE::moveCursorTo(int32_t ms)
 
 void KE::copyKeys()
 {
-    m_keys.copy(m_gestures.selection());
+    m_charting->copy();
 }
 
 void KE::deleteKeys()
 {
-    m_keys.remove(m_gestures.selection());
+    m_charting->remove();
     endSelection();
     scheduleFrame();
 }
@@ -82,6 +97,7 @@ void KE::pasteKeys()
     m_keys.paste(m_session.cursorMs(), CanvasView::at(m_kep, TimeSet().value()).pixOff);
     // Whatever the text held, the paste ends the selection.
     endSelection();
+    m_charting->endRange();
     scheduleFrame();
 }
 

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -50,7 +51,7 @@ TEST(ChartEdit, MixedEditsUndoneAndRedoneMatchAPlainModel)
             Grid model = states[at];
             for (int w = 1 + pick(6); w > 0; --w) {
                 const int64_t size = int64_t(model.size());
-                switch (pick(9)) {
+                switch (pick(10)) {
                 case 0:
                 case 1:
                 case 2: { // one element, sometimes outside the grid
@@ -92,6 +93,19 @@ TEST(ChartEdit, MixedEditsUndoneAndRedoneMatchAPlainModel)
                         read[i] = i < model.size() && pick(5) ? model[i] : values[pick(6)];
                     EXPECT_TRUE(edit.replaceGrid(read));
                     model = read;
+                    break;
+                }
+                case 8: { // a stretch rewritten at once, sometimes reaching past the end
+                    const int64_t first = pick(int(size) + 3) - 1;
+                    Grid span(size_t(pick(40)));
+                    for (size_t i = 0; i < span.size(); ++i)
+                        span[i] = first + int64_t(i) < size && first >= 0 && pick(3)
+                                      ? model[size_t(first) + i]
+                                      : values[pick(6)];
+                    const bool inside = first >= 0 && first + int64_t(span.size()) <= size;
+                    EXPECT_EQ(edit.writeSpan(first, span), inside);
+                    if (inside)
+                        std::copy(span.begin(), span.end(), model.begin() + first);
                     break;
                 }
                 default:

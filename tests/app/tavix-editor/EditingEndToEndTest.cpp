@@ -163,3 +163,45 @@ TEST(EditingEndToEnd, ScriptModeExportsAScriptThatOpensAgain)
     EXPECT_EQ(readDump(dump, cells), expected);
     EXPECT_EQ(cells, 400); // its song came back with it and sized the chart
 }
+
+// With no mouse but a click for the cursor: keypad keys entered at the cursor (one a
+// chord), the cursor moved on with the arrow, two cells selected with Shift and mirrored
+// with Ctrl+H; the chart the editor holds at its end has exactly those keys.
+TEST(EditingEndToEnd, StepEntryAndAMirrorFromRealKeyPresses)
+{
+    OwnDisplay display;
+    if (!display.start())
+        GTEST_SKIP() << "needs Xvfb";
+    if (display.run(QStringLiteral("xdotool"), {QStringLiteral("version")}) != 0)
+        GTEST_SKIP() << "needs xdotool";
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString song = QStringLiteral(TAVIX_SOURCE_DIR "/resources/sounds/demo.ogg");
+    const QString dump = dir.filePath(QStringLiteral("keys.txt"));
+    {
+        RunningEditor editor(display, {song}, dump);
+        ASSERT_FALSE(editor.window().isEmpty()) << "the editor window never appeared";
+        display.focus(editor.window());
+        editor.clickCanvas(cellX(10), RowY[0]); // the cursor into cell 10
+        QThread::msleep(200);
+        display.key(QStringLiteral("KP_7"));
+        display.key(QStringLiteral("KP_5"));
+        display.key(QStringLiteral("Right"));
+        display.key(QStringLiteral("KP_1"));
+        display.key(QStringLiteral("KP_6"));
+        QThread::msleep(200);
+        editor.clickCanvas(cellX(10), RowY[0]);
+        QThread::msleep(200);
+        display.key(QStringLiteral("shift+Right"));
+        display.key(QStringLiteral("shift+Right"));
+        display.key(QStringLiteral("ctrl+h"));
+        QThread::msleep(300);
+        EXPECT_TRUE(editor.closeDiscarding());
+    }
+    int32_t cells = 0;
+    // 7 -> 9 and 1 -> 3, 6 -> 4; the marker stays.
+    const std::set<std::pair<int32_t, int>> expected{{10, 4}, {10, 7}, {11, 6}, {11, 2}};
+    EXPECT_EQ(readDump(dump, cells), expected);
+    EXPECT_EQ(cells, 400);
+}

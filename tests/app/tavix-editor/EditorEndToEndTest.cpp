@@ -141,7 +141,7 @@ TEST(EditorEndToEnd, PlayRecordFromTheKeypadHearItAndClose)
     QThread::msleep(800); // the first frame
     const WindowGeometry g = geometryOf(x, window);
     ASSERT_EQ(g.width, 998);
-    ASSERT_EQ(g.height, 744); // the classic 691 and the overview strip under it
+    ASSERT_EQ(g.height, 772); // the classic 691, the overview strip and the charting strip
     const QPoint canvas(g.x + 15, g.y + 134);
 
     // The idle chart: both bands, the black strip between them, the cursor at 0 ms.
@@ -153,7 +153,8 @@ TEST(EditorEndToEnd, PlayRecordFromTheKeypadHearItAndClose)
         EXPECT_EQ(QColor(shot.pixel(canvas + QPoint(500, 62))), QColor(0, 0, 0)); // lane bar
         EXPECT_EQ(QColor(shot.pixel(canvas + QPoint(500, 198))), QColor(0, 0, 0));
         EXPECT_EQ(QColor(shot.pixel(canvas + QPoint(16, 100))), QColor(128, 128, 255));
-        EXPECT_EQ(QColor(shot.pixel(canvas + QPoint(40, 100))), QColor(128, 0, 0));
+        // The cursor's cell, where the keypad enters keys while stopped, is lit.
+        EXPECT_EQ(QColor(shot.pixel(canvas + QPoint(40, 100))), QColor(145, 34, 34));
     }
 
     const auto click = [&](int button) {

@@ -1,8 +1,8 @@
 // The metronome and slowed playback in the window, on the fake engine.
 #include "CellTiming.h"
 #include "FakeServices.h"
-#include "KeyboardShortcuts.h"
 #include "Rounding.h"
+#include "ShortcutMap.h"
 
 #include <QSettings>
 #include <QTemporaryDir>
@@ -95,8 +95,9 @@ TEST(Metronome, TheChoiceIsRememberedAndMIsItsKey)
     EXPECT_TRUE(second.state().metronome);
 
     std::vector<QKeySequence> keys;
-    for (const auto& binding : KeyboardShortcuts::commandBindings())
-        keys.push_back(binding.keys);
+    for (const Command command : {Command::Metronome, Command::Slower, Command::Faster})
+        for (const QKeySequence& key : ShortcutMap::info(command).defaults)
+            keys.push_back(key);
     for (const char* key : {"M", "[", "]"})
         EXPECT_NE(std::find(keys.begin(), keys.end(), QKeySequence(QString::fromLatin1(key))),
                   keys.end())

@@ -1,7 +1,7 @@
 // The keyboard shortcuts: each does what its toolbar button does, none while an entry box
 // has the focus, and none on the keypad.
 #include "EditingRig.h"
-#include "KeyboardShortcuts.h"
+#include "KeyboardCharting.h"
 #include "LatencyDialog.h"
 #include "Rounding.h"
 #include "TempoDialog.h"
@@ -169,23 +169,21 @@ TEST(Shortcuts, SpaceIsNotTakenByAControlWithTheFocus)
     EXPECT_EQ(rig.ke.focusPolicy(), Qt::StrongFocus);
 }
 
-TEST(Shortcuts, KeypadKeysStayFreeForRecording)
+// The keypad's keys enter keys at the cursor (StepEntry tests); no shortcut takes one,
+// with Num Lock on or off.
+TEST(Shortcuts, KeypadKeysRunNoCommand)
 {
-    for (const KeyboardShortcuts::Binding& b : KeyboardShortcuts::bindings()) {
-        const QKeyCombination k = b.keys[0];
-        EXPECT_FALSE(k.keyboardModifiers() & Qt::KeypadModifier);
-        EXPECT_FALSE(k.key() >= Qt::Key_0 && k.key() <= Qt::Key_9) << b.button;
-        EXPECT_EQ(b.keys.count(), 1);
-    }
     ShownRig rig;
     ASSERT_TRUE(rig.active);
-    const auto grid = rig.kep.KeyGrid;
-    for (Qt::Key k :
-         {Qt::Key_7, Qt::Key_4, Qt::Key_1, Qt::Key_9, Qt::Key_6, Qt::Key_3, Qt::Key_5, Qt::Key_0})
+    rig.ke.TimeSet().setValue(100);
+    for (Qt::Key k : {Qt::Key_7, Qt::Key_4, Qt::Key_1, Qt::Key_9, Qt::Key_6, Qt::Key_3, Qt::Key_5,
+                      Qt::Key_0, Qt::Key_Left, Qt::Key_Right, Qt::Key_Home, Qt::Key_End,
+                      Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_Clear, Qt::Key_Insert})
         rig.key(k, Qt::KeypadModifier);
     EXPECT_FALSE(rig.ke.state().IsPlaying);
     EXPECT_TRUE(rig.chooser.requests.empty());
-    EXPECT_EQ(rig.kep.KeyGrid, grid);
+    EXPECT_EQ(rig.ke.TimeSet().value(), 100);
+    EXPECT_EQ(rig.ke.state().CursorMs, 0);
 }
 
 TEST(Shortcuts, CtrlTOpensTheTempoDialogOnce)
@@ -260,11 +258,13 @@ TEST(Shortcuts, NavigationKeysMoveTheTimeBarByBeatsAndPages)
         EXPECT_LT(end, 600);
         rig.key(Qt::Key_Home);
         EXPECT_EQ(bar(), 0);
+        // The view's beat steps have no key of their own by default (the arrows move the
+        // cursor); the Keys dialog can give them one.
         for (int n = 1; n <= 5; ++n) {
-            rig.key(Qt::Key_Right);
+            rig.ke.charting().run(Command::ViewBeatOn);
             EXPECT_EQ(bar(), nearestInt32(n * beatMs / 100.0)) << n;
         }
-        rig.key(Qt::Key_Left);
+        rig.ke.charting().run(Command::ViewBeatBack);
         EXPECT_EQ(bar(), nearestInt32(4 * beatMs / 100.0));
         rig.key(Qt::Key_PageDown);
         EXPECT_EQ(bar(), nearestInt32((4 * beatMs + pageMs) / 100.0));
@@ -272,7 +272,7 @@ TEST(Shortcuts, NavigationKeysMoveTheTimeBarByBeatsAndPages)
         rig.key(Qt::Key_PageUp);
         EXPECT_EQ(bar(), 0); // not before the start
         rig.key(Qt::Key_End);
-        rig.key(Qt::Key_Right);
+        rig.ke.charting().run(Command::ViewBeatOn);
         EXPECT_EQ(bar(), end); // nor after the end
     }
 }

@@ -1,6 +1,7 @@
 // The window: its controls, start-up, the toolbar's pressed look and dispatch, shutdown.
 #include "FakeServices.h"
 #include "KeyCanvas.h"
+#include "KeyboardCharting.h"
 #include "OverviewStrip.h"
 #include "ScriptTemplates.h"
 
@@ -48,18 +49,21 @@ TEST(WindowControls, CaptionAndFixedClientSize)
     EditorRig rig;
     KE& ke = rig.make();
     EXPECT_EQ(ke.windowTitle(), QStringLiteral("Zorvik Tavix Editor v1.68"));
-    // The classic 998 x 691 grown downward by the overview strip, which lies under every
-    // other control, as wide as the time bar.
-    EXPECT_EQ(ke.size(), QSize(998, 744));
-    EXPECT_EQ(ke.minimumSize(), QSize(998, 744));
-    EXPECT_EQ(ke.maximumSize(), QSize(998, 744));
+    // The classic 998 x 691 grown downward by the overview strip and the charting strip,
+    // which lie under every other control, as wide as the time bar.
+    EXPECT_EQ(ke.size(), QSize(998, 772));
+    EXPECT_EQ(ke.minimumSize(), QSize(998, 772));
+    EXPECT_EQ(ke.maximumSize(), QSize(998, 772));
     EXPECT_FALSE(ke.windowIcon().isNull());
     const QRect strip = ke.overview().geometry();
     EXPECT_EQ(strip.left(), ke.TimeSet().x());
     EXPECT_EQ(strip.width(), ke.TimeSet().width());
     EXPECT_LE(strip.bottom(), 743);
+    const QRect charting = ke.charting().strip().strip.geometry();
+    EXPECT_GT(charting.top(), strip.bottom());
+    EXPECT_LE(charting.bottom(), 771);
     for (const QWidget* child : ke.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        if (child == &ke.overview())
+        if (child == &ke.overview() || child == &ke.charting().strip().strip)
             continue;
         EXPECT_LT(child->geometry().bottom(), 691) << child->objectName().toStdString();
         EXPECT_LT(child->geometry().bottom(), strip.top()) << child->objectName().toStdString();

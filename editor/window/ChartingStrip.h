@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QWidget>
+
+namespace tavix {
+
+// The controls of charting at the keyboard: the snap under the speed label, and a strip
+// under the overview strip with the Keys button, the zoom and the choice to move the
+// cursor on after each key entered. Nothing the classic window places moves.
+struct ChartingStrip
+{
+    static constexpr int Top = 740;
+    static constexpr int Height = 30;
+
+    explicit ChartingStrip(QWidget* window);
+
+    void showSnap(const QString& name);
+    void showZoom(int cellWidth);
+
+    QLabel snap;
+    QWidget strip;
+    QPushButton keys;
+    QCheckBox advance;
+    QLabel zoom;
+};
+
+} // namespace tavix
