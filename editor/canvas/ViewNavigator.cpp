@@ -1,6 +1,7 @@
 #include "ViewNavigator.h"
 
 #include "Rounding.h"
+#include "TimeAxis.h"
 
 #include <algorithm>
 #include <cmath>
@@ -20,17 +21,19 @@ int32_t ViewNavigator::moveByCells(double cells, int32_t value, int32_t maximum,
     return target;
 }
 
-int32_t ViewNavigator::step(Step step, int32_t value, int32_t maximum, float beatRate)
+int32_t ViewNavigator::step(Step step, int32_t value, int32_t maximum, float beatRate,
+                            int cellWidth)
 {
+    const double page = cellsPerPage(cellWidth > 0 ? cellWidth : TimeAxis::ClassicCellWidth);
     switch (step) {
     case Step::BeatBack:
         return moveByCells(-CellsPerBeat, value, maximum, beatRate);
     case Step::BeatOn:
         return moveByCells(CellsPerBeat, value, maximum, beatRate);
     case Step::PageBack:
-        return moveByCells(-CellsPerPage, value, maximum, beatRate);
+        return moveByCells(-page, value, maximum, beatRate);
     case Step::PageOn:
-        return moveByCells(CellsPerPage, value, maximum, beatRate);
+        return moveByCells(page, value, maximum, beatRate);
     case Step::Start:
         m_aimMs.reset();
         return 0;

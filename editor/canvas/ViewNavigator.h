@@ -16,12 +16,16 @@ public:
 
     static constexpr int CellsPerBeat = 4;
     static constexpr int CellsPerMeasure = 16;
-    // The canvas shows 974 pixels at 32 a cell.
-    static constexpr double CellsPerPage = 974.0 / 32.0;
+    // The canvas is 974 pixels wide at every zoom.
+    static constexpr int CanvasWidth = 974;
+
+    // A page is what the canvas shows at `cellWidth` pixels a cell.
+    static double cellsPerPage(int cellWidth) { return double(CanvasWidth) / double(cellWidth); }
 
     // The bar value after a step from `value` on a bar of 0..`maximum` at `beatRate`
-    // cells per millisecond. A rate of 0 or less moves only to the start and the end.
-    int32_t step(Step step, int32_t value, int32_t maximum, float beatRate);
+    // cells per millisecond, with cells `cellWidth` pixels wide (a width of 0 or less
+    // counts as 32). A rate of 0 or less moves only to the start and the end.
+    int32_t step(Step step, int32_t value, int32_t maximum, float beatRate, int cellWidth);
     // The bar value after a turn of the wheel (angle in eighths of a degree, 120 a notch,
     // positive away from the user): a beat per notch back, or a measure with `byMeasure`.
     // Parts of a notch add up until they make one.

@@ -34,7 +34,9 @@ KE::KE(KeP& kep, EditorServices services, QWidget* parent)
       m_startFolder(m_services.programDir), m_choices(m_services.settings),
       m_controls(controlsOf(*this, kep)), m_display(kep, *this, *c().Picture1),
       m_session(kep, m_services.sound, m_services.now, *this),
-      m_view(kep, c().TimeSet, [this] { return !closing() && !m_session.moving(); }),
+      m_view(
+          kep, c().TimeSet, [this] { return !closing() && !m_session.moving(); },
+          [this] { return m_display.cellWidth(); }),
       m_document(kep), m_keys(m_document, m_services.clipboard),
       m_fields({c().sBpmB, c().sBpm, c().slSetOff, c().sOff}, m_document, m_session,
                m_services.locale, *this),

@@ -1,6 +1,6 @@
 #include "ViewPlace.h"
 
-#include "CanvasView.h"
+#include "CanvasZoom.h"
 #include "KeP.h"
 
 #include <QScrollBar>
@@ -11,13 +11,14 @@ namespace tavix {
 
 int32_t ViewPlace::lastValue() const
 {
-    return CanvasView::lastValue(m_kep, m_bar.maximum());
+    return CanvasZoom::lastValue(m_kep, m_cellWidth(), m_bar.maximum());
 }
 
 void ViewPlace::step(ViewNavigator::Step step)
 {
     if (m_allowed())
-        m_bar.setValue(m_navigator.step(step, m_bar.value(), lastValue(), m_kep.BeatRate));
+        m_bar.setValue(
+            m_navigator.step(step, m_bar.value(), lastValue(), m_kep.BeatRate, m_cellWidth()));
 }
 
 void ViewPlace::wheel(QPoint angleDelta, Qt::KeyboardModifiers modifiers)

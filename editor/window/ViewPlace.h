@@ -16,16 +16,18 @@ class KeP;
 // Where the view stands on the chart: the time bar's value, moved by the navigation keys,
 // the wheel and the overview strip (not while a run moves) and by the play position. It
 // is moved through the bar's own value, as if the bar had been dragged, and never on past
-// the chart's last canvas width into the empty end of the song.
+// the chart's last canvas width into the empty end of the song. Pages and that last width
+// are the canvas at the zoom of the moment.
 class ViewPlace
 {
 public:
-    ViewPlace(const KeP& kep, QScrollBar& bar, std::function<bool()> allowed)
-        : m_kep(kep), m_bar(bar), m_allowed(std::move(allowed))
+    ViewPlace(const KeP& kep, QScrollBar& bar, std::function<bool()> allowed,
+              std::function<int()> cellWidth)
+        : m_kep(kep), m_bar(bar), m_allowed(std::move(allowed)), m_cellWidth(std::move(cellWidth))
     {
     }
 
-    // The bar value that shows the chart's last canvas width.
+    // The bar value that shows the chart's last canvas width at the current zoom.
     int32_t lastValue() const;
     void step(ViewNavigator::Step step);
     void wheel(QPoint angleDelta, Qt::KeyboardModifiers modifiers);
@@ -40,6 +42,7 @@ private:
     const KeP& m_kep;
     QScrollBar& m_bar;
     std::function<bool()> m_allowed;
+    std::function<int()> m_cellWidth;
     ViewNavigator m_navigator;
 };
 

@@ -1,9 +1,12 @@
 // Where the view, the lines and the counters stand after the user moves: End, the strip's
-// end and the end of playback show the chart's last canvas width; a pause shows where it
-// paused; an opened chart's counters agree.
+// end and the end of playback show the chart's last canvas width, and a page is a canvas
+// width, at every zoom; a pause shows where it paused; an opened chart's counters agree.
 #include "EditingRig.h"
+#include "KeyboardCharting.h"
 #include "NativeChartWriter.h"
 #include "OverviewStrip.h"
+#include "Rounding.h"
+#include "TimeAxis.h"
 #include "ViewNavigator.h"
 
 #include <QTemporaryDir>
@@ -28,14 +31,17 @@ template <typename Where> std::optional<float> lastQuadX(EditingRig& rig, Textur
     return x;
 }
 
-void expectLastWidthShown(EditingRig& rig)
+void expectLastWidthShown(EditingRig& rig, int cellWidth = 32)
 {
     // The chart's only row-1 key is in its last cell: whole, near the right edge.
     const auto x = lastQuadX(rig, Texture::Key1, [](const Quad&) { return true; });
     ASSERT_TRUE(x.has_value()) << "the last cell is not in view";
+    TimeAxis axis;
+    axis.cellWidth = cellWidth;
+    const auto glyph = float(axis.glyphWidth());
     EXPECT_GE(*x, 0.0f);
-    EXPECT_LE(*x + 62, 974.0f);
-    EXPECT_GT(*x + 62, 974.0f - 64) << "the view shows less than it could";
+    EXPECT_LE(*x + glyph, 974.0f);
+    EXPECT_GT(*x + glyph, 974.0f - float(2 * cellWidth)) << "the view shows less than it could";
 }
 
 } // namespace
@@ -56,6 +62,24 @@ TEST(ViewPlace, EndAndTheStripsEndShowTheLastCanvasWidth)
         rig.ke.navigate(ViewNavigator::Step::Start);
         rig.ke.overview().timeSetChosen(600); // a click at the strip's right end
         EXPECT_EQ(rig.ke.TimeSet().value(), end);
+    }
+}
+
+TEST(ViewPlace, PagesAndEndAreTheCanvasAtTheZoom)
+{
+    EditingRig rig;
+    rig.set(rig.kep.TotalBeats - 1, 1);
+    const double classicPageMs = 974.0 / 32.0 / double(rig.kep.BeatRate);
+    for (int width : {32, 8}) {
+        SCOPED_TRACE(width);
+        while (rig.ke.charting().cellWidth() > width)
+            rig.ke.charting().run(Command::ZoomOut);
+        ASSERT_EQ(rig.ke.charting().cellWidth(), width);
+        rig.ke.charting().run(Command::ViewStart);
+        rig.ke.charting().run(Command::PageOn);
+        EXPECT_EQ(rig.ke.TimeSet().value(), nearestInt32(32 / width * classicPageMs / 100.0));
+        rig.ke.charting().run(Command::ViewEnd);
+        expectLastWidthShown(rig, width);
     }
 }
 
