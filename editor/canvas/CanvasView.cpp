@@ -34,9 +34,15 @@ int32_t CanvasView::lastValue(const KeP& kep, int32_t barMaximum)
         const CanvasView view = at(kep, value);
         return 32 * (last - view.firstBeat) - view.pixOff + 62 <= 974;
     };
+    return lowestFitting(double(last) - (974.0 - 62.0) / CellWidth, rate, maximum, fits);
+}
+
+int32_t CanvasView::lowestFitting(double cellsBefore, double beatRate, int32_t maximum,
+                                  const std::function<bool(int32_t)>& fits)
+{
     // Close by arithmetic, then exact by the view's own rounding.
-    const double cellsBefore = double(last) - (974.0 - 62.0) / CellWidth;
-    auto value = int32_t(std::clamp(std::floor(cellsBefore / rate / 100.0), 0.0, double(maximum)));
+    auto value =
+        int32_t(std::clamp(std::floor(cellsBefore / beatRate / 100.0), 0.0, double(maximum)));
     while (value < maximum && !fits(value))
         ++value;
     while (value > 0 && fits(value - 1))

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 namespace tavix {
@@ -26,6 +27,11 @@ struct CanvasView
     // canvas: the last canvas width of the chart. Within 0..`barMaximum` (the bar runs to
     // the song's end, where a view shows nothing but the empty end).
     static int32_t lastValue(const KeP& kep, int32_t barMaximum);
+    // The lowest bar value from 0 to `maximum` at which `fits` holds, found from the
+    // estimate `cellsBefore` (cells ahead of the last one at the left edge) and then made
+    // exact by the view's own rounding; at any zoom the last cells are found this way.
+    static int32_t lowestFitting(double cellsBefore, double beatRate, int32_t maximum,
+                                 const std::function<bool(int32_t)>& fits);
 
     // The row 1..7 whose band strictly contains y; 0 outside every band.
     static int rowAt(float y);

@@ -75,13 +75,7 @@ int32_t CanvasZoom::lastValue(const KeP& kep, int cellWidth, int32_t barMaximum)
         const TimeAxis axis = TimeAxis::at(kep, value * 100, cellWidth);
         return axis.glyphLeft(last) + float(axis.glyphWidth()) <= 974.0f;
     };
-    const double cellsBefore = double(last) - 974.0 / cellWidth;
-    auto value = int32_t(std::clamp(std::floor(cellsBefore / rate / 100.0), 0.0, double(maximum)));
-    while (value < maximum && !fits(value))
-        ++value;
-    while (value > 0 && fits(value - 1))
-        --value;
-    return value;
+    return CanvasView::lowestFitting(double(last) - 974.0 / cellWidth, rate, maximum, fits);
 }
 
 } // namespace tavix
