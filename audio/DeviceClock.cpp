@@ -75,8 +75,12 @@ double DeviceClock::heardFrameAt(Clock::time_point when) const
     double frame = static_cast<double>(m_frames0) +
                    (period > 0 ? (t - m_t0) / period * m_blockFrames : 0.0) - m_latency;
     // If the device stops asking, so does the position, a few blocks on; a request merely
-    // delayed by a busy machine stays well within that.
-    frame = std::min(frame, static_cast<double>(m_frames0 + 5 * m_blockFrames) - m_latency);
+    // delayed by a busy machine stays well within that. Nor can anyone hear a frame that
+    // has not been mixed yet: a device whose request comes late (a file written in blocks,
+    // a busy machine) has played out what it held and waits in silence. A pause that read
+    // further would take for heard the hits still to be mixed.
+    frame = std::min({frame, static_cast<double>(m_frames0 + 5 * m_blockFrames) - m_latency,
+                      static_cast<double>(m_mixed)});
     return std::max(frame, 0.0);
 }
 

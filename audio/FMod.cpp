@@ -326,6 +326,14 @@ double FMod::outputLatencyMs()
     return isInitialised() ? msFromFrames(m_position.latencyFrames(), m_rate) : 0.0;
 }
 
+double FMod::mixAheadMs()
+{
+    m_owner.check();
+    if (!isInitialised())
+        return 0.0;
+    return msFromFrames(m_position.latencyFrames() + deviceInfo().bufferFrames, m_rate);
+}
+
 std::shared_ptr<const WaveformPeaks> FMod::waveformPeaks(StreamHandle h)
 {
     m_owner.check();

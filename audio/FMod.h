@@ -126,6 +126,7 @@ public:
     void setCalibratedLatencyMs(double ms) override;
     bool calibratedLatencyApplies() override;
     double outputLatencyMs() override;
+    double mixAheadMs() override;
     bool setPlaybackRate(StreamHandle h, int percent) override;
     int playbackRate(StreamHandle h) override;
     std::shared_ptr<const WaveformPeaks> waveformPeaks(StreamHandle h) override;

@@ -94,6 +94,10 @@ public:
     virtual bool calibratedLatencyApplies() = 0;
     // The whole output latency in force, in ms.
     virtual double outputLatencyMs() = 0;
+    // How far ahead of what the listener hears the mixer may already have mixed, in ms:
+    // the output latency and one device buffer. A start placed less than this ahead may
+    // find its frame mixed already and sound late.
+    virtual double mixAheadMs() { return outputLatencyMs(); }
 
     // Beyond the original: plays the stream at `percent` of its speed (1..100) with its
     // pitch kept, from its next start or seek on (at once if it plays). Positions, PlayAt

@@ -175,7 +175,10 @@ void PlaybackSession::beginSegment(int64_t startMusicMs)
 
 void PlaybackSession::scheduleHitSounds()
 {
-    m_hits.schedule(m_kep, m_music, timing(), FrameTick::lookaheadMs(m_passHz));
+    // The passes' own margin, and what the device may have mixed ahead of the listener:
+    // a hit queued later than its frame is mixed would sound late, or be lost to a pause.
+    m_hits.schedule(m_kep, m_music, timing(),
+                    FrameTick::lookaheadMs(m_passHz) + m_engine.mixAheadMs());
 }
 
 void PlaybackSession::pass()

@@ -4,6 +4,7 @@
 #include "ChartEdit.h"
 #include "FakeKeys.h"
 #include "FakeSoundEngine.h"
+#include "FrameTick.h"
 #include "KeP.h"
 #include "KeyInput.h"
 #include "NumberReading.h"
@@ -125,6 +126,29 @@ TEST(PlaybackSession, ARunSoundsEveryKeyedCellOnceAndEndsWithTheSong)
     EXPECT_EQ(keyed, 20);
     EXPECT_EQ(rig.heardOn(MarkerChannel), 1);
     EXPECT_FALSE(rig.session.paused());
+}
+
+TEST(PlaybackSession, HitsAreQueuedAheadOfWhatTheDeviceHasMixedAlready)
+{
+    // A device that mixes 400 ms ahead of the listener (a large buffer): the hits queued
+    // at the start must reach past that, or they would be mixed late.
+    SessionRig rig(3000);
+    for (int32_t c = 0; c < rig.kep.TotalBeats; ++c)
+        rig.key(c, 1);
+    const auto furthest = [&] {
+        double ms = 0;
+        for (const auto& s : rig.engine.pending)
+            ms = std::max(ms, s.musicMs);
+        return ms;
+    };
+    rig.session.setPassRate(60.0);
+    rig.session.playPause();
+    const double usual = furthest();
+    rig.session.stop();
+    rig.engine.deviceLatencyMs = 400.0;
+    rig.session.playPause();
+    EXPECT_GT(furthest(), 400.0 + FrameTick::lookaheadMs(60.0) - 150.0);
+    EXPECT_GT(furthest(), usual + 250.0);
 }
 
 TEST(PlaybackSession, PauseTakesBackWhatIsUnheardAndAResumeWhereItPausedGoesOn)

@@ -35,7 +35,7 @@ TEST(PauseOnDisk, EveryKeyedCellSoundsOnceThroughManyPauses)
     EditorServices services{engine, chooser, clipboard, messages};
     auto keys = std::make_shared<FakeKeys>();
     services.keySource = [keys] { return std::make_unique<FakeKeySource>(keys); };
-    services.frameHz = 30.0; // hits queued 117 ms ahead, more than a block
+    services.frameHz = 30.0; // passes 33 ms apart: hits must be queued a block and more ahead
     services.settings = [&] {
         return std::make_unique<QSettings>(settings.filePath(QStringLiteral("tavix.ini")),
                                            QSettings::IniFormat);
