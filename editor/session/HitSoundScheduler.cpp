@@ -26,6 +26,14 @@ void HitSoundScheduler::cancel(StreamHandle music, double heardThroughMs)
     m_engine.FSOUND_Stream_CancelScheduled(music);
 }
 
+void HitSoundScheduler::soundPress(StreamHandle music, double musicMs)
+{
+    // Its instant has passed, so the engine starts it at once.
+    m_engine.FSOUND_Stream_PlayAt(m_soundSlot, m_sounds.keySounds()[size_t(m_soundSlot)], music,
+                                  musicMs);
+    m_soundSlot = m_soundSlot >= KeySoundChannels - 1 ? 0 : m_soundSlot + 1;
+}
+
 void HitSoundScheduler::drop(StreamHandle music)
 {
     m_pending.clear();
@@ -53,16 +61,20 @@ void HitSoundScheduler::schedule(const KeP& kep, StreamHandle music, const CellT
     for (const PlannedCell& planned : m_planner.reach(now + lookaheadMs, kep.TotalBeats)) {
         m_pending.push_back({planned.cell, planned.musicMs, m_lastSoundBeat, m_soundSlot});
         const double at = double(planned.musicMs);
-        if (kep.anyKeySet(planned.cell)) {
+        if (m_chartSounds && kep.anyKeySet(planned.cell)) {
             m_engine.FSOUND_Stream_PlayAt(m_soundSlot, sounds[size_t(m_soundSlot)], music, at);
             ++m_soundSlot;
             if (m_soundSlot > KeySoundChannels - 1)
                 m_soundSlot = 0;
         }
-        if (kep.isSet(planned.cell, 7))
+        if (m_chartSounds && kep.isSet(planned.cell, 7))
             m_engine.FSOUND_Stream_PlayAt(MarkerChannel, sounds[EffectSounds::MarkerSound], music,
                                           at);
-        if (m_metronome && planned.cell % 4 == 0 && clicks[0] != 0)
+        const bool countIn = planned.cell >= m_countInFrom && planned.cell < m_countInTo;
+        if (clicks[0] != 0 && countIn && (m_countInTo - planned.cell) % 4 == 0)
+            m_engine.FSOUND_Stream_PlayAt(MetronomeChannel,
+                                          clicks[planned.cell == m_countInFrom ? 1 : 0], music, at);
+        else if (m_metronome && planned.cell % 4 == 0 && clicks[0] != 0)
             m_engine.FSOUND_Stream_PlayAt(MetronomeChannel, clicks[planned.cell % 16 == 0 ? 1 : 0],
                                           music, at);
         m_lastSoundBeat = planned.cell;

@@ -45,6 +45,8 @@ public:
     void schedule(const KeP& kep, StreamHandle music, const CellTiming& timing, double lookaheadMs);
     // Takes back what the listener has not heard by `heardThroughMs`.
     void cancel(StreamHandle music, double heardThroughMs);
+    // Sounds the next key sound at once: the player's press at music time `musicMs`.
+    void soundPress(StreamHandle music, double musicMs);
     // Forgets what is queued, leaving the counters as they are.
     void drop(StreamHandle music);
     // Plans again from where the music is (the metronome switched while playing).
@@ -52,6 +54,16 @@ public:
 
     const bool& metronome() const { return m_metronome; }
     void setMetronome(bool on) { m_metronome = on; }
+    // Whether the chart's own key and marker sounds are queued (a test play may go
+    // without them; the player's presses sound instead).
+    void setChartSounds(bool on) { m_chartSounds = on; }
+    // Clicks every 4 cells back from toCell over cells [fromCell, toCell), the first one
+    // high, whether the metronome is on or not: a count-in. An empty range has none.
+    void setCountIn(int32_t fromCell, int32_t toCell)
+    {
+        m_countInFrom = fromCell;
+        m_countInTo = toCell;
+    }
 
     // The key channel the next key sound takes, and the cell sounded last (-1: none).
     const int32_t& soundSlot() const { return m_soundSlot; }
@@ -66,6 +78,9 @@ private:
     int32_t m_soundSlot = 0;
     int32_t m_lastSoundBeat = 0;
     bool m_metronome = false;
+    bool m_chartSounds = true;
+    int32_t m_countInFrom = 0;
+    int32_t m_countInTo = 0;
 };
 
 } // namespace tavix

@@ -4,6 +4,7 @@
 #include "FrameTick.h"
 #include "KeP.h"
 #include "KeyInput.h"
+#include "PressSink.h"
 #include "Rounding.h"
 
 #include <algorithm>
@@ -91,8 +92,8 @@ void PlaybackSession::fitChartTo(int32_t songLenMs)
 
 void PlaybackSession::playPause()
 {
-    if (m_music == 0)
-        return;
+    if (m_music == 0 || m_sink)
+        return; // a test play runs through, or stops
     if (m_playing && m_paused) {
         // Resume from the cursor, which a click on the canvas may have moved. The seek
         // comes before the start so that not a sample of the old position is heard.
@@ -153,7 +154,55 @@ void PlaybackSession::stop()
     m_hits.drop(m_music);
     m_cursorMs = 0;
     flushRecording();
+    endTestPlay();
     m_observer.runChanged(RunChange::Stopped);
+}
+
+bool PlaybackSession::startTestPlay(PressSink& sink, int32_t fromCell, bool chartSounds)
+{
+    if (m_music == 0 || m_playing || m_released)
+        return false;
+    constexpr int32_t CountInCells = 16;
+    const int32_t countFrom = fromCell - CountInCells;
+    const std::optional<int64_t> start = timing().firstMusicMs(countFrom);
+    if (!start)
+        return false;
+    m_sounds.openMetronome();
+    m_sink = &sink;
+    m_hits.setChartSounds(chartSounds);
+    m_hits.setCountIn(countFrom, fromCell);
+    m_hits.startRun();
+    m_playing = true;
+    m_paused = false;
+    m_engine.FSOUND_Stream_SetTime(m_music, nearestInt32(double(std::max<int64_t>(*start, 0))));
+    startMusic();
+    m_observer.runChanged(RunChange::Started);
+    return true;
+}
+
+void PlaybackSession::endTestPlay()
+{
+    if (!m_sink)
+        return;
+    PressSink* sink = m_sink;
+    m_sink = nullptr;
+    m_hits.setChartSounds(true);
+    m_hits.setCountIn(0, 0);
+    sink->ended();
+}
+
+void PlaybackSession::judgePresses()
+{
+    for (const KeyPress& press : m_keyboard->takePresses()) {
+        const auto key = std::find_if(KeyToRow.begin(), KeyToRow.end(),
+                                      [&](const KeyRow& k) { return k.code == press.code; });
+        if (key == KeyToRow.end() || press.when < m_segmentMoment)
+            continue;
+        const double musicMs = m_engine.streamTimeAt(m_music, press.when);
+        m_hits.soundPress(m_music, musicMs);
+        m_sink->pressed(key->row, musicMs, m_ratePercent);
+    }
+    m_sink->heardThrough(m_engine.streamTimeExact(m_music), m_ratePercent);
 }
 
 void PlaybackSession::finish()
@@ -164,13 +213,15 @@ void PlaybackSession::finish()
     m_playing = false;
     m_paused = false;
     flushRecording();
+    endTestPlay();
     m_observer.runChanged(RunChange::Ended);
 }
 
 void PlaybackSession::beginSegment(int64_t startMusicMs)
 {
     m_hits.beginSegment(timing(), startMusicMs);
-    m_recorder.beginSegment(*m_keyboard, m_now());
+    m_segmentMoment = m_now();
+    m_recorder.beginSegment(*m_keyboard, m_segmentMoment);
 }
 
 void PlaybackSession::scheduleHitSounds()
@@ -193,8 +244,11 @@ void PlaybackSession::pass()
         const int32_t recordCell = m_kep.MsToBeatHalf(m_playMs);
         const int32_t soundCell = m_kep.MsToBeatNear(m_playMs);
         scheduleHitSounds();
-        m_recorder.record(*m_keyboard, m_engine, m_music, LeadMs(), recordCell,
-                          soundCell >= 0 && soundCell < m_kep.TotalBeats);
+        if (m_sink)
+            judgePresses();
+        else
+            m_recorder.record(*m_keyboard, m_engine, m_music, LeadMs(), recordCell,
+                              soundCell >= 0 && soundCell < m_kep.TotalBeats);
     }
     m_observer.passDone(m_playMs, !m_paused);
     // The run ends where the chart position reaches the song's length, or at the latest

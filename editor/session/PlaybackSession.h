@@ -19,6 +19,7 @@ namespace tavix {
 
 class KeP;
 class KeyInput;
+class PressSink;
 
 // The song and the playback of it: where play starts from (the cursor) and where it is
 // (the play position), the run's state from play through pause and resume to stop or the
@@ -98,6 +99,11 @@ public:
     void pass();
     // Puts the cursor at chart time `ms` and the music there.
     void moveCursor(int32_t ms);
+    // Test play: the song from a measure before `fromCell`, that measure counted in with
+    // clicks, the presses going to `sink` instead of into the chart, and the chart's own
+    // key sounds only with `chartSounds`. False without music or while a run is on.
+    bool startTestPlay(PressSink& sink, int32_t fromCell, bool chartSounds);
+    bool testing() const { return m_sink != nullptr; }
     // The run's keys so far become one change of their own.
     void flushRecording();
     bool hasRecordedKeys() const { return m_recorder.hasKeys(); }
@@ -135,12 +141,16 @@ private:
     void beginSegment(int64_t startMusicMs);
     void scheduleHitSounds();
     void finish();
+    void judgePresses();
+    void endTestPlay();
 
     KeP& m_kep;
     SoundEngine& m_engine;
     std::function<Clock::time_point()> m_now;
     Observer& m_observer;
     KeyInput* m_keyboard = nullptr;
+    PressSink* m_sink = nullptr;
+    Clock::time_point m_segmentMoment{};
     EffectSounds m_sounds;
     HitSoundScheduler m_hits;
     KeyRecorder m_recorder;
