@@ -67,8 +67,10 @@ public:
     // A turn of the wheel with Ctrl at canvas x.
     void zoomWheel(int angle, float anchorX);
 
-private:
+    // Puts the cursor in `cell`, the view following when the cell is off the canvas.
     void placeCursor(int64_t cell);
+
+private:
     void zoomTo(int width, std::optional<float> anchorX);
 
     Host& m_host;

@@ -146,6 +146,12 @@ const std::vector<CommandInfo>& ShortcutMap::commands()
         {C::Latency, "latency", "Latency calibration", {key(Qt::CTRL | Qt::Key_L)}, false, -1},
         {C::Tempo, "tempo", "Tempo dialog", {key(Qt::CTRL | Qt::Key_T)}, false, -1},
         {C::Keys, "keys", "Keys (this list)", {key(Qt::Key_F1)}, false, -1},
+        {C::TestPlay,
+         "testPlay",
+         "Test play from the cursor",
+         {key(Qt::CTRL | Qt::Key_P)},
+         false,
+         -1},
     };
     assert(all.size() == size_t(Command::Count));
     return all;

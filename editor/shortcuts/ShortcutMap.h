@@ -58,6 +58,7 @@ enum class Command : int {
     Latency,
     Tempo,
     Keys,
+    TestPlay,
     Count
 };
 

@@ -27,7 +27,9 @@ void colour(QWidget& widget)
 
 ChartingStrip::ChartingStrip(QWidget* window)
     : snap(window), strip(window), keys(QObject::tr("Keys\u2026"), &strip),
-      advance(QObject::tr("Cursor on after each entry"), &strip), zoom(&strip)
+      advance(QObject::tr("Cursor on after each entry"), &strip), zoom(&strip),
+      testPlay(QObject::tr("Test play"), &strip),
+      chartSounds(QObject::tr("Hit sounds in test play"), &strip), judged(&strip)
 {
     // Under the speed and metronome lines, in the corner they leave free.
     snap.setGeometry(862, 664, 130, 20);
@@ -43,12 +45,21 @@ ChartingStrip::ChartingStrip(QWidget* window)
     layout->addWidget(&advance);
     layout->addSpacing(16);
     layout->addWidget(&zoom);
-    layout->addStretch();
+    layout->addSpacing(16);
+    layout->addWidget(&testPlay);
+    layout->addWidget(&chartSounds);
+    layout->addSpacing(8);
+    layout->addWidget(&judged, 1);
     for (QWidget* w : {static_cast<QWidget*>(&keys), static_cast<QWidget*>(&advance),
-                       static_cast<QWidget*>(&zoom)})
+                       static_cast<QWidget*>(&zoom), static_cast<QWidget*>(&testPlay),
+                       static_cast<QWidget*>(&chartSounds), static_cast<QWidget*>(&judged)})
         w->setFont(stripFont());
     colour(zoom);
     colour(advance);
+    colour(chartSounds);
+    colour(judged);
+    testPlay.setFocusPolicy(Qt::NoFocus);
+    chartSounds.setFocusPolicy(Qt::NoFocus);
     // The window keeps the focus, so Space and the arrows stay shortcuts after a click here.
     keys.setFocusPolicy(Qt::NoFocus);
     advance.setFocusPolicy(Qt::NoFocus);

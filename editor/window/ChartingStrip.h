@@ -9,7 +9,8 @@ namespace tavix {
 
 // The controls of charting at the keyboard: the snap under the speed label, and a strip
 // under the overview strip with the Keys button, the zoom and the choice to move the
-// cursor on after each key entered. Nothing the classic window places moves.
+// cursor on after each key entered, and test play's controls. Nothing the classic window
+// places moves.
 struct ChartingStrip
 {
     static constexpr int Top = 740;
@@ -25,6 +26,11 @@ struct ChartingStrip
     QPushButton keys;
     QCheckBox advance;
     QLabel zoom;
+    // Test play: its start, whether the chart's own hit sounds play in it, and how the
+    // run goes.
+    QPushButton testPlay;
+    QCheckBox chartSounds;
+    QLabel judged;
 };
 
 } // namespace tavix

@@ -6,6 +6,8 @@
 #include "OverviewStrip.h"
 #include "RecoveryNote.h"
 #include "ResourceInit.h"
+#include "TestPlayRun.h"
+#include "TestPlayWiring.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -73,6 +75,7 @@ KE::KE(KeP& kep, EditorServices services, QWidget* parent)
     connectControls();
     startUp();
     m_charting = std::make_unique<KeyboardCharting>(*this);
+    m_testPlay = std::make_unique<TestPlayWiring>(*this, m_charting->strip());
 }
 
 KE::~KE()

@@ -33,6 +33,7 @@ namespace tavix {
 class Autosave;
 class KeyInput;
 class KeyboardCharting;
+class TestPlayWiring;
 class LatencyDialog;
 class RecoveryNote;
 class TempoDialog;
@@ -79,6 +80,8 @@ public:
     bool cursorCellLit() const override { return !m_session.moving(); }
     // Charting at the keyboard: its shortcuts, cursor, selections, zoom and strip.
     KeyboardCharting& charting() { return *m_charting; }
+    // Test play from the edit cursor, its strip controls and its results.
+    TestPlayWiring& testPlay() { return *m_testPlay; }
 
     // The controls, by their names.
     QLabel& BpmSet() { return c().BpmSet; }
@@ -286,6 +289,8 @@ private:
     // Last, so the shortcuts go before the controls they watch.
     std::unique_ptr<KeyboardCharting> m_charting;
     friend class KeyboardCharting;
+    std::unique_ptr<TestPlayWiring> m_testPlay;
+    friend class TestPlayWiring;
 };
 
 } // namespace tavix

@@ -4,6 +4,7 @@
 #include "KeyCanvas.h"
 #include "KeyboardShortcuts.h"
 #include "KeypadKeys.h"
+#include "TestPlayWiring.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -205,6 +206,9 @@ void KeyboardCharting::run(Command command)
         break;
     case C::Keys:
         openKeysDialog();
+        break;
+    case C::TestPlay:
+        m_window.testPlay().toggle();
         break;
     default:
         break;
