@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 using namespace tavix::test;
 
 namespace {
@@ -159,6 +161,12 @@ TEST_F(ChartTool, UsageErrorsExitTwoWithTheUsage)
         {QStringLiteral("convert"), QStringLiteral("--bpm"), QStringLiteral("90"),
          QStringLiteral("a"), QStringLiteral("b")},
         {QStringLiteral("info"), QStringLiteral("x.zts"), QStringLiteral("--verbose")},
+        {QStringLiteral("stats")},
+        {QStringLiteral("stats"), QStringLiteral("x.zts"), QStringLiteral("--offset=0.7")},
+        {QStringLiteral("info"), QStringLiteral("x.zts"), QStringLiteral("--song=s.ogg")},
+        {QStringLiteral("check"), QStringLiteral("x.zts"), QStringLiteral("--offset"),
+         QStringLiteral("0,7")},
+        {QStringLiteral("check"), QStringLiteral("x.zts"), QStringLiteral("--song")},
     };
     for (const QStringList& args : cases) {
         const ToolRun r = runTool(args);
@@ -215,4 +223,69 @@ TEST_F(ChartTool, InProcessRunMatchesTheTool)
               0);
     EXPECT_EQ(out, QStringLiteral("cells: 3\nkeys: 3\nmarkers: 1\nfinal cell: 0\nlength: 0:00\n"));
     EXPECT_TRUE(err.isEmpty());
+}
+
+TEST_F(ChartTool, StatsOfTheShippedExample)
+{
+    const ToolRun r = runTool({QStringLiteral("stats"), examplePath("example.zts")});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    // At 100 BPM the densest 4 s are 27 cells: cells 36-62 hold 16 keys in 4.05 s.
+    EXPECT_EQ(r.out, QStringLiteral("cells: 64\nkeys: 29\nchords: 8\nmarkers: 4\n"
+                                    "first keyed cell: 0\nlast keyed cell: 62\nkeyed cells: 63\n"
+                                    "keyed ms: 9450\nkeys per second: 3.07\n"
+                                    "densest 4 s keys per second: 3.95\n"
+                                    "densest 4 s from cell: 36\n"
+                                    "longest run without a rest: 1\nlongest run from cell: 0\n"
+                                    "keys per measure: 6 5 6 12\n"));
+}
+
+TEST_F(ChartTool, CheckExitsOneWithALinePerFinding)
+{
+    // The editor's first offset, 0.7, puts cell 0 28 ms ahead of the music.
+    ToolRun r = runTool({QStringLiteral("check"), examplePath("example.zts")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out,
+              QStringLiteral("cells 0-0: 1 key before the music starts, in the lead of 28 ms\n"));
+    EXPECT_TRUE(r.err.isEmpty());
+
+    r = runTool(
+        {QStringLiteral("check"), examplePath("example.zts"), QStringLiteral("--offset=1.4")});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.out.isEmpty());
+}
+
+TEST_F(ChartTool, CheckAgainstASong)
+{
+    // 4 s of a tone at 44.1 kHz, silent from 2.0 s to 2.9 s.
+    constexpr int Rate = 44100;
+    QByteArray samples;
+    for (int i = 0; i < 4 * Rate; ++i) {
+        const bool silent = i >= 2 * Rate && i < 29 * Rate / 10;
+        const auto v = int16_t(silent ? 0 : 8000 * std::sin(i * 0.0627));
+        samples.append(char(v & 0xFF)).append(char((v >> 8) & 0xFF));
+    }
+    const auto le = [](uint32_t v, int bytes) {
+        QByteArray b;
+        for (int i = 0; i < bytes; ++i)
+            b.append(char((v >> (8 * i)) & 0xFF));
+        return b;
+    };
+    writeBytes(path("song.wav"), "RIFF" + le(36 + samples.size(), 4) + "WAVEfmt " + le(16, 4) +
+                                     le(1, 2) + le(1, 2) + le(Rate, 4) + le(2 * Rate, 4) +
+                                     le(2, 2) + le(16, 2) + "data" + le(samples.size(), 4) +
+                                     samples);
+    const ToolRun r =
+        runTool({QStringLiteral("check"), examplePath("example.zts"), QStringLiteral("--bpm"),
+                 QStringLiteral("200"), QStringLiteral("--offset"), QStringLiteral("1.4"),
+                 QStringLiteral("--song"), path("song.wav")});
+#ifdef TAVIX_CHART_TOOL_READS_SONGS
+    EXPECT_EQ(r.status, 1) << r.err.toStdString();
+    // 75 ms a cell: cells 28-36 fall in the silence, cells 54 on after the end.
+    EXPECT_EQ(r.out,
+              QStringLiteral("cells 28-36: 4 keys where the song is silent (0.9 s from 0:02)\n"
+                             "cells 56-62: 9 keys after the song ends at 0:04\n"));
+#else
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("reads no songs"))) << r.err.toStdString();
+#endif
 }

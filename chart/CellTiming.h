@@ -17,6 +17,9 @@ struct CellTiming
         return {beatRate, double(beatRate) * offsetVal};
     }
 
+    // The music instant at which cell `cell` begins: its chart instant, cell / rate, less
+    // the lead. Negative for cells in the lead, before the music starts.
+    double cellMusicMs(int64_t cell) const { return double(cell) / double(beatRate) - leadMs; }
     // The chart position shown while the stream reports `musicMs`.
     int32_t chartMs(int64_t musicMs) const;
     // The cell whose sounds belong to that moment.
