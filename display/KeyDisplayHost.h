@@ -8,6 +8,7 @@
 #include <QSize>
 
 #include <cstdint>
+#include <vector>
 
 namespace tavix {
 
@@ -15,6 +16,15 @@ namespace tavix {
 // display moves to follow the play position, and the chart's owner, who alone changes
 // the chart (the display only reads it); and the selections it shows beside the drag
 // rectangle's: a range of cells chosen from the keyboard, and keys a command moved.
+// How a test play judged a key, shown as a bar of colour under it.
+struct KeyMark
+{
+    enum class Kind : uint8_t { OnTime, Early, Late, Missed };
+    int32_t index = 0; // flat index of the key or confirm marker
+    Kind kind = Kind::OnTime;
+};
+using KeyMarks = std::vector<KeyMark>; // by index, ascending
+
 class KeyDisplayHost
 {
 public:
@@ -28,6 +38,8 @@ public:
     // Whether the cell under the cursor is lit (with the guides): the edit cursor, where
     // keys typed go, while the song is stopped or paused.
     virtual bool cursorCellLit() const { return false; }
+    // The keys a test play has judged, marked; none when null.
+    virtual const KeyMarks* judgedKeys() const { return nullptr; }
     // The display is set up for a chart of `TotalB` cells other than the chart's own
     // count: the owner makes the chart that long through its editing interface, or
     // says it cannot.

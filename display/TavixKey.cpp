@@ -106,6 +106,10 @@ const QColor MeasureLineColour(255, 236, 200, 170);
 const QColor NumberColour(235, 235, 235);
 // The edit cursor's cell: a faint light over its band, under the keys.
 const QColor CursorCellColour(255, 255, 255, 34);
+// A test play's marks under the keys it judged: on time, early, late, missed.
+const std::array<QColor, 4> MarkColours{QColor(80, 220, 110), QColor(90, 160, 255),
+                                        QColor(255, 150, 70), QColor(235, 45, 45)};
+constexpr int MarkHeight = 4;
 
 // The band as it shows under the waveform's tint, pixel by pixel.
 QImage tintedBand(const QImage& band, const QColor& colour, double opacity)
@@ -288,9 +292,14 @@ void TavixKey::loadPictures()
 void TavixKey::makeGuidePictures()
 {
     m_waveBand = tintedBand(m_pictures[size_t(Texture::Back)].plainScaled, WaveColour, WaveOpacity);
+    // The marks are painted over the keys like any picture, guides or not.
     for (const auto& [texture, colour] : {std::pair{Texture::BeatLine, BeatLineColour},
                                           {Texture::MeasureLine, MeasureLineColour},
-                                          {Texture::CursorCell, CursorCellColour}}) {
+                                          {Texture::CursorCell, CursorCellColour},
+                                          {Texture::MarkOnTime, MarkColours[0]},
+                                          {Texture::MarkEarly, MarkColours[1]},
+                                          {Texture::MarkLate, MarkColours[2]},
+                                          {Texture::MarkMissed, MarkColours[3]}}) {
         Picture& picture = m_pictures[size_t(texture)];
         picture.plain = picture.tinted = solid(colour);
     }
@@ -449,6 +458,20 @@ void TavixKey::buildFrame(int32_t scrollMs, int32_t curMs, bool GoP)
                                            int32_t(index));
     };
     SelectedKeys = 0;
+    const KeyMarks* marks = m_host.judgedKeys();
+    const auto markOf = [marks](int64_t index) -> const KeyMark* {
+        if (!marks)
+            return nullptr;
+        const auto it =
+            std::lower_bound(marks->begin(), marks->end(), index,
+                             [](const KeyMark& m, int64_t i) { return int64_t(m.index) < i; });
+        return it != marks->end() && it->index == index ? &*it : nullptr;
+    };
+    const auto addMark = [this](const KeyMark* mark, float left, float bottom, float width) {
+        if (mark)
+            addQuad(Texture(int(Texture::MarkOnTime) + int(mark->kind)), left,
+                    bottom - float(MarkHeight), left + width, bottom, White);
+    };
 
     const int glyph = axis.glyphWidth();
     const int half = glyph / 2;
@@ -468,6 +491,7 @@ void TavixKey::buildFrame(int32_t scrollMs, int32_t curMs, bool GoP)
                 // has no depth, so it shows like every other glyph and is never selected.
                 addQuad(texture, x, markerTop, x + float(glyph),
                         markerTop + float(axis.markerHeight()), White, 0.0f);
+                addMark(markOf(index), x, markerTop + float(axis.markerHeight()), float(glyph));
                 continue;
             }
             const float y = axis.glyphTop(r);
@@ -483,6 +507,7 @@ void TavixKey::buildFrame(int32_t scrollMs, int32_t curMs, bool GoP)
             }
             const bool selected = inRectangle || inRange || listed(index);
             addQuad(texture, x, y, x + float(glyph), y + float(glyph), selected ? Grey : White);
+            addMark(markOf(index), x, y + float(glyph), float(glyph));
         }
     }
 

@@ -41,6 +41,10 @@ enum class Texture : int {
     BeatLine,
     MeasureLine,
     CursorCell,
+    MarkOnTime,
+    MarkEarly,
+    MarkLate,
+    MarkMissed,
     Digit0
 };
 

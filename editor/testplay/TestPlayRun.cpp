@@ -13,6 +13,7 @@ TestPlayRun::TestPlayRun(const KeP& kep, const CellTiming& timing, int32_t fromC
 void TestPlayRun::take(const JudgeEvent& event)
 {
     m_tally.add(event);
+    m_events.push_back(event);
     if (onJudged)
         onJudged(event);
 }

@@ -28,6 +28,8 @@ public:
     void ended() override;
 
     const RunTally& tally() const { return m_tally; }
+    // Every judgement and extra press so far, in the order they came.
+    const std::vector<JudgeEvent>& events() const { return m_events; }
     const TestPlayJudge& judge() const { return m_judge; }
     int32_t fromCell() const { return m_fromCell; }
     bool over() const { return m_over; }
@@ -37,6 +39,7 @@ private:
 
     TestPlayJudge m_judge;
     RunTally m_tally;
+    std::vector<JudgeEvent> m_events;
     int32_t m_fromCell = 0;
     bool m_over = false;
     std::optional<double> m_heard;

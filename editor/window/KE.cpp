@@ -78,6 +78,11 @@ KE::KE(KeP& kep, EditorServices services, QWidget* parent)
     m_testPlay = std::make_unique<TestPlayWiring>(*this, m_charting->strip());
 }
 
+const KeyMarks* KE::judgedKeys() const
+{
+    return m_testPlay ? m_testPlay->marks() : nullptr;
+}
+
 KE::~KE()
 {
     m_frames.stop();

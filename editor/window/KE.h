@@ -78,6 +78,7 @@ public:
     CellRange selectedCells() const override;
     const SelectionList* shownKeys() const override;
     bool cursorCellLit() const override { return !m_session.moving(); }
+    const KeyMarks* judgedKeys() const override;
     // Charting at the keyboard: its shortcuts, cursor, selections, zoom and strip.
     KeyboardCharting& charting() { return *m_charting; }
     // Test play from the edit cursor, its strip controls and its results.

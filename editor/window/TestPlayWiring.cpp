@@ -11,6 +11,8 @@
 #include <QSettings>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace tavix {
 
 namespace {
@@ -46,6 +48,11 @@ TestPlayWiring::TestPlayWiring(KE& window, ChartingStrip& strip) : m_window(wind
 
 TestPlayWiring::~TestPlayWiring() = default;
 
+const KeyMarks* TestPlayWiring::marks() const
+{
+    return m_run || (m_results && m_results->isVisible()) ? &m_marks : nullptr;
+}
+
 TestPlayResultsDialog* TestPlayWiring::results() const
 {
     return m_results.data();
@@ -75,6 +82,7 @@ void TestPlayWiring::start()
     const auto cell = int32_t(m_window.charting().cursorKeys().cursorCell());
     m_startCursorMs = session.cursorMs();
     m_startView = m_window.TimeSet().value();
+    m_marks.clear();
     m_run = std::make_unique<TestPlayRun>(m_window.kep(), session.timing(), cell, m_windows);
     m_run->onJudged = [this](const JudgeEvent& e) { judged(e); };
     // The run ends inside the session's stop or end; the window looks back once it is out.
@@ -88,6 +96,21 @@ void TestPlayWiring::start()
 
 void TestPlayWiring::judged(const JudgeEvent& event)
 {
+    if (event.judgement) {
+        using Kind = KeyMark::Kind;
+        const Judgement j = *event.judgement;
+        const Kind kind = j == Judgement::Miss      ? Kind::Missed
+                          : j == Judgement::Perfect ? Kind::OnTime
+                          : event.errorMs < 0       ? Kind::Early
+                                                    : Kind::Late;
+        const auto index = int32_t(KeP::flatIndex(event.cell, event.row));
+        const auto at = std::lower_bound(m_marks.begin(), m_marks.end(), index,
+                                         [](const KeyMark& m, int32_t i) { return m.index < i; });
+        if (at != m_marks.end() && at->index == index)
+            at->kind = kind;
+        else
+            m_marks.insert(at, KeyMark{index, kind});
+    }
     const RunTally& t = m_run->tally();
     QString last;
     if (!event.judgement)
@@ -128,6 +151,8 @@ void TestPlayWiring::finish()
     m_results =
         new TestPlayResultsDialog(m_last->tally(), m_windows, std::move(actions), &m_window);
     m_results->setAttribute(Qt::WA_DeleteOnClose);
+    // The marks go with the results.
+    connect(m_results, &QDialog::finished, this, [this] { m_window.scheduleFrame(); });
     m_results->open();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Judgement.h"
+#include "KeyDisplayHost.h"
 
 #include <QObject>
 #include <QPointer>
@@ -33,6 +34,9 @@ public:
     const JudgeWindows& windows() const { return m_windows; }
     TestPlayResultsDialog* results() const;
     const TestPlayRun* lastRun() const { return m_last.get(); }
+    // The keys judged, marked on the canvas while the run goes on and while its results
+    // are open; null otherwise.
+    const KeyMarks* marks() const;
 
 private:
     void start();
@@ -49,6 +53,7 @@ private:
     int32_t m_startCursorMs = 0;
     int32_t m_startView = 0;
     QPointer<TestPlayResultsDialog> m_results;
+    KeyMarks m_marks;
 };
 
 } // namespace tavix

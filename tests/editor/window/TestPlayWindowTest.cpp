@@ -4,6 +4,7 @@
 #include "EditingRig.h"
 #include "KeyboardCharting.h"
 #include "NumberReading.h"
+#include "TavixKey.h"
 #include "TestPlayResultsDialog.h"
 #include "TestPlayRun.h"
 #include "TestPlayWiring.h"
@@ -46,6 +47,13 @@ TEST(TestPlayWindow, ARunFromTheCursorJudgesLeavesTheChartAndOffersTheOffsetShif
                                                  int64_t((heard - presses[next].first) * 1000.0)));
         rig.ke.playbackPass();
     }
+    // The keys judged show marked: 12 ms late is within Perfect, so on time.
+    ASSERT_NE(rig.ke.judgedKeys(), nullptr);
+    rig.ke.renderer().Render(int32_t(60.0 / rig.kep.BeatRate / 100.0), 0, false); // bar steps
+    int onTime = 0;
+    for (const Quad& q : rig.ke.renderer().lastFrame())
+        onTime += q.texture == Texture::MarkOnTime;
+    EXPECT_GT(onTime, 0);
     rig.ke.buttonClick(1); // Stop, as Escape runs it
     QTest::qWait(10);
 
@@ -63,6 +71,8 @@ TEST(TestPlayWindow, ARunFromTheCursorJudgesLeavesTheChartAndOffersTheOffsetShif
     EXPECT_EQ(rig.kep.KeyGrid, grid);
     EXPECT_EQ(rig.ke.history().stack().index(), steps);
     EXPECT_EQ(rig.ke.windowTitle(), caption);
+    results->close();
+    EXPECT_EQ(rig.ke.judgedKeys(), nullptr);
 
     // The offset moves every cell 12 ms later, as one step.
     ASSERT_TRUE(results->shiftButton().isVisibleTo(results));
