@@ -152,6 +152,12 @@ const std::vector<CommandInfo>& ShortcutMap::commands()
          {key(Qt::CTRL | Qt::Key_P)},
          false,
          -1},
+        {C::ChartReport,
+         "chartReport",
+         "Chart report: statistics and checks",
+         {key(Qt::CTRL | Qt::Key_I)},
+         false,
+         -1},
     };
     assert(all.size() == size_t(Command::Count));
     return all;

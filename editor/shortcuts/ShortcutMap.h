@@ -59,6 +59,7 @@ enum class Command : int {
     Tempo,
     Keys,
     TestPlay,
+    ChartReport,
     Count
 };
 

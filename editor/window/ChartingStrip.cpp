@@ -1,6 +1,7 @@
 #include "ChartingStrip.h"
 
 #include <QHBoxLayout>
+#include <QStyle>
 
 namespace tavix {
 
@@ -23,10 +24,19 @@ void colour(QWidget& widget)
     widget.setPalette(palette);
 }
 
+void fitToText(QPushButton& button)
+{
+    const QStyle& style = *button.style();
+    const int sides = style.pixelMetric(QStyle::PM_ButtonMargin) +
+                      style.pixelMetric(QStyle::PM_DefaultFrameWidth);
+    button.setFixedWidth(button.fontMetrics().horizontalAdvance(button.text()) + 2 * sides);
+}
+
 } // namespace
 
 ChartingStrip::ChartingStrip(QWidget* window)
     : snap(window), strip(window), keys(QObject::tr("Keys\u2026"), &strip),
+      report(QObject::tr("Report\u2026"), &strip),
       advance(QObject::tr("Cursor on after each entry"), &strip), zoom(&strip),
       testPlay(QObject::tr("Test play"), &strip),
       chartSounds(QObject::tr("Hit sounds in test play"), &strip), judged(&strip)
@@ -41,19 +51,25 @@ ChartingStrip::ChartingStrip(QWidget* window)
     auto* layout = new QHBoxLayout(&strip);
     layout->setContentsMargins(0, 2, 0, 2);
     layout->addWidget(&keys);
-    layout->addSpacing(16);
+    layout->addWidget(&report);
+    layout->addSpacing(8);
     layout->addWidget(&advance);
-    layout->addSpacing(16);
+    layout->addSpacing(8);
     layout->addWidget(&zoom);
-    layout->addSpacing(16);
+    layout->addSpacing(8);
     layout->addWidget(&testPlay);
     layout->addWidget(&chartSounds);
-    layout->addSpacing(8);
+    layout->addSpacing(4);
     layout->addWidget(&judged, 1);
-    for (QWidget* w : {static_cast<QWidget*>(&keys), static_cast<QWidget*>(&advance),
-                       static_cast<QWidget*>(&zoom), static_cast<QWidget*>(&testPlay),
-                       static_cast<QWidget*>(&chartSounds), static_cast<QWidget*>(&judged)})
+    for (QWidget* w : {static_cast<QWidget*>(&keys), static_cast<QWidget*>(&report),
+                       static_cast<QWidget*>(&advance), static_cast<QWidget*>(&zoom),
+                       static_cast<QWidget*>(&testPlay), static_cast<QWidget*>(&chartSounds),
+                       static_cast<QWidget*>(&judged)})
         w->setFont(stripFont());
+    // As wide as their words, not the style's least width of a button, so that the test
+    // play's line keeps the room its longest text needs.
+    for (QPushButton* b : {&keys, &report})
+        fitToText(*b);
     colour(zoom);
     colour(advance);
     colour(chartSounds);
@@ -62,6 +78,7 @@ ChartingStrip::ChartingStrip(QWidget* window)
     chartSounds.setFocusPolicy(Qt::NoFocus);
     // The window keeps the focus, so Space and the arrows stay shortcuts after a click here.
     keys.setFocusPolicy(Qt::NoFocus);
+    report.setFocusPolicy(Qt::NoFocus);
     advance.setFocusPolicy(Qt::NoFocus);
     showSnap(QStringLiteral("1/16"));
     showZoom(32);

@@ -8,8 +8,8 @@
 namespace tavix {
 
 // The controls of charting at the keyboard: the snap under the speed label, and a strip
-// under the overview strip with the Keys button, the zoom and the choice to move the
-// cursor on after each key entered, and test play's controls. Nothing the classic window
+// under the overview strip with the Keys and Report buttons, the zoom and the choice to
+// move the cursor on after each key entered, and test play's controls. Nothing the classic window
 // places moves.
 struct ChartingStrip
 {
@@ -24,6 +24,7 @@ struct ChartingStrip
     QLabel snap;
     QWidget strip;
     QPushButton keys;
+    QPushButton report; // the chart report
     QCheckBox advance;
     QLabel zoom;
     // Test play: its start, whether the chart's own hit sounds play in it, and how the

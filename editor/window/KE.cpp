@@ -1,6 +1,7 @@
 #include "KE.h"
 
 #include "Autosave.h"
+#include "ChartReportWiring.h"
 #include "KeyCanvas.h"
 #include "KeyboardCharting.h"
 #include "OverviewStrip.h"
@@ -76,6 +77,7 @@ KE::KE(KeP& kep, EditorServices services, QWidget* parent)
     startUp();
     m_charting = std::make_unique<KeyboardCharting>(*this);
     m_testPlay = std::make_unique<TestPlayWiring>(*this, m_charting->strip());
+    m_report = std::make_unique<ChartReportWiring>(*this, m_charting->strip());
 }
 
 const KeyMarks* KE::judgedKeys() const

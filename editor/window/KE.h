@@ -34,6 +34,7 @@ class Autosave;
 class KeyInput;
 class KeyboardCharting;
 class TestPlayWiring;
+class ChartReportWiring;
 class LatencyDialog;
 class RecoveryNote;
 class TempoDialog;
@@ -83,6 +84,8 @@ public:
     KeyboardCharting& charting() { return *m_charting; }
     // Test play from the edit cursor, its strip controls and its results.
     TestPlayWiring& testPlay() { return *m_testPlay; }
+    // The chart report: the chart's figures and the findings of its checks.
+    ChartReportWiring& report() { return *m_report; }
 
     // The controls, by their names.
     QLabel& BpmSet() { return c().BpmSet; }
@@ -292,6 +295,8 @@ private:
     friend class KeyboardCharting;
     std::unique_ptr<TestPlayWiring> m_testPlay;
     friend class TestPlayWiring;
+    std::unique_ptr<ChartReportWiring> m_report;
+    friend class ChartReportWiring;
 };
 
 } // namespace tavix

@@ -4,6 +4,7 @@
 #include "KE.h"
 
 #include "Autosave.h"
+#include "ChartReportWiring.h"
 
 namespace tavix {
 
@@ -19,6 +20,8 @@ void KE::chartChanged()
     setWindowTitle(isModified() ? caption + QStringLiteral(" *") : caption);
     if (m_autosave)
         m_autosave->chartChanged(isModified());
+    if (m_report)
+        m_report->chartChanged();
 }
 
 WindowFacts KE::windowFacts(WindowFacts::Kind kind) const

@@ -1,5 +1,6 @@
 #include "KeyboardCharting.h"
 
+#include "ChartReportWiring.h"
 #include "KE.h"
 #include "KeyCanvas.h"
 #include "KeyboardShortcuts.h"
@@ -209,6 +210,9 @@ void KeyboardCharting::run(Command command)
         break;
     case C::TestPlay:
         m_window.testPlay().toggle();
+        break;
+    case C::ChartReport:
+        m_window.report().open();
         break;
     default:
         break;
