@@ -129,8 +129,12 @@ void CommandTransport::applyCommands()
         case Kind::Stretch:
             mixer.setStretch(s.voice, c.feed);
             break;
+        case Kind::Loop:
+            mixer.setLoop(s.voice, c.frame, c.endFrame);
+            break;
         }
-        if (c.kind != Kind::PlayAt && c.kind != Kind::Cancel && c.kind != Kind::Stretch)
+        if (c.kind != Kind::PlayAt && c.kind != Kind::Cancel && c.kind != Kind::Stretch &&
+            c.kind != Kind::Loop)
             s.appliedSeq = c.seq;
         m_lastApplied = c.seq;
     }

@@ -326,6 +326,28 @@ double FMod::outputLatencyMs()
     return isInitialised() ? msFromFrames(m_position.latencyFrames(), m_rate) : 0.0;
 }
 
+std::optional<double> FMod::setLoop(StreamHandle h, double fromMs, double toMs)
+{
+    m_owner.check();
+    StreamRecord* r = m_streams.find(h);
+    if (!r)
+        return std::nullopt;
+    reclaim();
+    EngineCommand c{EngineCommand::Kind::Loop, 0, r->engine.get()};
+    if (toMs > fromMs) {
+        const int64_t length = r->sound->lengthFrames();
+        c.frame = framesFromMs(fromMs, m_rate);
+        c.endFrame = framesFromMs(toMs, m_rate);
+        if (c.frame < 0 || c.endFrame <= c.frame || (length >= 0 && c.endFrame > length)) {
+            fail(QStringLiteral("No loop from %1 to %2 ms in this song").arg(fromMs).arg(toMs));
+            return std::nullopt;
+        }
+    }
+    if (!send(c))
+        return std::nullopt;
+    return msFromFrames(double(c.endFrame - c.frame), m_rate);
+}
+
 double FMod::mixAheadMs()
 {
     m_owner.check();

@@ -68,7 +68,8 @@ void Mixer::pushSegment(Stream& s, int64_t mixStart, int64_t songStart, double s
     Timeline& t = s.m_t;
     t.newest = (t.newest + 1) % SegmentHistory;
     t.segments[static_cast<size_t>(t.newest)] =
-        Segment{mixStart, songStart, -1, stamp, s.m_stretch ? s.m_stretch->ratePercent() : 100};
+        Segment{mixStart, songStart + t.loopBase, -1, stamp,
+                s.m_stretch ? s.m_stretch->ratePercent() : 100};
     t.segmentCount = std::min(t.segmentCount + 1, SegmentHistory);
 }
 
@@ -153,6 +154,8 @@ bool Mixer::setStretch(Stream& s, StretchFeed* feed)
     if (s.m_stretch)
         s.m_stretch->park();
     s.m_stretch = feed;
+    if (feed)
+        feed->setLoop(s.m_loopFrom, s.m_loopTo);
     if (playing) {
         s.m_stalled = false;
         beginStretchRun(s);
@@ -204,6 +207,12 @@ bool Mixer::stop(Stream& s)
         return false;
     dropPendingOf(&s);
     release(s);
+    if (s.m_t.loopBase != 0) {
+        // Positions start counting afresh: what sounded is in the old count.
+        s.m_soundedEnd = 0;
+        s.m_skipBelow = 0;
+    }
+    s.m_t.loopBase = 0;
     s.m_t.pos = 0;
     s.m_t.endedNaturally = false;
     if (s.m_stretch)
@@ -222,6 +231,7 @@ bool Mixer::seek(Stream& s, int64_t frame)
     dropPendingOf(&s);
     Timeline& t = s.m_t;
     t.endedNaturally = false;
+    t.loopBase = 0;
     if (t.channel < 0) {
         t.pos = frame;
         return true;
@@ -242,6 +252,20 @@ bool Mixer::seek(Stream& s, int64_t frame)
     s.m_skipBelow = 0;
     beginStretchRun(s);
     pushSegment(s, m_now, frame, m_listener);
+    return true;
+}
+
+bool Mixer::setLoop(Stream& s, int64_t from, int64_t to)
+{
+    if (!s.m_added)
+        return false;
+    const int64_t length = s.m_sound->lengthFrames();
+    if (to > from && (from < 0 || (length >= 0 && to > length)))
+        return false;
+    s.m_loopFrom = from;
+    s.m_loopTo = std::max(to, from);
+    if (s.m_stretch)
+        s.m_stretch->setLoop(s.m_loopFrom, s.m_loopTo);
     return true;
 }
 

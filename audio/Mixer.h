@@ -106,6 +106,8 @@ public:
         // pass, and the frame before which starts are dropped as sounded already.
         int64_t m_soundedEnd = 0;
         int64_t m_skipBelow = 0;
+        int64_t m_loopFrom = 0; // a loop when m_loopTo > m_loopFrom
+        int64_t m_loopTo = 0;
     };
 
     explicit Mixer(int channels = 32, int rate = 44100);
@@ -127,6 +129,12 @@ public:
     bool seek(Stream& s, int64_t frame);
     bool playAt(int channel, Stream& effect, Stream& music, int64_t musicFrame);
     void cancelScheduled(Stream& music);
+    // From its next start or seek on, the stream plays frames [from, to) over and over once
+    // it reaches `to`: the frame after to - 1 is `from`, in the same render, so the jump is
+    // seamless. Its position counts on through the jumps (Timeline::loopBase), and so do
+    // the music frames of starts scheduled over it: a start at from + k * (to - from) + f
+    // sounds in pass k. to <= from ends the loop. Refused for a range beyond a known length.
+    bool setLoop(Stream& s, int64_t from, int64_t to);
     // Plays the stream through `feed` from now on (nullptr: at its own speed). The caller
     // keeps the feed alive until the stream is removed or given another.
     bool setStretch(Stream& s, StretchFeed* feed);
@@ -159,6 +167,8 @@ private:
     };
 
     static bool fresh(const Stream& s, int64_t now);
+    // The position counted on through the loop's jumps.
+    static int64_t unrolled(const Stream& s) { return s.m_t.pos + s.m_t.loopBase; }
     bool historyRoom(const Stream& s, int64_t at) const;
     static void pushSegment(Stream& s, int64_t mixStart, int64_t songStart, double stamp);
     static void closeSegment(Stream& s, int64_t mixEnd);

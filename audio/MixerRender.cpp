@@ -47,7 +47,7 @@ int Mixer::fireDue(int maxSpan)
             continue;
         }
         const int64_t ahead =
-            music.m_stretch ? stretchedAhead(music, p.musicFrame) : p.musicFrame - music.m_t.pos;
+            music.m_stretch ? stretchedAhead(music, p.musicFrame) : p.musicFrame - unrolled(music);
         if (ahead <= 0) {
             m_pending.erase(m_pending.begin() + static_cast<std::ptrdiff_t>(i));
             ++m_startsRetired;
@@ -164,7 +164,7 @@ int Mixer::forecast(float* dst, int frames)
         if (music.m_t.channel < 0)
             return -1;
         const int64_t ahead =
-            music.m_stretch ? stretchedAhead(music, p.musicFrame) : p.musicFrame - music.m_t.pos;
+            music.m_stretch ? stretchedAhead(music, p.musicFrame) : p.musicFrame - unrolled(music);
         return std::max<int64_t>(ahead, 0);
     };
     for (const Pending& p : m_pending) {
@@ -242,9 +242,17 @@ void Mixer::mixVoice(Stream& s, float* dst, int frames, int64_t mixAt)
         int64_t n = std::min<int64_t>(frames - done, run);
         if (length >= 0)
             n = std::min(n, length - t.pos);
+        const bool looping = s.m_loopTo > s.m_loopFrom && t.pos < s.m_loopTo;
+        if (looping)
+            n = std::min(n, s.m_loopTo - t.pos);
         addSamples(src, n, stereo, dst + std::ptrdiff_t{2} * done);
         t.pos += n;
         done += static_cast<int>(n);
+        if (looping && t.pos == s.m_loopTo) {
+            // Back to the loop's start at the very next frame; the count goes on.
+            t.loopBase += s.m_loopTo - s.m_loopFrom;
+            t.pos = s.m_loopFrom;
+        }
     }
     const int64_t length = sound.lengthFrames();
     if (length >= 0 && t.pos >= length)

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 namespace tavix {
 
@@ -104,6 +105,20 @@ public:
     // instants and streamTimeAt stay in the stream's own time.
     virtual bool setPlaybackRate(StreamHandle h, int percent) = 0;
     virtual int playbackRate(StreamHandle h) = 0;
+
+    // Beyond the original: from its next start or seek on, the music h plays [fromMs, toMs)
+    // of the song over and over once it reaches toMs, the jump back seamless, at any
+    // playback rate. Its positions (GetTime, streamTimeExact, streamTimeAt) and the
+    // instants of PlayAt over it count on through the jumps: loop time, the song's time
+    // plus the loop's length for each jump, so they never go back while it loops, and an
+    // instant t of the song sounds in pass k at t + k * length. Returns that length in ms
+    // (whole frames of the mix, so it may differ from toMs - fromMs by a fraction of a
+    // frame); nothing when refused. toMs <= fromMs ends the loop (also from the next start
+    // or seek on).
+    virtual std::optional<double> setLoop(StreamHandle /*h*/, double /*fromMs*/, double /*toMs*/)
+    {
+        return std::nullopt;
+    }
 
     // Why the last failing call failed, for the window to show.
     virtual QString lastError() const = 0;

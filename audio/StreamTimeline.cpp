@@ -20,8 +20,9 @@ double StreamTimeline::heardPosition(double heardFrame) const
     const bool open = seg.mixEnd < 0;
     // Both in mix frames: the song advances ratePercent hundredths of a frame for each.
     const double speed = seg.ratePercent / 100.0;
-    const double extent = open && index == newest ? static_cast<double>(pos - seg.songStart) / speed
-                                                  : static_cast<double>(seg.mixEnd - seg.mixStart);
+    const double extent = open && index == newest
+                              ? static_cast<double>(pos + loopBase - seg.songStart) / speed
+                              : static_cast<double>(seg.mixEnd - seg.mixStart);
     const double into =
         std::clamp(heardFrame - static_cast<double>(seg.mixStart), 0.0, std::max(extent, 0.0));
     return static_cast<double>(seg.songStart) + into * speed;

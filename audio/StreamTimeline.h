@@ -29,7 +29,10 @@ struct StreamTimeline
     std::array<Segment, History> segments{};
     int segmentCount = 0;
     int newest = -1;
-    int64_t pos = 0;  // the next frame the mixer will take from the stream
+    int64_t pos = 0; // the next frame the mixer will take from the stream
+    // While the stream loops: the frames its jumps back have skipped, so that positions
+    // (pos + loopBase, and the stretches' songStart) keep counting on through every pass.
+    int64_t loopBase = 0;
     int channel = -1; // -1 while not playing
     bool endedNaturally = false;
 

@@ -195,14 +195,24 @@ void StretchFeed::feed(const std::stop_token& stop)
     int64_t delivered = 0; // frames of the run put into blocks, published or staged
     int staged = 0;        // frames in the block being filled
     bool finalSent = false;
+    int64_t loopFrom = 0; // the run's loop, if loopTo > loopFrom
+    int64_t loopTo = 0;
+    // Where song frame `frame` of the run is read from: the loop's range again past its end.
+    const auto wrapped = [&](int64_t frame) {
+        return loopTo > loopFrom && frame >= loopTo
+                   ? loopFrom + (frame - loopFrom) % (loopTo - loopFrom)
+                   : frame;
+    };
 
     // Song frames [from, from + n) as planar floats; silence before the start and past
     // what is decoded.
     const auto readInput = [&](int64_t from, int n) {
         for (int i = 0; i < n;) {
-            const int64_t frame = from + i;
+            const int64_t frame = wrapped(from + i);
             int64_t run = 0;
             const int16_t* src = frame >= 0 ? m_sound->framesAt(frame, run) : nullptr;
+            if (src && loopTo > loopFrom && frame < loopTo)
+                run = std::min(run, loopTo - frame);
             if (!src) {
                 const int gap =
                     frame < 0 ? static_cast<int>(std::min<int64_t>(-frame, n - i)) : n - i;
@@ -248,6 +258,8 @@ void StretchFeed::feed(const std::stop_token& stop)
             if (!active)
                 continue;
             start = static_cast<int64_t>(request & FrameMask);
+            loopFrom = m_loopFrom.load(std::memory_order_relaxed);
+            loopTo = m_loopTo.load(std::memory_order_relaxed);
             stretcher.reset();
             stretcher.setTimeRatio(ratio);
             // Primed with the song just before the start (silence before the song), so
@@ -269,8 +281,10 @@ void StretchFeed::feed(const std::stop_token& stop)
             std::this_thread::sleep_for(std::chrono::milliseconds(active ? 1 : 2));
             continue;
         }
-        const int64_t length = m_sound->lengthFrames();
-        // The run's exact length in output frames, once the song's length is known.
+        const bool looping = loopTo > loopFrom;
+        const int64_t length = looping ? -1 : m_sound->lengthFrames();
+        // The run's exact length in output frames, once the song's length is known; a loop
+        // has none.
         const int64_t target =
             length >= 0 ? (std::max<int64_t>(length - start, 0) * 100 + m_percent - 1) / m_percent
                         : -1;
@@ -321,7 +335,9 @@ void StretchFeed::feed(const std::stop_token& stop)
             finalSent = true;
             continue;
         }
-        const int64_t decoded = m_sound->availableFrames() - inPos;
+        const int64_t decoded = looping && m_sound->availableFrames() >= loopTo
+                                    ? InputPiece
+                                    : m_sound->availableFrames() - wrapped(inPos);
         if (decoded <= 0) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1)); // the decoder is behind
             continue;

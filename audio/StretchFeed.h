@@ -48,6 +48,14 @@ public:
     // ---- The audio thread ----
     // Begins a new run from `songFrame`; what the ring holds of earlier runs is dropped.
     void restart(int64_t songFrame);
+    // The runs begun from now on play song frames [from, to) over and over once they reach
+    // `to`, without end: the stretcher is fed the range again and again, so the jump is as
+    // seamless as the music. to <= from: no loop.
+    void setLoop(int64_t from, int64_t to)
+    {
+        m_loopFrom.store(from, std::memory_order_relaxed);
+        m_loopTo.store(to, std::memory_order_relaxed);
+    }
     // No run: the feeder idles.
     void park();
     // Adds up to `frames` stereo frames of the current run to `dst`; returns how many.
@@ -98,6 +106,10 @@ private:
     bool m_ended = false;
 
     std::jthread m_thread; // last: starts once everything above is in place
+    // Set by the audio thread before the restart that takes them; the restart's release
+    // store publishes them to the feeder.
+    std::atomic<int64_t> m_loopFrom{0};
+    std::atomic<int64_t> m_loopTo{0};
 };
 
 } // namespace tavix

@@ -602,5 +602,40 @@ TEST(MixerTimeline, SlowedStretchesReadBackInSongFrames)
     EXPECT_DOUBLE_EQ(t.heardPosition(9000.0), 1600.0);
 }
 
+// ---- Loops ---------------------------------------------------------------------------
+
+TEST(MixerLoop, TheRangeComesAgainSampleForSampleAndStartsLandInTheirPass)
+{
+    test::IdMixer mixer(32);
+    ASSERT_TRUE(mixer.addStream(1, makeSound(ramp(10000, 2), 2)));
+    ASSERT_TRUE(mixer.addStream(2, makeSound(constant(50, 2, 7000), 2)));
+    EXPECT_FALSE(mixer.setLoop(1, 2000, 10001)); // past the song's end
+    ASSERT_TRUE(mixer.setLoop(1, 2000, 5000));
+    ASSERT_TRUE(mixer.seek(1, 1000));
+    // A start 100 frames into the range in each of three passes, in loop time.
+    for (int64_t pass = 0; pass < 3; ++pass)
+        ASSERT_TRUE(mixer.playAt(0, 2, 1, 2100 + pass * 3000));
+    ASSERT_TRUE(mixer.play(16, 1));
+    const int frames = 1000 + 3 * 3000 + 500;
+    const auto out = renderFrames(mixer, frames, 333);
+    const auto songFrame = [](int64_t u) { return u < 5000 ? u : 2000 + (u - 2000) % 3000; };
+    std::vector<int64_t> starts;
+    for (int64_t o = 0; o < frames; ++o) {
+        const int64_t src = songFrame(1000 + o);
+        const int music = int((1 + src) % 20000);
+        const int extra = left(out, o) - music;
+        if (extra != 0 && (starts.empty() || o > starts.back() + 50))
+            starts.push_back(o);
+        ASSERT_TRUE(extra == 0 || extra == 7000) << o;
+    }
+    EXPECT_EQ(starts, (std::vector<int64_t>{1100, 4100, 7100}));
+    // The position counts on through the jumps; a seek starts the count afresh.
+    EXPECT_EQ(mixer.heardPosition(1, double(frames)), 1000.0 + frames);
+    ASSERT_TRUE(mixer.seek(1, 2500));
+    const auto after = renderFrames(mixer, 400); // past the old position's fade
+    EXPECT_EQ(left(after, 399), 1 + 2500 + 399);
+    EXPECT_EQ(mixer.heardPosition(1, double(mixer.mixFrame())), 2900.0);
+}
+
 } // namespace
 } // namespace tavix

@@ -148,6 +148,12 @@ bool IdMixer::seek(StreamId id, int64_t frame)
     return s && m_mixer.seek(*s, frame);
 }
 
+bool IdMixer::setLoop(StreamId id, int64_t from, int64_t to)
+{
+    Mixer::Stream* s = find(id);
+    return s && m_mixer.setLoop(*s, from, to);
+}
+
 bool IdMixer::playAt(int channel, StreamId effect, StreamId music, int64_t musicFrame)
 {
     Mixer::Stream* e = find(effect);

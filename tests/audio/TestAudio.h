@@ -44,6 +44,7 @@ public:
     bool play(int channel, StreamId id);
     bool stop(StreamId id);
     bool seek(StreamId id, int64_t frame);
+    bool setLoop(StreamId id, int64_t from, int64_t to);
     bool playAt(int channel, StreamId effect, StreamId music, int64_t musicFrame);
     void cancelScheduled(StreamId music);
     void setListenerFrame(double frame) { m_mixer.setListenerFrame(frame); }
