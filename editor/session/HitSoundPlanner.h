@@ -11,7 +11,7 @@ namespace tavix {
 struct PlannedCell
 {
     int32_t cell = 0;
-    int64_t musicMs = 0;
+    double musicMs = 0; // whole ms but in a loop, whose passes add its length
 
     bool operator==(const PlannedCell&) const = default;
 };
@@ -28,12 +28,22 @@ public:
     // lastSoundBeat is the cell sounded last (-1 for none).
     void beginSegment(const CellTiming& timing, int64_t startMs, int32_t lastSoundBeat);
 
+    // The segment plays cells [fromCell, toCell) over and over, the music jumping back by
+    // lengthMs at the range's end (its loop time runs on); toCell <= fromCell: no loop.
+    void setLoop(int32_t fromCell, int32_t toCell, double lengthMs)
+    {
+        m_loopFrom = fromCell;
+        m_loopTo = toCell;
+        m_loopLength = lengthMs;
+        m_pass = 0;
+    }
+
     // The cells not planned yet that the music reaches by untilMs (inclusive), in order.
     // Cells from totalBeats on, and cells before 0, never sound.
     std::vector<PlannedCell> reach(double untilMs, int32_t totalBeats);
 
     // The instant the next cell would start, if any time reaches it.
-    std::optional<int64_t> nextInstant() const;
+    std::optional<double> nextInstant() const;
 
     int32_t lastSoundBeat() const { return m_last; }
     int32_t nextCell() const { return m_next; }
@@ -45,6 +55,10 @@ private:
     int64_t m_start = 0;
     int32_t m_last = -1;
     int32_t m_next = 0;
+    int32_t m_loopFrom = 0;
+    int32_t m_loopTo = 0;
+    double m_loopLength = 0;
+    int64_t m_pass = 0;
 };
 
 } // namespace tavix

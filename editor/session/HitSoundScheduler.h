@@ -17,7 +17,7 @@ class KeP;
 struct PendingHit
 {
     int32_t cell = 0;
-    int64_t musicMs = 0;
+    double musicMs = 0;
     int32_t lastSoundBeat = 0;
     int32_t soundSlot = 0;
 };
@@ -39,6 +39,11 @@ public:
     void startRun() { m_lastSoundBeat = -1; }
     // A stretch of continuous playback begins at music time startMs.
     void beginSegment(const CellTiming& timing, int64_t startMs);
+    // The segment loops cells [fromCell, toCell), the music jumping back by lengthMs.
+    void setLoop(int32_t fromCell, int32_t toCell, double lengthMs)
+    {
+        m_planner.setLoop(fromCell, toCell, lengthMs);
+    }
     // Queues what the music reaches within `lookaheadMs` from where it is heard now. A
     // timing other than the plan's (a tempo or offset committed while playing) moves every
     // cell: what is queued is taken back and the new plan starts where the music is.

@@ -70,7 +70,9 @@ void KeyRecorder::record(KeyInput& keys, SoundEngine& engine, StreamHandle music
         if (unmatched < 255)
             ++unmatched;
         // The cell is that of the moment the key went down, not of this pass.
-        const double musicMs = engine.streamTimeAt(music, press.when);
+        double musicMs = engine.streamTimeAt(music, press.when);
+        if (m_loop)
+            musicMs = m_loop->songMs(musicMs);
         const int32_t chartMs = nearestInt32(leadMs + musicMs);
         const int32_t near = m_kep.MsToBeatNear(chartMs);
         if (near < 0 || near >= m_kep.TotalBeats)

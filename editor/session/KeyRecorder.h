@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LoopSpan.h"
+
 #include "ChartEdit.h"
 #include "SoundEngine.h"
 
@@ -26,6 +28,9 @@ public:
 
     explicit KeyRecorder(KeP& kep) : m_kep(kep) {}
 
+    // While the run loops, presses are read in the song's time of the pass they fall in.
+    void setLoop(std::optional<LoopSpan> loop) { m_loop = loop; }
+
     // Told after every key recorded.
     std::function<void()> onKey;
 
@@ -49,6 +54,7 @@ private:
     void setKey(int32_t cell, int row);
 
     KeP& m_kep;
+    std::optional<LoopSpan> m_loop;
     std::optional<ChartEdit> m_runEdit;
     Clock::time_point m_segmentMoment{};
     // Presses recorded from their moment whose key-down has not yet shown in a snapshot;

@@ -111,7 +111,7 @@ void PlaybackSession::playPause()
         m_paused = true;
         const double heard = m_engine.streamTimeExact(m_music);
         const int32_t t = m_engine.FSOUND_Stream_GetTime(m_music);
-        m_cursorMs = nearestInt32(LeadMs() + t);
+        m_cursorMs = nearestInt32(LeadMs() + songMs(t));
         m_pausedAtMs = m_cursorMs;
         m_engine.FSOUND_Stream_Stop(m_music);
         m_hits.cancel(m_music, heard);
@@ -119,12 +119,15 @@ void PlaybackSession::playPause()
         m_observer.runChanged(RunChange::Paused);
         return;
     }
-    // Start, from wherever the stream stands.
+    // Start, from wherever the stream stands, or from the loop's start.
     m_playing = true;
     m_hits.startRun();
     // A song that has played to its end starts again from its beginning.
     if (m_engine.FSOUND_Stream_GetTime(m_music) >= m_engine.FSOUND_Stream_GetLengthMs(m_music))
         m_engine.FSOUND_Stream_SetTime(m_music, 0);
+    armLoop();
+    if (m_loopSpan)
+        m_engine.FSOUND_Stream_SetTime(m_music, nearestInt32(m_loopSpan->fromMs));
     startMusic();
     m_observer.runChanged(RunChange::Started);
 }
@@ -154,8 +157,55 @@ void PlaybackSession::stop()
     m_hits.drop(m_music);
     m_cursorMs = 0;
     flushRecording();
+    disarmLoop();
     endTestPlay();
     m_observer.runChanged(RunChange::Stopped);
+}
+
+bool PlaybackSession::setLoopCells(std::optional<CellRange> cells)
+{
+    if (m_playing)
+        return false;
+    if (cells && (cells->empty() || cells->first < 0))
+        cells.reset();
+    m_loopCells = cells;
+    return true;
+}
+
+void PlaybackSession::armLoop()
+{
+    m_loopSpan.reset();
+    if (!m_loopCells || m_music == 0)
+        return;
+    const CellTiming t = timing();
+    const int32_t from = int32_t(std::min<int64_t>(m_loopCells->first, m_kep.TotalBeats));
+    const int32_t to = int32_t(std::min<int64_t>(m_loopCells->last + 1, m_kep.TotalBeats));
+    const std::optional<int64_t> fromMs = t.firstMusicMs(from);
+    std::optional<int64_t> toMs = t.firstMusicMs(to);
+    if (!fromMs || to <= from)
+        return;
+    // A range to the chart's end loops at the song's end.
+    if (!toMs || to >= m_kep.TotalBeats || *toMs > m_songLenMs)
+        toMs = m_songLenMs;
+    const double start = double(std::max<int64_t>(*fromMs, 0));
+    const std::optional<double> length = m_engine.setLoop(m_music, start, double(*toMs));
+    if (!length)
+        return;
+    m_loopSpan = LoopSpan{start, *length};
+    m_hits.setLoop(from, to, *length);
+    m_recorder.setLoop(m_loopSpan);
+    if (m_sink)
+        m_sink->looping(from, to, *m_loopSpan);
+}
+
+void PlaybackSession::disarmLoop()
+{
+    if (!m_loopSpan)
+        return;
+    m_engine.setLoop(m_music, 0.0, 0.0);
+    m_loopSpan.reset();
+    m_hits.setLoop(0, 0, 0.0);
+    m_recorder.setLoop(std::nullopt);
 }
 
 bool PlaybackSession::startTestPlay(PressSink& sink, int32_t fromCell, bool chartSounds)
@@ -174,6 +224,7 @@ bool PlaybackSession::startTestPlay(PressSink& sink, int32_t fromCell, bool char
     m_hits.startRun();
     m_playing = true;
     m_paused = false;
+    armLoop();
     m_engine.FSOUND_Stream_SetTime(m_music, nearestInt32(double(std::max<int64_t>(*start, 0))));
     startMusic();
     m_observer.runChanged(RunChange::Started);
@@ -213,6 +264,7 @@ void PlaybackSession::finish()
     m_playing = false;
     m_paused = false;
     flushRecording();
+    disarmLoop();
     endTestPlay();
     m_observer.runChanged(RunChange::Ended);
 }
@@ -239,7 +291,7 @@ void PlaybackSession::pass()
     const int32_t t = m_engine.FSOUND_Stream_GetTime(m_music);
     // A paused stream stands at its start; the play position is where it paused, or where
     // a click moved the resume point since, and both lines show it.
-    m_playMs = m_paused ? m_cursorMs : nearestInt32(LeadMs() + t);
+    m_playMs = m_paused ? m_cursorMs : nearestInt32(LeadMs() + songMs(t));
     if (!m_paused) {
         const int32_t recordCell = m_kep.MsToBeatHalf(m_playMs);
         const int32_t soundCell = m_kep.MsToBeatNear(m_playMs);
@@ -254,7 +306,9 @@ void PlaybackSession::pass()
     // The run ends where the chart position reaches the song's length, or at the latest
     // where the music itself ends (a chart lagging the music never reaches the length).
     // Both wait until decoding has told the real length.
-    if (m_playing && followDecodedLength() && (m_playMs >= m_songLenMs || t >= m_songLenMs))
+    // A loop plays until it is stopped.
+    if (m_playing && followDecodedLength() && !m_loopSpan &&
+        (m_playMs >= m_songLenMs || t >= m_songLenMs))
         finish();
 }
 

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "CellRange.h"
+#include "LoopSpan.h"
+
 #include "CellTiming.h"
 #include "ChartChange.h"
 #include "EffectSounds.h"
@@ -104,6 +107,14 @@ public:
     // key sounds only with `chartSounds`. False without music or while a run is on.
     bool startTestPlay(PressSink& sink, int32_t fromCell, bool chartSounds);
     bool testing() const { return m_sink != nullptr; }
+    // The cells a run plays over and over (playback, recording and test play), from the
+    // next start on; none: the song plays through. Refused (false) while a run is on.
+    bool setLoopCells(std::optional<CellRange> cells);
+    const std::optional<CellRange>& loopCells() const { return m_loopCells; }
+    // The loop of the run going on, once the engine took it.
+    const std::optional<LoopSpan>& loopSpan() const { return m_loopSpan; }
+    // The song's time at the engine's time `ms` (the same but in a loop).
+    double songMs(double ms) const { return m_loopSpan ? m_loopSpan->songMs(ms) : ms; }
     // The run's keys so far become one change of their own.
     void flushRecording();
     bool hasRecordedKeys() const { return m_recorder.hasKeys(); }
@@ -143,6 +154,8 @@ private:
     void finish();
     void judgePresses();
     void endTestPlay();
+    void armLoop();
+    void disarmLoop();
 
     KeP& m_kep;
     SoundEngine& m_engine;
@@ -150,6 +163,8 @@ private:
     Observer& m_observer;
     KeyInput* m_keyboard = nullptr;
     PressSink* m_sink = nullptr;
+    std::optional<CellRange> m_loopCells;
+    std::optional<LoopSpan> m_loopSpan;
     Clock::time_point m_segmentMoment{};
     EffectSounds m_sounds;
     HitSoundScheduler m_hits;

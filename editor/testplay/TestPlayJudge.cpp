@@ -83,6 +83,12 @@ std::vector<JudgeEvent> TestPlayJudge::finish()
     return misses;
 }
 
+void TestPlayJudge::append(const std::vector<PlayTarget>& more)
+{
+    m_targets.insert(m_targets.end(), more.begin(), more.end());
+    m_judged.resize(m_targets.size(), 0);
+}
+
 void TestPlayJudge::rearm()
 {
     std::fill(m_judged.begin(), m_judged.end(), 0);

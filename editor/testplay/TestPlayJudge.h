@@ -38,6 +38,8 @@ public:
     std::vector<JudgeEvent> finish();
     // The targets are all to be played again (a loop starts its next pass).
     void rearm();
+    // More targets, none earlier than the last one held (a loop's next pass).
+    void append(const std::vector<PlayTarget>& more);
 
     const std::vector<PlayTarget>& targets() const { return m_targets; }
     const JudgeWindows& windows() const { return m_windows; }

@@ -26,6 +26,7 @@ public:
     void pressed(int row, double musicMs, int ratePercent) override;
     void heardThrough(double musicMs, int ratePercent) override;
     void ended() override;
+    void looping(int32_t fromCell, int32_t toCell, const LoopSpan& span) override;
 
     const RunTally& tally() const { return m_tally; }
     // Every judgement and extra press so far, in the order they came.
@@ -37,7 +38,15 @@ public:
 private:
     void take(const JudgeEvent& event);
 
+    void addPassesThrough(double musicMs);
+
+    const KeP& m_kep;
+    CellTiming m_timing;
     TestPlayJudge m_judge;
+    // In a loop: the targets of one pass, and how many passes the judge holds.
+    std::vector<PlayTarget> m_passTargets;
+    std::optional<LoopSpan> m_loop;
+    int64_t m_passesHeld = 0;
     RunTally m_tally;
     std::vector<JudgeEvent> m_events;
     int32_t m_fromCell = 0;

@@ -5,9 +5,12 @@
 #include "FakeKeys.h"
 #include "FakeSoundEngine.h"
 #include "FrameTick.h"
+#include "Rounding.h"
+
 #include "KeP.h"
 #include "KeyInput.h"
 #include "NumberReading.h"
+#include <map>
 
 #include <gtest/gtest.h>
 
@@ -149,6 +152,60 @@ TEST(PlaybackSession, HitsAreQueuedAheadOfWhatTheDeviceHasMixedAlready)
     rig.session.playPause();
     EXPECT_GT(furthest(), 400.0 + FrameTick::lookaheadMs(60.0) - 150.0);
     EXPECT_GT(furthest(), usual + 250.0);
+}
+
+TEST(PlaybackSession, ALoopSoundsEveryCellOncePerPassAndItsKeysAreOneChange)
+{
+    SessionRig rig(20000);
+    for (int32_t c = 16; c < 32; ++c)
+        rig.key(c, 1);
+    rig.key(40, 1); // past the range: never heard
+    ASSERT_TRUE(rig.session.setLoopCells(CellRange{16, 31}));
+    rig.session.playPause();
+    ASSERT_TRUE(rig.session.loopSpan());
+    const LoopSpan span = *rig.session.loopSpan();
+    const CellTiming timing = rig.session.timing();
+    EXPECT_DOUBLE_EQ(span.fromMs, double(*timing.firstMusicMs(16)));
+    EXPECT_DOUBLE_EQ(span.lengthMs, 16 * 150.0);
+    const auto run = [&](double ms) {
+        for (double t = 0; t < ms; t += 1000.0 / 60.0)
+            rig.step(1000.0 / 60.0);
+    };
+    // Three passes and a half, a press in the second and in the third pass.
+    run(span.lengthMs * 1.5);
+    rig.keys->press(0x4B, rig.engine.now); // keypad 4, row 2
+    run(span.lengthMs);
+    rig.keys->press(0x4F, rig.engine.now); // keypad 1, row 3
+    run(span.lengthMs);
+    EXPECT_TRUE(rig.session.playing()); // a loop plays until stopped
+    EXPECT_GE(rig.seen.passes.back(), nearestInt32(rig.session.LeadMs() + span.fromMs));
+    EXPECT_LT(rig.seen.passes.back(), nearestInt32(rig.session.LeadMs() + span.toMs()) + 1);
+    rig.session.stop();
+    // Cells 16..31 each three times (pass 3 reached them up to its half), at their instants
+    // plus the passes' lengths.
+    std::map<double, int> at;
+    for (const auto& h : rig.engine.heard)
+        if (h.channel < KeySoundChannels)
+            ++at[h.musicMs];
+    int heard = 0;
+    for (int64_t pass = 0; pass < 4; ++pass)
+        for (int32_t c = 16; c < 32; ++c) {
+            const double instant = double(*timing.firstMusicMs(c)) + double(pass) * span.lengthMs;
+            if (instant <= span.fromMs + 3.5 * span.lengthMs) {
+                EXPECT_EQ(at[instant], 1) << pass << " " << c;
+                ++heard;
+            }
+        }
+    EXPECT_EQ(int(rig.engine.heard.size()) - rig.heardOn(MetronomeChannel) -
+                  rig.heardOn(MarkerChannel),
+              heard);
+    // The two presses, in the range's cells, as one change.
+    ASSERT_EQ(rig.seen.taken.size(), 1u);
+    int set = 0;
+    for (int32_t c = 16; c < 32; ++c)
+        set += rig.kep.isSet(c, 2) + rig.kep.isSet(c, 3);
+    EXPECT_EQ(set, 2);
+    EXPECT_EQ(rig.engine.countLog("loop " + std::to_string(rig.music) + " 0 0"), 1); // let go
 }
 
 TEST(PlaybackSession, PauseTakesBackWhatIsUnheardAndAResumeWhereItPausedGoesOn)

@@ -33,6 +33,8 @@ public:
         int32_t lengthWhileDecodingMs = -1; // what the length reads until decoded, if set
         bool closed = false;
         int ratePercent = 100; // song time advances this many hundredths of the clock's
+        double loopFromMs = 0; // a loop when loopToMs > loopFromMs
+        double loopToMs = 0;
         std::shared_ptr<const WaveformPeaks> peaks;
     };
     struct Scheduled
@@ -87,9 +89,13 @@ public:
                 // Clips stand still; a stream from memory played as music moves like one.
                 if (!s.playing || (s.memory && s.channel != MusicChannel))
                     continue;
-                s.posMs = std::min(s.posMs + step * s.ratePercent / 100.0, double(s.lengthMs));
+                // A loop's time runs on through its passes and never reaches the end.
+                const bool looping = s.loopToMs > s.loopFromMs;
+                s.posMs = s.posMs + step * s.ratePercent / 100.0;
+                if (!looping)
+                    s.posMs = std::min(s.posMs, double(s.lengthMs));
                 hearUpTo(handle, s.posMs);
-                if (s.posMs >= double(s.lengthMs))
+                if (!looping && s.posMs >= double(s.lengthMs))
                     s.playing = false;
             }
         }
@@ -301,6 +307,18 @@ public:
     void setCalibratedLatencyMs(double ms) override { calibratedLatencyMs = ms; }
 
     bool calibratedLatencyApplies() override { return latencyApplies; }
+
+    std::optional<double> setLoop(StreamHandle h, double fromMs, double toMs) override
+    {
+        Stream* s = find(h);
+        if (!s || (toMs > fromMs && (fromMs < 0 || toMs > double(s->lengthMs))))
+            return std::nullopt;
+        log.push_back("loop " + std::to_string(h) + " " + std::to_string(int(fromMs)) + " " +
+                      std::to_string(int(toMs)));
+        s->loopFromMs = fromMs;
+        s->loopToMs = std::max(toMs, fromMs);
+        return s->loopToMs - s->loopFromMs;
+    }
 
     double outputLatencyMs() override
     {

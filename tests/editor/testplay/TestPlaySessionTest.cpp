@@ -104,3 +104,32 @@ TEST(TestPlay, PressesAreJudgedFromTheirMomentsAndTheChartStaysAsItWas)
         EXPECT_EQ(rig.seen.recorded, 0);
     }
 }
+
+TEST(TestPlay, ALoopsPassesAddUp)
+{
+    Rig rig;
+    ASSERT_TRUE(rig.session.setLoopCells(CellRange{48, 63})); // keys at 48, 52, 56, 60
+    TestPlayRun run(rig.kep, rig.session.timing(), 48, JudgeWindows{});
+    ASSERT_TRUE(rig.session.startTestPlay(run, 48, false));
+    ASSERT_TRUE(rig.session.loopSpan());
+    const LoopSpan span = *rig.session.loopSpan();
+    std::vector<double> pressAt;
+    for (int pass = 0; pass < 3; ++pass)
+        for (int32_t c = 48; c < 64; c += 4)
+            pressAt.push_back(rig.at(c) + pass * span.lengthMs - 5.0);
+    size_t next = 0;
+    while (rig.engine.streamTimeExact(rig.session.music()) <
+           span.fromMs + 3 * span.lengthMs - 100) {
+        rig.engine.advance(1000.0 / 60.0);
+        const double heard = rig.engine.streamTimeExact(rig.session.music());
+        for (; next < pressAt.size() && pressAt[next] <= heard; ++next)
+            rig.keys->press(0x47, rig.engine.now - std::chrono::microseconds(
+                                                       int64_t((heard - pressAt[next]) * 1000.0)));
+        rig.session.pass();
+    }
+    rig.session.stop();
+    EXPECT_EQ(run.tally().presses(), 12);
+    EXPECT_EQ(run.tally().extras(), 0);
+    EXPECT_EQ(run.tally().count(Judgement::Miss), 0);
+    EXPECT_NEAR(run.tally().meanErrorMs(), -5.0, 1.0);
+}
