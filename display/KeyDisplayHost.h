@@ -38,6 +38,8 @@ public:
     // Whether the cell under the cursor is lit (with the guides): the edit cursor, where
     // keys typed go, while the song is stopped or paused.
     virtual bool cursorCellLit() const { return false; }
+    // The cells a run loops, shown by a band over them; none when empty.
+    virtual CellRange loopCells() const { return {}; }
     // The keys a test play has judged, marked; none when null.
     virtual const KeyMarks* judgedKeys() const { return nullptr; }
     // The display is set up for a chart of `TotalB` cells other than the chart's own

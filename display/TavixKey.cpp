@@ -110,6 +110,7 @@ const QColor CursorCellColour(255, 255, 255, 34);
 const std::array<QColor, 4> MarkColours{QColor(80, 220, 110), QColor(90, 160, 255),
                                         QColor(255, 150, 70), QColor(235, 45, 45)};
 constexpr int MarkHeight = 4;
+constexpr int LoopBandHeight = 3;
 
 // The band as it shows under the waveform's tint, pixel by pixel.
 QImage tintedBand(const QImage& band, const QColor& colour, double opacity)
@@ -451,6 +452,14 @@ void TavixKey::buildFrame(int32_t scrollMs, int32_t curMs, bool GoP)
         const auto left = float(std::max(axis.cellStart(cells.first), -2.0));
         const auto right = float(std::min(axis.cellStart(cells.last + 1), double(width) + 2.0));
         addOutline(left, 0.0f, right, 396.0f);
+    }
+    // The loop: a band along the top over its cells.
+    const CellRange loop = m_host.loopCells();
+    if (!loop.empty() && loop.last >= firstBeat && loop.first <= lastBeat) {
+        const float width = float(m_image.width());
+        const auto left = float(std::max(axis.cellStart(loop.first), 0.0));
+        const auto right = float(std::min(axis.cellStart(loop.last + 1), double(width)));
+        addQuad(Texture::MarkOnTime, left, 0.0f, right, float(LoopBandHeight), White);
     }
     const SelectionList* shown = m_host.shownKeys();
     const auto listed = [shown](int64_t index) {

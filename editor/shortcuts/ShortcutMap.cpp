@@ -158,6 +158,7 @@ const std::vector<CommandInfo>& ShortcutMap::commands()
          {key(Qt::CTRL | Qt::Key_I)},
          false,
          -1},
+        {C::Loop, "loop", "Loop the selected cells (on or off)", {key(Qt::Key_L)}, false, -1},
     };
     assert(all.size() == size_t(Command::Count));
     return all;

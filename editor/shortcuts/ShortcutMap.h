@@ -60,6 +60,7 @@ enum class Command : int {
     Keys,
     TestPlay,
     ChartReport,
+    Loop,
     Count
 };
 

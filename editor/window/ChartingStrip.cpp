@@ -39,7 +39,7 @@ ChartingStrip::ChartingStrip(QWidget* window)
       report(QObject::tr("Report\u2026"), &strip),
       advance(QObject::tr("Cursor on after each entry"), &strip), zoom(&strip),
       testPlay(QObject::tr("Test play"), &strip),
-      chartSounds(QObject::tr("Hit sounds in test play"), &strip), judged(&strip)
+      chartSounds(QObject::tr("Hit sounds in test play"), &strip), judged(&strip), loop(&strip)
 {
     // Under the speed and metronome lines, in the corner they leave free.
     snap.setGeometry(862, 664, 130, 20);
@@ -61,10 +61,11 @@ ChartingStrip::ChartingStrip(QWidget* window)
     layout->addWidget(&chartSounds);
     layout->addSpacing(4);
     layout->addWidget(&judged, 1);
+    layout->addWidget(&loop);
     for (QWidget* w : {static_cast<QWidget*>(&keys), static_cast<QWidget*>(&report),
                        static_cast<QWidget*>(&advance), static_cast<QWidget*>(&zoom),
                        static_cast<QWidget*>(&testPlay), static_cast<QWidget*>(&chartSounds),
-                       static_cast<QWidget*>(&judged)})
+                       static_cast<QWidget*>(&judged), static_cast<QWidget*>(&loop)})
         w->setFont(stripFont());
     // As wide as their words, not the style's least width of a button, so that the test
     // play's line keeps the room its longest text needs.
@@ -74,6 +75,7 @@ ChartingStrip::ChartingStrip(QWidget* window)
     colour(advance);
     colour(chartSounds);
     colour(judged);
+    colour(loop);
     testPlay.setFocusPolicy(Qt::NoFocus);
     chartSounds.setFocusPolicy(Qt::NoFocus);
     // The window keeps the focus, so Space and the arrows stay shortcuts after a click here.

@@ -32,6 +32,7 @@ struct ChartingStrip
     QPushButton testPlay;
     QCheckBox chartSounds;
     QLabel judged;
+    QLabel loop; // the range a run repeats, if any
 };
 
 } // namespace tavix

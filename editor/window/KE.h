@@ -80,6 +80,10 @@ public:
     const SelectionList* shownKeys() const override;
     bool cursorCellLit() const override { return !m_session.moving(); }
     const KeyMarks* judgedKeys() const override;
+    CellRange loopCells() const override
+    {
+        return m_session.loopCells() ? *m_session.loopCells() : CellRange{};
+    }
     // Charting at the keyboard: its shortcuts, cursor, selections, zoom and strip.
     KeyboardCharting& charting() { return *m_charting; }
     // Test play from the edit cursor, its strip controls and its results.

@@ -5,6 +5,7 @@
 #include "KeyCanvas.h"
 #include "KeyboardShortcuts.h"
 #include "KeypadKeys.h"
+#include "MessageService.h"
 #include "TestPlayWiring.h"
 
 #include <QApplication>
@@ -214,9 +215,56 @@ void KeyboardCharting::run(Command command)
     case C::ChartReport:
         m_window.report().open();
         break;
+    case C::Loop:
+        toggleLoop();
+        break;
     default:
         break;
     }
+}
+
+void KeyboardCharting::toggleLoop()
+{
+    PlaybackSession& session = m_window.m_session;
+    if (session.playing())
+        return; // a run keeps the loop it started with
+    std::optional<CellRange> cells;
+    if (!session.loopCells()) {
+        const KeySelection chosen = selection();
+        if (chosen.isRange()) {
+            cells = chosen.cells;
+        } else if (!chosen.empty()) {
+            // The cells from the first key the rectangle found to the last.
+            CellRange spanned{INT64_MAX, -1};
+            for (int32_t i = 1; i <= selectionCount(chosen.keys); ++i) {
+                const int64_t cell = chosen.keys[size_t(i)] / KeP::RowsPerCell;
+                spanned.first = std::min(spanned.first, cell);
+                spanned.last = std::max(spanned.last, cell);
+            }
+            cells = spanned;
+        } else {
+            m_window.m_services.messages.information(
+                &m_window, tr("Loop"),
+                tr("Select the cells to loop first (Shift and the arrows, or a drag)."));
+            return;
+        }
+    }
+    session.setLoopCells(cells);
+    showLoop();
+    m_window.scheduleFrame();
+}
+
+void KeyboardCharting::showLoop()
+{
+    const std::optional<CellRange>& cells = m_window.m_session.loopCells();
+    if (!cells) {
+        m_strip.loop.clear();
+        return;
+    }
+    const auto place = [](int64_t cell) {
+        return QStringLiteral("%1.%2").arg(cell / 16 + 1).arg(cell % 16 / 4 + 1);
+    };
+    m_strip.loop.setText(tr("Loop %1\u2013%2").arg(place(cells->first), place(cells->last)));
 }
 
 bool KeyboardCharting::wheel(QPoint angle, Qt::KeyboardModifiers modifiers)

@@ -55,6 +55,8 @@ public:
     ChartingStrip& strip() { return m_strip; }
     KeysDialog* keysDialog() const { return m_dialog; }
     void openKeysDialog();
+    // Loops the selected cells in every run from the next on, or ends the loop.
+    void toggleLoop();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -77,6 +79,7 @@ private:
     void shift(int direction);
     void setAdvancing(bool on);
     void showSnap();
+    void showLoop();
     void loadSettings();
     void saveSetting(const QString& key, const QVariant& value) const;
 

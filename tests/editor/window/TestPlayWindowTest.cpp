@@ -84,3 +84,27 @@ TEST(TestPlayWindow, ARunFromTheCursorJudgesLeavesTheChartAndOffersTheOffsetShif
     EXPECT_NEAR(double(*after.firstMusicMs(120) - *before.firstMusicMs(120)), tally.meanErrorMs(),
                 1.0);
 }
+
+TEST(TestPlayWindow, LTakesTheSelectedCellsAsTheLoopShownInTheStripAndOnTheCanvas)
+{
+    EditingRig rig;
+    rig.ke.charting().run(Command::Loop); // nothing selected: told, nothing looped
+    EXPECT_FALSE(rig.ke.session().loopCells());
+    EXPECT_EQ(rig.messages.shown.size(), 1u);
+    rig.ke.charting().cursorKeys().placeCursor(16);
+    for (int i = 0; i < 16; ++i)
+        rig.ke.charting().run(Command::SelectOn);
+    rig.ke.charting().run(Command::Loop);
+    ASSERT_TRUE(rig.ke.session().loopCells());
+    EXPECT_EQ(rig.ke.session().loopCells()->first, 16);
+    EXPECT_EQ(rig.ke.session().loopCells()->last, 31);
+    EXPECT_EQ(rig.ke.charting().strip().loop.text(), QStringLiteral("Loop 2.1\u20132.4"));
+    rig.ke.renderer().Render(0, 0, false);
+    int bands = 0;
+    for (const Quad& q : rig.ke.renderer().lastFrame())
+        bands += q.texture == Texture::MarkOnTime;
+    EXPECT_EQ(bands, 1);
+    rig.ke.charting().run(Command::Loop); // again: no loop
+    EXPECT_FALSE(rig.ke.session().loopCells());
+    EXPECT_TRUE(rig.ke.charting().strip().loop.text().isEmpty());
+}
