@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <thread>
 
 namespace tavix {
@@ -353,6 +354,95 @@ TEST(DiskOutput, AtHalfSpeedHitsLandWhereTheirInstantFallsInTheStretchedMusic)
         EXPECT_EQ(hitAt, ideal) << burst;
         EXPECT_NEAR(musicAt, ideal, 265) << burst;
     }
+}
+
+// ---- Loops --------------------------------------------------------------------------------
+
+// Plays `musicPath` from 500 ms with [500, 1500) looped, a left-only hit 100 ms into the range
+// in each of three passes, at `percent`; stops once three passes have been heard.
+std::vector<int16_t> loopThreePasses(TempDir& dir, const std::string& musicPath,
+                                     const std::vector<int16_t>& hit, int percent)
+{
+    const std::string capture = dir.file("loop" + std::to_string(percent) + ".raw");
+    const std::string hitPath = dir.file("hit.wav");
+    EXPECT_TRUE(test::writeSoundFile(hitPath, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100, hit));
+    const auto hitBytes = test::readBytes(hitPath);
+    captureTo(capture);
+    {
+        FMod engine;
+        EXPECT_TRUE(engine.FSOUND_Init(44100, 32, 0));
+        const StreamHandle song = engine.FSOUND_Stream_Open(musicPath.c_str(), FSOUND_NORMAL, 0, 0);
+        EXPECT_TRUE(engine.waitDecoded(song));
+        if (percent != 100)
+            EXPECT_TRUE(engine.setPlaybackRate(song, percent));
+        const std::optional<double> length = engine.setLoop(song, 500.0, 1500.0);
+        EXPECT_TRUE(length);
+        EXPECT_EQ(length.value_or(0), 1000.0);
+        EXPECT_FALSE(engine.setLoop(song, 500.0, 3500.0)); // past the song's end
+        EXPECT_TRUE(engine.FSOUND_Stream_SetTime(song, 500));
+        for (int pass = 0; pass < 3; ++pass) {
+            const StreamHandle h =
+                engine.FSOUND_Stream_Open(reinterpret_cast<const char*>(hitBytes.data()),
+                                          FSOUND_MEMORY_MODE, 0, static_cast<int>(hitBytes.size()));
+            EXPECT_TRUE(engine.FSOUND_Stream_PlayAt(pass, h, song, 600.0 + pass * 1000.0));
+        }
+        EXPECT_TRUE(engine.FSOUND_Stream_Play(MusicChannel, song));
+        // Loop time runs on past the range's end and the song's: it never stops by itself.
+        EXPECT_TRUE(waitFor([&] { return engine.FSOUND_Stream_GetTime(song) >= 3600; },
+                            std::chrono::seconds(60)));
+        EXPECT_TRUE(engine.isPlaying(song));
+        engine.FSOUND_Close();
+    }
+    return readCapture(capture);
+}
+
+TEST(DiskOutput, ALoopRepeatsItsRangeSampleForSampleAndItsHitsLandInEveryPass)
+{
+    TempDir dir;
+    const int64_t frames = 44100 * 3;
+    // Noise on the right names every frame of the song; the left is silent but for the hits.
+    std::vector<int16_t> music(static_cast<size_t>(2 * frames), 0);
+    const auto noise = test::noise(frames, 1, 12000, 5);
+    for (int64_t f = 0; f < frames; ++f)
+        music[static_cast<size_t>(2 * f + 1)] = noise[static_cast<size_t>(f)];
+    std::vector<int16_t> hit;
+    for (int i = 0; i < 40; ++i) {
+        hit.push_back(static_cast<int16_t>(8000 - 150 * i));
+        hit.push_back(0);
+    }
+    const std::string musicPath = dir.file("noise.wav");
+    ASSERT_TRUE(test::writeSoundFile(musicPath, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100, music));
+
+    const auto out = loopThreePasses(dir, musicPath, hit, 100);
+    int64_t start = -1;
+    for (size_t i = 1; i < out.size(); i += 2)
+        if (out[i] != 0) {
+            start = static_cast<int64_t>(i / 2);
+            break;
+        }
+    ASSERT_GE(start, 0);
+    // Three passes of the range, each the song's frames 22050..66149 to the sample, the
+    // jump leaving no frame out or doubled, and each pass's hit on its frame 4410 in.
+    ASSERT_GE(static_cast<int64_t>(out.size()) / 2, start + 3 * 44100);
+    for (int64_t o = 0; o < 3 * 44100; ++o) {
+        const int64_t song = 22050 + o % 44100;
+        ASSERT_EQ(out[static_cast<size_t>(2 * (start + o) + 1)],
+                  music[static_cast<size_t>(2 * song + 1)])
+            << o;
+        const int64_t intoHit = o % 44100 - 4410;
+        const int16_t left =
+            intoHit >= 0 && intoHit < 40 ? hit[static_cast<size_t>(2 * intoHit)] : 0;
+        ASSERT_EQ(out[static_cast<size_t>(2 * (start + o))], left) << o;
+    }
+
+    // Slowed to half, the hits still land where their instant falls in each pass.
+    const auto slow = loopThreePasses(dir, musicPath, hit, 50);
+    const int64_t first = firstAbove(slow, 0, 0, 7000);
+    ASSERT_GE(first, 0);
+    for (int pass = 1; pass < 3; ++pass)
+        EXPECT_EQ(firstAbove(slow, 0, first + 2 * pass * 44100 - 441, 7000),
+                  first + 2 * pass * 44100)
+            << pass;
 }
 
 } // namespace
