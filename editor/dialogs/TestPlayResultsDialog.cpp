@@ -2,6 +2,7 @@
 
 #include "ErrorHistogram.h"
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
@@ -101,6 +102,14 @@ TestPlayResultsDialog::TestPlayResultsDialog(const RunTally& tally, const JudgeW
         windowRow->addWidget(m_windows[i]);
     }
     layout->addLayout(windowRow);
+    m_stay =
+        new QCheckBox(tr("After a test play, keep the cursor and view where it stopped"), this);
+    m_stay->setChecked(m_actions.stayWhereStopped);
+    connect(m_stay, &QCheckBox::toggled, this, [this](bool on) {
+        if (m_actions.stayWhereStoppedChanged)
+            m_actions.stayWhereStoppedChanged(on);
+    });
+    layout->addWidget(m_stay);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);

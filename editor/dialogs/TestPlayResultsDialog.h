@@ -8,6 +8,7 @@
 #include <array>
 #include <functional>
 
+class QCheckBox;
 class QDoubleSpinBox;
 class QLabel;
 class QListWidget;
@@ -28,6 +29,8 @@ public:
         std::function<void(int32_t measure)> showMeasure; // counted from 1
         std::function<void()> shiftOffset;
         std::function<void(const JudgeWindows&)> windowsChanged;
+        std::function<void(bool)> stayWhereStoppedChanged;
+        bool stayWhereStopped = false; // as the choice stands now
     };
 
     TestPlayResultsDialog(const RunTally& tally, const JudgeWindows& windows, Actions actions,
@@ -38,6 +41,7 @@ public:
 
     QPushButton& shiftButton() { return *m_shift; }
     QListWidget& measures() { return *m_measures; }
+    QCheckBox& stayWhereStopped() { return *m_stay; }
 
 private:
     void windowEdited();
@@ -45,6 +49,7 @@ private:
     Actions m_actions;
     QPushButton* m_shift = nullptr;
     QListWidget* m_measures = nullptr;
+    QCheckBox* m_stay = nullptr;
     std::array<QDoubleSpinBox*, 4> m_windows{};
 };
 

@@ -19,6 +19,7 @@ namespace {
 
 const QString WindowsKey = QStringLiteral("testPlay/windowsMs");
 const QString ChartSoundsKey = QStringLiteral("testPlay/chartSounds");
+const QString StayKey = QStringLiteral("testPlay/stayWhereStopped");
 
 std::unique_ptr<QSettings> settingsOf(const KE& window)
 {
@@ -38,6 +39,7 @@ TestPlayWiring::TestPlayWiring(KE& window, ChartingStrip& strip) : m_window(wind
                 m_windows = w;
         }
         m_strip.chartSounds.setChecked(settings->value(ChartSoundsKey, false).toBool());
+        m_stayWhereStopped = settings->value(StayKey, false).toBool();
     }
     connect(&m_strip.testPlay, &QPushButton::clicked, this, [this] { toggle(); });
     connect(&m_strip.chartSounds, &QCheckBox::toggled, this, [this](bool on) {
@@ -137,15 +139,25 @@ void TestPlayWiring::finish()
     m_strip.judged.setText(tr("Last test play: %1%, longest combo %2")
                                .arg(t.accuracyPercent(), 0, 'f', 1)
                                .arg(t.longestCombo()));
-    // Back to where the run started.
-    m_window.moveCursorTo(m_startCursorMs);
-    m_window.TimeSet().setValue(m_startView);
+    // Back to where the run started, unless the user keeps the place it stopped at.
+    if (m_stayWhereStopped) {
+        m_window.moveCursorTo(m_window.m_session.playMs());
+    } else {
+        m_window.moveCursorTo(m_startCursorMs);
+        m_window.TimeSet().setValue(m_startView);
+    }
     TestPlayResultsDialog::Actions actions;
     actions.showMeasure = [this](int32_t measure) {
         m_window.charting().cursorKeys().placeCursor(int64_t(measure - 1) * 16);
     };
     actions.shiftOffset = [this] { shiftOffset(); };
     actions.windowsChanged = [this](const JudgeWindows& w) { setWindows(w); };
+    actions.stayWhereStopped = m_stayWhereStopped;
+    actions.stayWhereStoppedChanged = [this](bool on) {
+        m_stayWhereStopped = on;
+        if (const auto settings = settingsOf(m_window))
+            settings->setValue(StayKey, on);
+    };
     if (m_results)
         m_results->deleteLater();
     m_results =

@@ -48,6 +48,7 @@ private:
     KE& m_window;
     ChartingStrip& m_strip;
     JudgeWindows m_windows;
+    bool m_stayWhereStopped = false;
     std::unique_ptr<TestPlayRun> m_run;
     std::unique_ptr<TestPlayRun> m_last;
     int32_t m_startCursorMs = 0;

@@ -71,9 +71,6 @@ TEST(TestPlayWindow, ARunFromTheCursorJudgesLeavesTheChartAndOffersTheOffsetShif
     EXPECT_EQ(rig.kep.KeyGrid, grid);
     EXPECT_EQ(rig.ke.history().stack().index(), steps);
     EXPECT_EQ(rig.ke.windowTitle(), caption);
-    results->close();
-    EXPECT_EQ(rig.ke.judgedKeys(), nullptr);
-
     // The offset moves every cell 12 ms later, as one step.
     ASSERT_TRUE(results->shiftButton().isVisibleTo(results));
     const CellTiming before = rig.ke.session().timing();
@@ -83,6 +80,18 @@ TEST(TestPlayWindow, ARunFromTheCursorJudgesLeavesTheChartAndOffersTheOffsetShif
     EXPECT_NEAR(before.leadMs - after.leadMs, tally.meanErrorMs(), 0.5);
     EXPECT_NEAR(double(*after.firstMusicMs(120) - *before.firstMusicMs(120)), tally.meanErrorMs(),
                 1.0);
+    // The choice to stay where a run stopped is kept for the next runs.
+    results->stayWhereStopped().setChecked(true);
+    results->close();
+    EXPECT_EQ(rig.ke.judgedKeys(), nullptr);
+    rig.ke.charting().run(Command::TestPlay);
+    rig.engine.advance(2000.0);
+    rig.ke.playbackPass();
+    const int32_t stoppedAt = rig.ke.session().playMs();
+    rig.ke.charting().run(Command::TestPlay); // again: stops
+    QTest::qWait(10);
+    EXPECT_EQ(rig.ke.session().cursorMs(), stoppedAt);
+    EXPECT_NE(stoppedAt, startMs); // still in the count-in, 2 s after the start
 }
 
 TEST(TestPlayWindow, LTakesTheSelectedCellsAsTheLoopShownInTheStripAndOnTheCanvas)
