@@ -132,9 +132,12 @@ void CommandTransport::applyCommands()
         case Kind::Loop:
             mixer.setLoop(s.voice, c.frame, c.endFrame);
             break;
+        case Kind::Mute:
+            mixer.setMutedBelow(s.voice, c.frame);
+            break;
         }
         if (c.kind != Kind::PlayAt && c.kind != Kind::Cancel && c.kind != Kind::Stretch &&
-            c.kind != Kind::Loop)
+            c.kind != Kind::Loop && c.kind != Kind::Mute)
             s.appliedSeq = c.seq;
         m_lastApplied = c.seq;
     }

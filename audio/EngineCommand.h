@@ -21,14 +21,15 @@ struct EngineCommand
         PlayAt,
         Cancel,
         Stretch,
-        Loop
+        Loop,
+        Mute
     };
     Kind kind = Kind::Play;
     int channel = 0;
     EngineStream* stream = nullptr; // the effect of a PlayAt, the music of a Cancel
     EngineStream* music = nullptr;  // PlayAt only
     StretchFeed* feed = nullptr;    // Stretch only
-    int64_t frame = 0;              // Seek, PlayAt; Loop: its first frame
+    int64_t frame = 0;              // Seek, PlayAt, Mute; Loop: its first frame
     int64_t endFrame = 0;           // Loop: the frame it jumps back at
     double stamp = 0;               // the frame the listener heard when it was given
     uint64_t seq = 0;

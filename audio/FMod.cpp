@@ -348,6 +348,17 @@ std::optional<double> FMod::setLoop(StreamHandle h, double fromMs, double toMs)
     return msFromFrames(double(c.endFrame - c.frame), m_rate);
 }
 
+bool FMod::setMutedBefore(StreamHandle h, double ms)
+{
+    m_owner.check();
+    StreamRecord* r = m_streams.find(h);
+    if (!r)
+        return false;
+    EngineCommand c{EngineCommand::Kind::Mute, 0, r->engine.get()};
+    c.frame = std::max<int64_t>(framesFromMs(ms, m_rate), 0);
+    return send(c);
+}
+
 double FMod::mixAheadMs()
 {
     m_owner.check();

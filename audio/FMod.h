@@ -128,6 +128,7 @@ public:
     double outputLatencyMs() override;
     double mixAheadMs() override;
     std::optional<double> setLoop(StreamHandle h, double fromMs, double toMs) override;
+    bool setMutedBefore(StreamHandle h, double ms) override;
     bool setPlaybackRate(StreamHandle h, int percent) override;
     int playbackRate(StreamHandle h) override;
     std::shared_ptr<const WaveformPeaks> waveformPeaks(StreamHandle h) override;

@@ -106,6 +106,7 @@ public:
         // pass, and the frame before which starts are dropped as sounded already.
         int64_t m_soundedEnd = 0;
         int64_t m_skipBelow = 0;
+        int64_t m_mutedBelow = 0;
         int64_t m_loopFrom = 0; // a loop when m_loopTo > m_loopFrom
         int64_t m_loopTo = 0;
     };
@@ -135,6 +136,10 @@ public:
     // the music frames of starts scheduled over it: a start at from + k * (to - from) + f
     // sounds in pass k. to <= from ends the loop. Refused for a range beyond a known length.
     bool setLoop(Stream& s, int64_t from, int64_t to);
+    // The stream's frames below `frame` (in loop time) are mixed as silence, its position
+    // moving on as ever: a count-in's clicks over the bar before the music is heard.
+    // Starts scheduled over it still sound. 0: nothing muted.
+    void setMutedBelow(Stream& s, int64_t frame) { s.m_mutedBelow = frame; }
     // Plays the stream through `feed` from now on (nullptr: at its own speed). The caller
     // keeps the feed alive until the stream is removed or given another.
     bool setStretch(Stream& s, StretchFeed* feed);
@@ -193,6 +198,7 @@ private:
     std::vector<Pending> m_pending; // capacity MaxPending, reserved once
     uint64_t m_startsRetired = 0;
     std::array<float, size_t{2} * BlockFrames> m_sum{};
+    std::array<float, size_t{2} * BlockFrames> m_muted{}; // where muted frames are mixed away
     PeakLimiter m_limiter;
     std::vector<float> m_ahead; // the frames after a block, as foreseen for the limiter
     int64_t m_mixFrame = 0;

@@ -245,7 +245,11 @@ void Mixer::mixVoice(Stream& s, float* dst, int frames, int64_t mixAt)
         const bool looping = s.m_loopTo > s.m_loopFrom && t.pos < s.m_loopTo;
         if (looping)
             n = std::min(n, s.m_loopTo - t.pos);
-        addSamples(src, n, stereo, dst + std::ptrdiff_t{2} * done);
+        const int64_t mutedLeft = s.m_mutedBelow - unrolled(s);
+        if (mutedLeft > 0)
+            n = std::min(n, mutedLeft); // silence up to there, then the music
+        else
+            addSamples(src, n, stereo, dst + std::ptrdiff_t{2} * done);
         t.pos += n;
         done += static_cast<int>(n);
         if (looping && t.pos == s.m_loopTo) {
@@ -268,7 +272,21 @@ void Mixer::mixStretched(Stream& s, float* dst, int frames, int64_t mixAt)
     bool ended = false;
     const int wanted =
         s.m_seenAt == mixAt ? static_cast<int>(std::min<int64_t>(frames, s.m_seenFrames)) : frames;
-    const int n = feed.mixInto(dst, wanted, ended);
+    // Output frame k of the run plays song frame stretchStart + floor(k * rate): those below
+    // the muted frame go to a buffer nobody hears.
+    const int64_t p = feed.ratePercent();
+    const int64_t into = s.m_mutedBelow - s.m_stretchStart;
+    const int64_t mutedFrames = into <= 0 ? 0 : (into * 100 + p - 1) / p - s.m_stretchOut;
+    int n = 0;
+    if (mutedFrames > 0) {
+        const int away = static_cast<int>(std::min<int64_t>(mutedFrames, wanted));
+        std::fill_n(m_muted.begin(), 2 * away, 0.0f);
+        n = feed.mixInto(m_muted.data(), away, ended);
+        if (n == away && !ended && away < wanted)
+            n += feed.mixInto(dst + std::ptrdiff_t{2} * away, wanted - away, ended);
+    } else {
+        n = feed.mixInto(dst, wanted, ended);
+    }
     if (n > 0 && s.m_stalled) {
         s.m_stalled = false;
         pushSegment(s, mixAt, t.pos, static_cast<double>(mixAt));

@@ -120,6 +120,11 @@ public:
         return std::nullopt;
     }
 
+    // Beyond the original: the music h is silent until its loop time reaches `ms` (0: not
+    // at all), its position and the starts over it going on as ever: a count-in of clicks
+    // over the measure before the music is heard. False when refused.
+    virtual bool setMutedBefore(StreamHandle /*h*/, double /*ms*/) { return false; }
+
     // Why the last failing call failed, for the window to show.
     virtual QString lastError() const = 0;
 };

@@ -61,16 +61,18 @@ void HitSoundScheduler::schedule(const KeP& kep, StreamHandle music, const CellT
     for (const PlannedCell& planned : m_planner.reach(now + lookaheadMs, kep.TotalBeats)) {
         m_pending.push_back({planned.cell, planned.musicMs, m_lastSoundBeat, m_soundSlot});
         const double at = double(planned.musicMs);
-        if (m_chartSounds && kep.anyKeySet(planned.cell)) {
+        const bool countIn = planned.cell >= m_countInFrom && planned.cell < m_countInTo;
+        // The count-in is clicks alone.
+        const bool chartSounds = m_chartSounds && !countIn;
+        if (chartSounds && kep.anyKeySet(planned.cell)) {
             m_engine.FSOUND_Stream_PlayAt(m_soundSlot, sounds[size_t(m_soundSlot)], music, at);
             ++m_soundSlot;
             if (m_soundSlot > KeySoundChannels - 1)
                 m_soundSlot = 0;
         }
-        if (m_chartSounds && kep.isSet(planned.cell, 7))
+        if (chartSounds && kep.isSet(planned.cell, 7))
             m_engine.FSOUND_Stream_PlayAt(MarkerChannel, sounds[EffectSounds::MarkerSound], music,
                                           at);
-        const bool countIn = planned.cell >= m_countInFrom && planned.cell < m_countInTo;
         if (clicks[0] != 0 && countIn && (m_countInTo - planned.cell) % 4 == 0)
             m_engine.FSOUND_Stream_PlayAt(MetronomeChannel,
                                           clicks[planned.cell == m_countInFrom ? 1 : 0], music, at);

@@ -226,6 +226,9 @@ bool PlaybackSession::startTestPlay(PressSink& sink, int32_t fromCell, bool char
     m_paused = false;
     armLoop();
     m_engine.FSOUND_Stream_SetTime(m_music, nearestInt32(double(std::max<int64_t>(*start, 0))));
+    // The count-in's clicks over silence: the song is heard from the start cell's instant.
+    if (const std::optional<int64_t> heardFrom = timing().firstMusicMs(fromCell))
+        m_engine.setMutedBefore(m_music, double(std::max<int64_t>(*heardFrom, 0)));
     startMusic();
     m_observer.runChanged(RunChange::Started);
     return true;
@@ -239,6 +242,7 @@ void PlaybackSession::endTestPlay()
     m_sink = nullptr;
     m_hits.setChartSounds(true);
     m_hits.setCountIn(0, 0);
+    m_engine.setMutedBefore(m_music, 0.0);
     sink->ended();
 }
 

@@ -373,8 +373,9 @@ std::vector<int16_t> loopThreePasses(TempDir& dir, const std::string& musicPath,
         EXPECT_TRUE(engine.FSOUND_Init(44100, 32, 0));
         const StreamHandle song = engine.FSOUND_Stream_Open(musicPath.c_str(), FSOUND_NORMAL, 0, 0);
         EXPECT_TRUE(engine.waitDecoded(song));
-        if (percent != 100)
+        if (percent != 100) {
             EXPECT_TRUE(engine.setPlaybackRate(song, percent));
+        }
         const std::optional<double> length = engine.setLoop(song, 500.0, 1500.0);
         EXPECT_TRUE(length);
         EXPECT_EQ(length.value_or(0), 1000.0);

@@ -637,5 +637,25 @@ TEST(MixerLoop, TheRangeComesAgainSampleForSampleAndStartsLandInTheirPass)
     EXPECT_EQ(mixer.heardPosition(1, double(mixer.mixFrame())), 2900.0);
 }
 
+TEST(MixerLoop, MutedFramesAreSilentButTimeAndStartsGoOn)
+{
+    // A count-in: the music from frame 1000 is heard from frame 1500 on; a click at 1200
+    // sounds over the silence.
+    test::IdMixer mixer(32);
+    ASSERT_TRUE(mixer.addStream(1, makeSound(ramp(5000, 2), 2)));
+    ASSERT_TRUE(mixer.addStream(2, makeSound(constant(50, 2, 7000), 2)));
+    mixer.setMutedBelow(1, 1500);
+    ASSERT_TRUE(mixer.seek(1, 1000));
+    ASSERT_TRUE(mixer.playAt(0, 2, 1, 1200));
+    ASSERT_TRUE(mixer.play(16, 1));
+    const auto out = renderFrames(mixer, 1000, 128);
+    for (int64_t o = 0; o < 1000; ++o) {
+        const int click = o >= 200 && o < 250 ? 7000 : 0;
+        const int music = o >= 500 ? int((1 + 1000 + o) % 20000) : 0;
+        ASSERT_EQ(left(out, o), music + click) << o;
+    }
+    EXPECT_EQ(mixer.position(1), 2000);
+}
+
 } // namespace
 } // namespace tavix

@@ -148,6 +148,12 @@ bool IdMixer::seek(StreamId id, int64_t frame)
     return s && m_mixer.seek(*s, frame);
 }
 
+void IdMixer::setMutedBelow(StreamId id, int64_t frame)
+{
+    if (Mixer::Stream* s = find(id))
+        m_mixer.setMutedBelow(*s, frame);
+}
+
 bool IdMixer::setLoop(StreamId id, int64_t from, int64_t to)
 {
     Mixer::Stream* s = find(id);

@@ -45,6 +45,7 @@ public:
     bool stop(StreamId id);
     bool seek(StreamId id, int64_t frame);
     bool setLoop(StreamId id, int64_t from, int64_t to);
+    void setMutedBelow(StreamId id, int64_t frame);
     bool playAt(int channel, StreamId effect, StreamId music, int64_t musicFrame);
     void cancelScheduled(StreamId music);
     void setListenerFrame(double frame) { m_mixer.setListenerFrame(frame); }

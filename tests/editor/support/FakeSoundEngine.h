@@ -308,6 +308,14 @@ public:
 
     bool calibratedLatencyApplies() override { return latencyApplies; }
 
+    bool setMutedBefore(StreamHandle h, double ms) override
+    {
+        if (!find(h))
+            return false;
+        log.push_back("mute " + std::to_string(h) + " " + std::to_string(int(ms)));
+        return true;
+    }
+
     std::optional<double> setLoop(StreamHandle h, double fromMs, double toMs) override
     {
         Stream* s = find(h);

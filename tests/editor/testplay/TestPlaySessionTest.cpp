@@ -100,6 +100,10 @@ TEST(TestPlay, PressesAreJudgedFromTheirMomentsAndTheChartStaysAsItWas)
             (h.channel == MetronomeChannel ? clicks : keySounds) += 1;
         EXPECT_EQ(clicks, 4);
         EXPECT_EQ(keySounds, 12); // the player's presses, none of the chart's cells
+        // The song is heard from cell 48's instant on; the count-in is clicks over silence.
+        const std::string mute = "mute " + std::to_string(rig.session.music()) + " ";
+        EXPECT_EQ(rig.engine.countLog(mute + std::to_string(int(rig.at(48)))), 1);
+        EXPECT_EQ(rig.engine.countLog(mute + "0"), 1); // and all of it again afterwards
         EXPECT_EQ(rig.kep.KeyGrid, before);
         EXPECT_EQ(rig.seen.recorded, 0);
     }
