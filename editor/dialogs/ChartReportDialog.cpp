@@ -3,6 +3,8 @@
 #include "KeP.h"
 #include "KeysPerMeasureGraph.h"
 
+#include "CheckLimitsRow.h"
+
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
@@ -107,6 +109,8 @@ ChartReportDialog::ChartReportDialog(std::function<void(int32_t cell)> showCell,
     connect(m_findings, &QListWidget::itemActivated, this,
             [this](QListWidgetItem* item) { chosen(item); });
     layout->addWidget(m_findings, 1);
+    m_limits = new CheckLimitsRow(this);
+    layout->addWidget(m_limits);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     // Enter on a finding shows it; it must not reach the button and close the dialog.

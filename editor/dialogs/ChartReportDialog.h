@@ -21,6 +21,8 @@ class KeysPerMeasureGraph;
 // the keys in each measure, and the findings of the checks, one a line. A click on a
 // finding, or Enter on it, shows its first cell. Modeless; the owner gives it a new report
 // whenever the chart changes.
+class CheckLimitsRow;
+
 class ChartReportDialog : public QDialog
 {
     Q_OBJECT
@@ -38,6 +40,8 @@ public:
     QLabel& figure(Figure f) { return *m_figures[size_t(f)]; }
     QListWidget& findings() { return *m_findings; }
     KeysPerMeasureGraph& graph() { return *m_graph; }
+    // The checks' limits, kept by the owner with the settings.
+    CheckLimitsRow& limits() { return *m_limits; }
 
 private:
     void chosen(const QListWidgetItem* item);
@@ -47,6 +51,7 @@ private:
     KeysPerMeasureGraph* m_graph = nullptr;
     QLabel* m_findingsTitle = nullptr;
     QListWidget* m_findings = nullptr;
+    CheckLimitsRow* m_limits = nullptr;
 };
 
 } // namespace tavix

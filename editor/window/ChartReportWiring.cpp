@@ -2,12 +2,14 @@
 
 #include "ChartChecks.h"
 #include "ChartReportDialog.h"
+#include "CheckLimitsRow.h"
 #include "ChartStats.h"
 #include "ChartingStrip.h"
 #include "KE.h"
 #include "KeyboardCharting.h"
 #include "WaveformPeaks.h"
 
+#include <QSettings>
 #include <QTimer>
 
 #include <algorithm>
@@ -22,10 +24,28 @@ namespace {
 // second at the least, so finer steps would tell nothing more.
 constexpr double MsPerLevel = 10.0;
 
+const QString DenseKey = QStringLiteral("checks/denseKeysPerSecond");
+const QString DenseWindowKey = QStringLiteral("checks/denseWindowMs");
+const QString RepeatKey = QStringLiteral("checks/repeatMs");
+
+std::unique_ptr<QSettings> settingsOf(const KE& window)
+{
+    return window.services().settings ? window.services().settings() : nullptr;
+}
+
 } // namespace
 
 ChartReportWiring::ChartReportWiring(KE& window, ChartingStrip& strip) : m_window(window)
 {
+    if (const auto settings = settingsOf(window)) {
+        CheckThresholds& l = m_limits;
+        l.denseKeysPerSecond = settings->value(DenseKey, l.denseKeysPerSecond).toDouble();
+        l.denseWindowMs = settings->value(DenseWindowKey, l.denseWindowMs).toDouble();
+        l.repeatMs = settings->value(RepeatKey, l.repeatMs).toDouble();
+        // Limits that no check could use are the defaults again.
+        if (!(l.denseKeysPerSecond > 0) || !(l.denseWindowMs > 0) || !(l.repeatMs > 0))
+            l = CheckThresholds{};
+    }
     connect(&strip.report, &QPushButton::clicked, this, [this] { open(); });
 }
 
@@ -47,6 +67,16 @@ void ChartReportWiring::open()
     if (!m_dialog) {
         m_dialog = new ChartReportDialog([this](int32_t cell) { showCell(cell); }, &m_window);
         m_dialog->setAttribute(Qt::WA_DeleteOnClose);
+        m_dialog->limits().setLimits(m_limits);
+        m_dialog->limits().onChanged = [this](const CheckThresholds& limits) {
+            m_limits = limits;
+            if (const auto settings = settingsOf(m_window)) {
+                settings->setValue(DenseKey, limits.denseKeysPerSecond);
+                settings->setValue(DenseWindowKey, limits.denseWindowMs);
+                settings->setValue(RepeatKey, limits.repeatMs);
+            }
+            refresh();
+        };
     }
     m_dialog->show();
     refresh();
@@ -73,6 +103,7 @@ void ChartReportWiring::refresh()
     const PlaybackSession& session = m_window.m_session;
     CheckInput in;
     in.timing = session.timing();
+    in.limits = m_limits;
     if (session.music() != 0) {
         in.songLenMs = session.songLenMs();
         in.levels = levels();

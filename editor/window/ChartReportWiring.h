@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ChartChecks.h"
+
 #include <QObject>
 #include <QPointer>
 
@@ -13,7 +15,6 @@ class ChartReportDialog;
 class KE;
 class WaveformPeaks;
 struct ChartingStrip;
-struct SongLevels;
 
 // The chart report wired to the window: Ctrl+I or the strip's button opens it over the
 // chart as it is, with the song's length and its levels once the song is read through,
@@ -44,6 +45,7 @@ private:
     // The levels of the song last read through, kept while it stays the window's.
     std::weak_ptr<const WaveformPeaks> m_levelsOf;
     std::vector<float> m_levels;
+    CheckThresholds m_limits;
 };
 
 } // namespace tavix

@@ -53,8 +53,12 @@ KE::KE(KeP& kep, EditorServices services, QWidget* parent)
       m_decoding(
           c().decodeBar, [this] { return m_session.decodeProgress(); }, [this] { scheduleFrame(); },
           [this] {
-              if (!closing())
+              if (!closing()) {
                   m_session.followDecodedLength();
+                  // The song's length and levels are known now: an open report takes them.
+                  if (m_report)
+                      m_report->chartChanged();
+              }
           }),
       m_state(EditorState::of(m_session, m_gestures, *c().toolbar, m_frames))
 {

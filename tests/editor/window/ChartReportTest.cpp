@@ -3,11 +3,13 @@
 // except while the song plays.
 #include "ChartReportDialog.h"
 #include "ChartReportWiring.h"
+#include "CheckLimitsRow.h"
 #include "EditingRig.h"
 #include "KeyboardCharting.h"
 #include "KeysPerMeasureGraph.h"
 #include "WaveformPeaks.h"
 
+#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QTest>
@@ -100,4 +102,29 @@ TEST(ChartReport, TheSongsLevelsFindKeysOverItsSilence)
     ASSERT_EQ(list.count(), 1);
     EXPECT_EQ(list.item(0)->text(),
               "Measure 1 (cell 4): 1 key where the song is silent (1.0 s from 0:00)");
+}
+
+TEST(ChartReport, TheRepeatLimitIsTheUsersAndKeptWithTheSettings)
+{
+    EditingRig rig; // 150 ms a cell: keys in neighbouring cells come again after 150 ms
+    rig.set(16, 1);
+    rig.set(17, 1);
+    rig.ke.charting().run(Command::ChartReport);
+    ChartReportDialog* report = rig.ke.report().dialog();
+    ASSERT_NE(report, nullptr);
+    EXPECT_EQ(report->findings().count(), 0); // 150 ms is not too soon by default (60 ms)
+    QDoubleSpinBox& repeat = report->limits().box(2);
+    repeat.setValue(200.0);
+    emit repeat.editingFinished();
+    ASSERT_EQ(report->findings().count(), 1);
+    EXPECT_TRUE(report->findings().item(0)->text().contains(QStringLiteral("cells 16-17")))
+        << report->findings().item(0)->text().toStdString();
+    report->close();
+    QTest::qWait(1);
+    // A report opened again uses the limit set, which is kept with the settings.
+    rig.ke.charting().run(Command::ChartReport);
+    EXPECT_EQ(rig.ke.report().dialog()->limits().limits().repeatMs, 200.0);
+    EXPECT_EQ(rig.ke.report().dialog()->findings().count(), 1);
+    const auto settings = rig.ke.services().settings();
+    EXPECT_EQ(settings->value(QStringLiteral("checks/repeatMs")).toDouble(), 200.0);
 }
