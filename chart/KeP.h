@@ -43,6 +43,15 @@ struct KeyRow
 inline constexpr std::array<KeyRow, 8> KeyToRow{
     {{0x47, 1}, {0x4B, 2}, {0x4F, 3}, {0x49, 4}, {0x4D, 5}, {0x51, 6}, {0x4C, 7}, {0x52, 7}}};
 
+// The row a keyboard key code enters, or nothing for a key that enters none.
+constexpr std::optional<int> rowOfKeyCode(uint8_t code)
+{
+    for (const KeyRow& key : KeyToRow)
+        if (key.code == code)
+            return key.row;
+    return std::nullopt;
+}
+
 // The program-wide chart values: the grid, its length and rate, the script-mode flag,
 // the script importer's carried-over state, the keyboard buffers and the script
 // templates. The application makes one; every test makes its own. The grid and its

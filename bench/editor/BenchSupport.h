@@ -44,6 +44,26 @@ public:
     }
 };
 
+// What a window under benchmark is given: those services over `engine`, passes at `hz`,
+// no quitting, and keys from `keySource` when one is named.
+struct QuietServices
+{
+    NoChooser chooser;
+    NoClipboard clipboard;
+    StderrMessages messages;
+
+    EditorServices over(SoundEngine& engine, double hz,
+                        std::function<std::unique_ptr<KeySource>()> keySource = {})
+    {
+        EditorServices services(engine, chooser, clipboard, messages);
+        services.frameHz = hz;
+        services.quit = [] {};
+        if (keySource)
+            services.keySource = std::move(keySource);
+        return services;
+    }
+};
+
 // Processes events until `done` holds or `timeoutMs` have passed; false on timeout.
 bool runEventsUntil(const std::function<bool()>& done, int timeoutMs);
 

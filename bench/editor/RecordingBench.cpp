@@ -95,14 +95,9 @@ static void BM_RecordingAccuracy(benchmark::State& state)
         auto plan = std::make_shared<Plan>();
         KeP kep;
         FMod engine;
-        NoChooser chooser;
-        NoClipboard clipboard;
-        StderrMessages messages;
-        EditorServices services(engine, chooser, clipboard, messages);
-        services.frameHz = hz;
-        services.quit = [] {};
-        services.keySource = [plan] { return std::make_unique<ScriptedKeys>(plan); };
-        KE window(kep, std::move(services));
+        QuietServices quiet;
+        KE window(kep,
+                  quiet.over(engine, hz, [plan] { return std::make_unique<ScriptedKeys>(plan); }));
         window.show();
         window.sBpm().setText(QStringLiteral("180"));
         if (!window.openMusicFile(song, QStringLiteral("song.wav"))) {

@@ -80,14 +80,9 @@ static void BM_TestPlayJudgedError(benchmark::State& state)
         auto plan = std::make_shared<std::vector<TimedPress>>();
         KeP kep;
         FMod engine;
-        NoChooser chooser;
-        NoClipboard clipboard;
-        StderrMessages messages;
-        EditorServices services(engine, chooser, clipboard, messages);
-        services.frameHz = hz;
-        services.quit = [] {};
-        services.keySource = [plan] { return std::make_unique<PlannedKeys>(plan); };
-        KE window(kep, std::move(services));
+        QuietServices quiet;
+        KE window(kep,
+                  quiet.over(engine, hz, [plan] { return std::make_unique<PlannedKeys>(plan); }));
         window.show();
         window.sBpm().setText(QStringLiteral("200"));
         if (!window.openMusicFile(song, QStringLiteral("song.wav"))) {

@@ -4,21 +4,9 @@
 
 namespace tavix {
 
-namespace {
-
-int rowOf(uint8_t code)
-{
-    for (const KeyRow& key : KeyToRow)
-        if (key.code == code)
-            return key.row;
-    return 0;
-}
-
-} // namespace
-
 int StepEntry::press(uint8_t code)
 {
-    const int row = rowOf(code);
+    const int row = rowOfKeyCode(code).value_or(0);
     if (row == 0 || m_held.test(code))
         return 0;
     m_held.set(code);

@@ -6,18 +6,6 @@
 
 namespace tavix {
 
-namespace {
-
-std::optional<int> rowOfKey(uint8_t code)
-{
-    for (const KeyRow& key : KeyToRow)
-        if (key.code == code)
-            return key.row;
-    return std::nullopt;
-}
-
-} // namespace
-
 void KeyRecorder::beginSegment(KeyInput& keys, Clock::time_point moment)
 {
     m_segmentMoment = moment;
@@ -63,7 +51,7 @@ void KeyRecorder::record(KeyInput& keys, SoundEngine& engine, StreamHandle music
     // press among these or earlier ones.
     const std::vector<KeyPress> presses = keys.takePresses();
     for (const KeyPress& press : presses) {
-        const auto row = rowOfKey(press.code);
+        const auto row = rowOfKeyCode(press.code);
         if (!row || press.when < m_segmentMoment)
             continue;
         uint8_t& unmatched = m_unmatchedPresses[press.code];

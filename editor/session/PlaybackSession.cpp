@@ -249,13 +249,12 @@ void PlaybackSession::endTestPlay()
 void PlaybackSession::judgePresses()
 {
     for (const KeyPress& press : m_keyboard->takePresses()) {
-        const auto key = std::find_if(KeyToRow.begin(), KeyToRow.end(),
-                                      [&](const KeyRow& k) { return k.code == press.code; });
-        if (key == KeyToRow.end() || press.when < m_segmentMoment)
+        const std::optional<int> row = rowOfKeyCode(press.code);
+        if (!row || press.when < m_segmentMoment)
             continue;
         const double musicMs = m_engine.streamTimeAt(m_music, press.when);
         m_hits.soundPress(m_music, musicMs);
-        m_sink->pressed(key->row, musicMs, m_ratePercent);
+        m_sink->pressed(*row, musicMs, m_ratePercent);
     }
     m_sink->heardThrough(m_engine.streamTimeExact(m_music), m_ratePercent);
 }

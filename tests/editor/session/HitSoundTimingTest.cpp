@@ -51,7 +51,7 @@ std::vector<PlannedCell> pollEveryMs(const CellTiming& timing, int64_t from, int
     for (int64_t t = from; t <= to; ++t) {
         const int32_t c = timing.soundingCell(t);
         if (c >= 0 && c < totalBeats && c != last) {
-            cells.push_back({c, t});
+            cells.push_back({c, double(t)});
             last = c;
         }
     }
