@@ -29,6 +29,11 @@ inline QString offsetText(const TempoResult& r)
     return QString::number(r.offset(), 'f', 3);
 }
 
+inline QString offsetText(const TempoCandidate& c)
+{
+    return QString::number(c.offset(), 'f', 3);
+}
+
 // Decodes `path` and detects its tempo; `progress` gets 0..1 over both, and a stop
 // requested on `stop` ends either early with Status::Cancelled. Safe on any thread.
 SongTempo detectSongTempo(const QString& path, const TempoOptions& options = {},

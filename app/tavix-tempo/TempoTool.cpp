@@ -4,6 +4,7 @@
 
 #include <QTextStream>
 
+#include <cmath>
 #include <variant>
 
 namespace tavix {
@@ -88,7 +89,20 @@ int detect(const Options& o, QTextStream& out, QTextStream& err)
     out << "bpm: " << QString::number(r.bpm, 'f', 2) << '\n'
         << "first-beat-ms: " << r.firstBeatWholeMs() << '\n'
         << "offset: " << offsetText(r) << '\n'
-        << "confidence: " << QString::number(r.confidence, 'f', 2) << Qt::endl;
+        << "confidence: " << QString::number(r.confidence, 'f', 2) << '\n';
+    if (!r.found()) {
+        out << Qt::flush;
+        return 0;
+    }
+    out << "constant: " << (r.constant ? "yes" : "no") << '\n';
+    for (const OffGridStretch& s : r.offGrid)
+        out << "off-grid-ms: " << std::llround(s.startMs) << '-' << std::llround(s.endMs) << '\n';
+    out << "candidates:\n";
+    for (const TempoCandidate& c : r.candidates)
+        out << "  " << QString::number(c.bpm, 'f', 2) << " score "
+            << QString::number(c.score, 'f', 2) << " first-beat-ms " << c.firstBeatWholeMs()
+            << " offset " << offsetText(c) << '\n';
+    out << Qt::flush;
     return 0;
 }
 
@@ -102,11 +116,20 @@ QString tempoToolUsage()
         "\n"
         "Detects the constant tempo and the first beat of SONG (Ogg, MP3, WAV, FLAC) and\n"
         "prints:\n"
-        "  bpm:            the tempo, to hundredths, doubled or halved into A..B\n"
+        "  bpm:            the tempo, to hundredths, the reading of it that lies in A..B\n"
         "                  (default 75 to 225); 0.00 when no beat is heard\n"
         "  first-beat-ms:  the first beat at or after the start, in milliseconds\n"
         "  offset:         the offset text that starts every fourth cell on a beat\n"
-        "  confidence:     0 to 1, how well one constant tempo explains the beats\n"
+        "  confidence:     0 to 1, how likely the tempo is right; under 0.50 it is a\n"
+        "                  guess to check with the metronome\n"
+        "When a tempo was found, then:\n"
+        "  constant:       yes, or no when the beats drift from one steady grid, followed\n"
+        "                  by an off-grid-ms: START-END line for each stretch where the\n"
+        "                  grid is more than 15 ms off the beats\n"
+        "  candidates:     up to three readings of the beat, best first, one a line:\n"
+        "                  BPM score S first-beat-ms MS offset OFFSET\n"
+        "The range only chooses among the multiples and fractions (x2, /2, x3/2, x2/3)\n"
+        "of the one tempo the song has; it never moves it.\n"
         "\n"
         "Exit status: 0 done, 1 the song could not be read, 2 usage error.\n");
 }

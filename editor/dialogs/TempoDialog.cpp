@@ -10,13 +10,6 @@
 
 namespace tavix {
 
-namespace {
-
-// Below this the fit explains too few of the beats to be taken on trust.
-constexpr double SureConfidence = 0.5;
-
-} // namespace
-
 TempoDialog::TempoDialog(Host host, QWidget* parent) : QDialog(parent), m_host(std::move(host))
 {
     setWindowTitle(tr("Tempo"));
