@@ -1,6 +1,7 @@
 #include "TempoDetector.h"
 
 #include "BeatGridFit.h"
+#include "GridDrift.h"
 #include "IntervalScoring.h"
 #include "OnsetAlignment.h"
 #include "OnsetExtractor.h"
@@ -20,6 +21,15 @@ constexpr double AttackRise = 0.5;
 constexpr double AttackGapMs = 30.0;
 // How far an attack's time may be off: about a block either way.
 constexpr double AttackBlurMs = 2.0;
+// Rises this close to an attack's highest are the same level of it (about 0.1 dB).
+constexpr double PlateauRise = 0.01;
+// The range the song's one tempo is estimated in, whatever range was asked: the asked
+// range only chooses which reading of that tempo is the answer.
+constexpr double EstimateMinBpm = 75.0;
+constexpr double EstimateMaxBpm = 225.0;
+// A first beat this little before the end of a beat is the beat at 0 the song starts on,
+// read a hair early.
+constexpr double StartSlackMs = 3.0;
 
 struct Attacks
 {
@@ -43,10 +53,17 @@ Attacks attacksOf(const std::vector<float>& fine, double hopMs)
              ++k)
             highest =
                 fine[size_t(k)] < fine[size_t(j)] || (fine[size_t(k)] == fine[size_t(j)] && k >= j);
-        if (highest) {
-            a.timesMs.push_back((double(j) + 0.5) * hopMs);
-            a.strengths.push_back(fine[size_t(j)]);
-        }
+        if (!highest)
+            continue;
+        // A short sound rises alike at every block whose window ahead holds all of it: the
+        // attack starts where that level ends, at the last block of it.
+        int64_t start = j;
+        while (start + 1 < n && start + 1 <= j + gap &&
+               fine[size_t(start + 1)] >= fine[size_t(j)] - PlateauRise)
+            ++start;
+        a.timesMs.push_back((double(start) + 0.5) * hopMs);
+        a.strengths.push_back(fine[size_t(j)]);
+        j = start;
     }
     return a;
 }
@@ -132,6 +149,47 @@ double intoRange(double bpm, const TempoOptions& range)
     return bpm;
 }
 
+// The ways a beat can be read: the tempo heard, twice or half as fast, three beats in the
+// time of two, or two in the time of three.
+constexpr double Readings[] = {1.0, 2.0, 0.5, 1.5, 2.0 / 3.0};
+// A reading across the meter (three to two) is taken over a reading by octaves only when
+// the song bears it out much better.
+constexpr double AcrossMeter = 0.5;
+
+bool acrossMeter(double factor)
+{
+    return std::abs(std::remainder(std::log2(factor), 1.0)) > 0.1;
+}
+
+// How much a tempo is expected a priori: most songs are charted near the middle of the
+// estimate range, an octave either side still likely.
+double tempoPrior(double bpm)
+{
+    const double octaves = std::log2(bpm / std::sqrt(EstimateMinBpm * EstimateMaxBpm));
+    return std::exp(-0.5 * octaves * octaves);
+}
+
+double roundedBpm(double bpm)
+{
+    return std::round(bpm * 100.0) / 100.0;
+}
+
+// The first beat at or after 0 of a grid at `bpm` that keeps the beat heard at `beatMs`
+// (of a grid `beatPeriodMs` apart) where the attacks favour: a slower reading's beats fall
+// on one of every two or three of those, a faster one's between them as well.
+double readingPhase(const Attacks& attacks, double bpm, double beatMs, double beatPeriodMs)
+{
+    const double grid = 60000.0 / bpm;
+    const OnsetAlignment align(attacks.timesMs, attacks.strengths, grid, AttackBlurMs);
+    double best = align.peakNear(beatMs, grid / 10.0);
+    for (int j = 1; j < 3; ++j) {
+        const double other = align.peakNear(beatMs + j * beatPeriodMs, grid / 10.0);
+        if (align.strengthAt(other) > align.strengthAt(best))
+            best = other;
+    }
+    return best > grid - StartSlackMs ? 0.0 : best;
+}
+
 } // namespace
 
 std::optional<TempoResult> TempoDetector::detect(const SampleSource& samples,
@@ -164,9 +222,11 @@ TempoResult TempoDetector::fromFeatures(const OnsetFeatures& f, const TempoOptio
     if (attacks.timesMs.size() < 3)
         return result;
 
-    // 1. The beat interval, scored over the whole song.
-    const IntervalScoring::Candidate candidate =
-        IntervalScoring::best(f.strength, f.strengthHopMs, range.minBpm, range.maxBpm);
+    // 1. The beat interval, scored over the whole song. Long enough lags to score the
+    // slowest reading of the slowest tempo.
+    const IntervalScoring scoring(f.strength, f.strengthHopMs,
+                                  2.0 * 60000.0 / (0.5 * EstimateMinBpm));
+    const IntervalScoring::Candidate candidate = scoring.best(EstimateMinBpm, EstimateMaxBpm);
     double period =
         candidate.periodMs > 0.0 ? candidate.periodMs : medianInterval(f.trackedBeatsMs);
     if (!(period > 0.0))
@@ -190,32 +250,79 @@ TempoResult TempoDetector::fromFeatures(const OnsetFeatures& f, const TempoOptio
     if (!fit)
         return result;
 
-    // 4. The level of the meter, then the range.
+    // 4. The level of the meter: the song's one tempo.
     double fitted = fit->periodMs;
-    if (60000.0 / fitted * 2.0 <= range.maxBpm &&
+    if (60000.0 / fitted * 2.0 <= EstimateMaxBpm &&
         halfBeatsAsStrong(f, attacks, fitted, fit->phaseMs))
         fitted /= 2.0;
-    result.fittedBpm = intoRange(60000.0 / fitted, range);
-    result.bpm = std::round(result.fittedBpm * 100.0) / 100.0;
-    const double grid = 60000.0 / result.bpm;
+    const double tempo = 60000.0 / fitted;
 
-    // 5. The phase at the rounded tempo: where the attacks fall on its grid over the whole
-    // song, on the beat or half a beat on (a tempo halved into the range) as they favour.
-    const OnsetAlignment align(attacks.timesMs, attacks.strengths, grid, AttackBlurMs);
-    double phase = align.peakNear(fit->phaseMs, grid / 10.0);
-    const double other = align.peakNear(fit->phaseMs + grid / 2.0, grid / 10.0);
-    if (align.strengthAt(other) > align.strengthAt(phase))
-        phase = other;
-    result.firstBeatMs = phase;
+    // 5. Its readings, each scored on the whole song's evidence and given its own phase;
+    // the answer is the tempo itself when the range holds it, else the best reading the
+    // range holds, else the tempo doubled or halved toward the range.
+    struct Reading
+    {
+        double factor;
+        double bpm;
+        double score;
+    };
+    std::vector<Reading> readings;
+    double total = 0.0;
+    const auto evidence = [&](double factor) {
+        const double bpm = tempo * factor;
+        return scoring.score(60000.0 / bpm) * tempoPrior(bpm) *
+               (acrossMeter(factor) ? AcrossMeter : 1.0);
+    };
+    for (double factor : Readings) {
+        const double bpm = tempo * factor;
+        const double score = evidence(factor);
+        readings.push_back({factor, bpm, score});
+        total += score;
+    }
+    const auto inRange = [&](double bpm) { return bpm >= range.minBpm && bpm <= range.maxBpm; };
+    double answer = tempo;
+    if (!inRange(tempo)) {
+        const Reading* best = nullptr;
+        for (const Reading& r : readings)
+            if (inRange(r.bpm) && (!best || r.score > best->score))
+                best = &r;
+        answer = best ? best->bpm : intoRange(tempo, range);
+    }
+    const auto share = [&](double bpm) {
+        return total > 0.0 ? std::clamp(evidence(bpm / tempo) / total, 0.0, 1.0) : 0.0;
+    };
+    const auto reading = [&](double bpm) {
+        TempoCandidate c;
+        c.bpm = roundedBpm(bpm);
+        c.firstBeatMs = readingPhase(attacks, c.bpm, fit->phaseMs, fitted);
+        c.score = share(bpm);
+        return c;
+    };
+    const TempoCandidate chosen = reading(answer);
+    result.candidates.push_back(chosen);
+    std::sort(readings.begin(), readings.end(),
+              [](const Reading& a, const Reading& b) { return a.score > b.score; });
+    for (const Reading& r : readings)
+        if (result.candidates.size() < 3 && std::abs(r.bpm - answer) > 0.01 * answer)
+            result.candidates.push_back(reading(r.bpm));
+
+    result.fittedBpm = answer;
+    result.bpm = chosen.bpm;
+    result.firstBeatMs = chosen.firstBeatMs;
+
+    // 6. Whether one grid holds the whole song.
+    result.offGrid = GridDrift::stretches(attacks.timesMs, attacks.strengths, fit->periodMs,
+                                          fit->phaseMs, f.durationMs);
+    result.constant = result.offGrid.empty();
 
     result.fittedBeats = fit->inliers;
     result.spreadMs = fit->rmsMs;
     // Explained: the share of the beats heard that the grid holds, discounted as their
     // spread grows toward a few percent of a beat, and when there are only a few.
-    const double share = std::min(1.0, double(fit->inliers) / std::max(1.0, expected));
+    const double held = std::min(1.0, double(fit->inliers) / std::max(1.0, expected));
     const double tight = std::exp(-std::pow(fit->rmsMs / (0.03 * fit->periodMs), 2.0));
     const double enough = std::min(1.0, fit->inliers / 8.0);
-    result.confidence = std::clamp(share * tight * enough, 0.0, 1.0);
+    result.confidence = std::clamp(held * tight * enough, 0.0, 1.0);
     return result;
 }
 

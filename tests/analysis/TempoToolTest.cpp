@@ -58,10 +58,15 @@ TEST_F(TempoTool, PrintsTempoFirstBeatOffsetAndConfidence)
     const ToolRun r = runTool({song});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_TRUE(r.err.isEmpty());
-    const QRegularExpression lines(QStringLiteral("^bpm: (\\d+\\.\\d\\d)\\n"
-                                                  "first-beat-ms: (\\d+)\\n"
-                                                  "offset: (\\d+\\.\\d\\d\\d)\\n"
-                                                  "confidence: ([01]\\.\\d\\d)\\n$"));
+    const QRegularExpression lines(
+        QStringLiteral("^bpm: (\\d+\\.\\d\\d)\\n"
+                       "first-beat-ms: (\\d+)\\n"
+                       "offset: (\\d+\\.\\d\\d\\d)\\n"
+                       "confidence: ([01]\\.\\d\\d)\\n"
+                       "constant: yes\\n"
+                       "candidates:\\n"
+                       "(  \\d+\\.\\d\\d score [01]\\.\\d\\d "
+                       "first-beat-ms \\d+ offset \\d+\\.\\d{3}\\n){1,3}$"));
     const auto m = lines.match(r.out);
     ASSERT_TRUE(m.hasMatch()) << r.out.toStdString();
     const double bpm = m.captured(1).toDouble();
