@@ -37,7 +37,7 @@ double rms(const std::vector<double>& index, const std::vector<double>& time, do
 } // namespace
 
 double BeatGridFit::agreeingPeriod(const std::vector<double>& timesMs,
-                                   const std::vector<double>& weights, double guessMs)
+                                   const std::vector<double>& weights, double guessMs, double reach)
 {
     if (timesMs.size() < 2 || weights.size() != timesMs.size() || !(guessMs > 0.0))
         return guessMs;
@@ -45,7 +45,7 @@ double BeatGridFit::agreeingPeriod(const std::vector<double>& timesMs,
     // Steps that let the grid drift an eighth of a period over the whole span.
     const double spanBeats = std::max(1.0, (*last - *first) / guessMs);
     const double step = guessMs / (8.0 * spanBeats);
-    const int steps = int(std::ceil(0.04 * guessMs / step));
+    const int steps = int(std::ceil(reach * guessMs / step));
     const auto trial = [&](size_t k) { return guessMs + (double(k) - steps) * step; };
     std::vector<double> strengths(size_t(2 * steps + 1));
     size_t best = 0;
@@ -127,6 +127,33 @@ std::optional<BeatGridFit> BeatGridFit::fit(const std::vector<double>& beatsMs, 
     result.periodMs = period;
     result.phaseMs = phase;
     return result;
+}
+
+std::optional<BeatGridFit> BeatGridFit::fitChain(const std::vector<double>& beatsMs, double guessMs)
+{
+    if (beatsMs.size() < 3 || !(guessMs > 0.0))
+        return std::nullopt;
+    // The chain numbered by its gaps.
+    std::vector<double> index(beatsMs.size(), 0.0);
+    for (size_t i = 1; i < beatsMs.size(); ++i)
+        index[i] =
+            index[i - 1] + std::max(1.0, std::round((beatsMs[i] - beatsMs[i - 1]) / guessMs));
+    // The period over spans of a few bars, their median: a stretch where the chain lost the
+    // beat for a while, or numbered a gap wrong, outvoted by the rest.
+    const size_t span = std::min<size_t>(16, beatsMs.size() - 1);
+    std::vector<double> periods;
+    for (size_t i = 0; i + span < beatsMs.size(); ++i)
+        periods.push_back((beatsMs[i + span] - beatsMs[i]) / (index[i + span] - index[i]));
+    const auto mid = periods.begin() + std::ptrdiff_t(periods.size() / 2);
+    std::nth_element(periods.begin(), mid, periods.end());
+    const double period = *mid;
+    // The phase where most beats agree at that period.
+    std::vector<double> phases;
+    for (double t : beatsMs)
+        phases.push_back(std::remainder(t - beatsMs.front(), period));
+    const auto pmid = phases.begin() + std::ptrdiff_t(phases.size() / 2);
+    std::nth_element(phases.begin(), pmid, phases.end());
+    return fit(beatsMs, period, beatsMs.front() + *pmid);
 }
 
 } // namespace tavix

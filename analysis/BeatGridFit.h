@@ -23,11 +23,17 @@ public:
     static std::optional<BeatGridFit> fit(const std::vector<double>& beatsMs, double periodMs,
                                           double phaseMs, double tolerance = 0.12);
 
-    // The period near the guess (within 4%) at which events fall most alike in phase,
+    // The grid of beats that follow one another, each about `guessMs` after the last
+    // (a tracker's chain): numbered by their gaps, then fitted as above from that start, so
+    // that a guess a little off cannot lose the grid over a long song.
+    static std::optional<BeatGridFit> fitChain(const std::vector<double>& beatsMs, double guessMs);
+
+    // The period near the guess (within `reach` of it) at which events fall most alike in phase,
     // each counting with its weight: their mean phase vector is longest at the true one.
     // Found to well under a period's drift over the events' whole span.
     static double agreeingPeriod(const std::vector<double>& timesMs,
-                                 const std::vector<double>& weights, double guessMs);
+                                 const std::vector<double>& weights, double guessMs,
+                                 double reach = 0.04);
 };
 
 } // namespace tavix

@@ -62,7 +62,8 @@ double IntervalScoring::score(double periodMs) const
 {
     if (m_acf.empty() || !(periodMs > 0.0))
         return 0.0;
-    return std::clamp(comb(periodMs / m_hopMs), 0.0, 1.0);
+    // The comb's teeth weigh 1, 1/2, 1/3, 1/4: a perfectly periodic curve scores their sum.
+    return std::clamp(comb(periodMs / m_hopMs) / (1.0 + 1.0 / 2 + 1.0 / 3 + 1.0 / 4), 0.0, 1.0);
 }
 
 IntervalScoring::Candidate IntervalScoring::best(double minBpm, double maxBpm) const

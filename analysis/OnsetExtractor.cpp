@@ -12,6 +12,9 @@ namespace tavix {
 
 namespace {
 
+// Below this a mix's attacks are its kicks and snares.
+constexpr double LowCutoffHz = 200.0;
+
 // aubio's hop: 512 frames at 44.1 or 48 kHz (about 11 ms), the nearest power of two
 // elsewhere; its window is twice that.
 uint_t hopFor(int rate)
@@ -98,6 +101,39 @@ private:
     double m_sum = 0.0;
 };
 
+// A second-order low-pass (Butterworth, from the bilinear transform): what is left of a
+// mix below it is mostly the kick and the body of the snare, which mark the beats.
+class LowPass
+{
+public:
+    LowPass(double cutoffHz, int rate)
+    {
+        const double k = std::tan(3.14159265358979323846 * cutoffHz / rate);
+        const double norm = 1.0 / (1.0 + std::sqrt(2.0) * k + k * k);
+        m_b0 = k * k * norm;
+        m_b1 = 2.0 * m_b0;
+        m_a1 = 2.0 * (k * k - 1.0) * norm;
+        m_a2 = (1.0 - std::sqrt(2.0) * k + k * k) * norm;
+    }
+
+    void run(const float* in, int64_t n, float* out)
+    {
+        for (int64_t i = 0; i < n; ++i) {
+            const double x = in[i];
+            const double y = m_b0 * x + m_b1 * m_x1 + m_b0 * m_x2 - m_a1 * m_y1 - m_a2 * m_y2;
+            m_x2 = m_x1;
+            m_x1 = x;
+            m_y2 = m_y1;
+            m_y1 = y;
+            out[i] = float(y);
+        }
+    }
+
+private:
+    double m_b0, m_b1, m_a1, m_a2;
+    double m_x1 = 0.0, m_x2 = 0.0, m_y1 = 0.0, m_y2 = 0.0;
+};
+
 // The rise of energy at each fine block: the energy of the 20 ms from the block on
 // against that of the 40 ms before it, compressed. The windows are long enough that the
 // ripple of low tones and of chords beating evens out, and they meet at the block, so an
@@ -150,8 +186,12 @@ std::optional<OnsetFeatures> OnsetExtractor::run(const SampleSource& source,
         return features;
 
     BlockEnergy energy(fineBlock);
+    BlockEnergy lowEnergy(fineBlock);
+    LowPass lowPass(LowCutoffHz, rate);
+    features.low.reserve(features.fine.capacity());
     const int64_t hopsPerRead = 64;
     std::vector<float> buffer(size_t(hop * hopsPerRead));
+    std::vector<float> low(buffer.size());
     const int64_t total = source.frames();
     for (int64_t at = 0; at < total;) {
         if (stop.stop_requested())
@@ -160,6 +200,8 @@ std::optional<OnsetFeatures> OnsetExtractor::run(const SampleSource& source,
         if (got <= 0)
             break;
         energy.feed(buffer.data(), got, features.fine);
+        lowPass.run(buffer.data(), got, low.data());
+        lowEnergy.feed(low.data(), got, features.low);
         for (int64_t h = 0; h < got; h += hop) {
             const int64_t n = std::min<int64_t>(hop, got - h);
             std::memcpy(in->data, buffer.data() + h, size_t(n) * sizeof(float));
@@ -174,6 +216,7 @@ std::optional<OnsetFeatures> OnsetExtractor::run(const SampleSource& source,
             progress(double(at) / double(total));
     }
     energyToRise(features.fine, fineBlock, features.fineHopMs);
+    energyToRise(features.low, fineBlock, features.fineHopMs);
     // The tracker can place a beat past the end while it catches up.
     while (!features.trackedBeatsMs.empty() && features.trackedBeatsMs.back() > features.durationMs)
         features.trackedBeatsMs.pop_back();

@@ -18,6 +18,9 @@ struct OnsetFeatures
     // highest at the block an attack starts in.
     std::vector<float> fine;
     double fineHopMs = 0.0;
+    // The same below a couple of hundred hertz, on the same blocks: the drums' attacks,
+    // which tell the beats from the off-beats when cymbals and guitars are louder.
+    std::vector<float> low;
 
     // The beats the tracker reported, in order.
     std::vector<double> trackedBeatsMs;

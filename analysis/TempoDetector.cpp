@@ -1,6 +1,7 @@
 #include "TempoDetector.h"
 
 #include "BeatGridFit.h"
+#include "BeatTracker.h"
 #include "GridDrift.h"
 #include "IntervalScoring.h"
 #include "OnsetAlignment.h"
@@ -30,6 +31,12 @@ constexpr double EstimateMaxBpm = 225.0;
 // A first beat this little before the end of a beat is the beat at 0 the song starts on,
 // read a hair early.
 constexpr double StartSlackMs = 3.0;
+// Below this a beat with half-beats as strong is taken at twice the speed whatever the
+// drums' low end plays: songs are seldom charted this slow.
+constexpr double SlowBpm = 100.0;
+// How far the whole song's interval scoring can be off the true period: the attacks are
+// searched that far either side of it, no farther, lest a dense mix's strays lead away.
+constexpr double PeriodReach = 0.012;
 
 struct Attacks
 {
@@ -136,6 +143,16 @@ bool halfBeatsAsStrong(const OnsetFeatures& f, const Attacks& attacks, double pe
     return std::sqrt(coarse * fine) >= 0.5;
 }
 
+// Half-beats as strong as the beats below a couple of hundred hertz too: the kick plays
+// eighths, the beat is as slow as it seems. Where the half-beats are only higher up, they
+// are a snare's backbeat between the kicks, and the beat is twice as fast.
+bool halfBeatsInTheLowEnd(const OnsetFeatures& f, double period, double phase)
+{
+    const Attacks drums = attacksOf(f.low, f.fineHopMs);
+    const OnsetAlignment low(drums.timesMs, drums.strengths, period, 4.0 * AttackBlurMs);
+    return halfBeatRatio(low, period, phase) >= 0.5;
+}
+
 // Doubled or halved into the range, or as near it as octaves allow.
 double intoRange(double bpm, const TempoOptions& range)
 {
@@ -181,13 +198,29 @@ double readingPhase(const Attacks& attacks, double bpm, double beatMs, double be
 {
     const double grid = 60000.0 / bpm;
     const OnsetAlignment align(attacks.timesMs, attacks.strengths, grid, AttackBlurMs);
+    // The beat where the attacks of the whole song favour: on the beat heard or half a beat
+    // on (the off-beats can be the louder), and for a slower reading, on one of every two or
+    // three beats heard.
     double best = align.peakNear(beatMs, grid / 10.0);
-    for (int j = 1; j < 3; ++j) {
-        const double other = align.peakNear(beatMs + j * beatPeriodMs, grid / 10.0);
+    for (double on : {0.5 * grid, beatPeriodMs, 2.0 * beatPeriodMs}) {
+        const double other = align.peakNear(beatMs + on, grid / 10.0);
         if (align.strengthAt(other) > align.strengthAt(best))
             best = other;
     }
     return best > grid - StartSlackMs ? 0.0 : best;
+}
+
+// Where the beats fall: the causal tracker's beats, each moved onto its attack and fitted
+// from the grid found, place it better than the chain, whose beats sit on the peaks of a
+// coarse curve and can settle on the off-beats where those are loudest.
+double beatPhase(const std::vector<double>& tracked, const Attacks& attacks, double periodMs,
+                 double phaseMs)
+{
+    const auto fit =
+        BeatGridFit::fit(snapToAttacks(tracked, attacks, periodMs / 6.0), periodMs, phaseMs);
+    if (!fit || fit->inliers < 8)
+        return phaseMs;
+    return fit->phaseMs;
 }
 
 } // namespace
@@ -234,15 +267,15 @@ TempoResult TempoDetector::fromFeatures(const OnsetFeatures& f, const TempoOptio
 
     // 2. The period refined on every attack of the song, and the grid's phase where the
     // attacks are strongest.
-    period = BeatGridFit::agreeingPeriod(attacks.timesMs, attacks.strengths, period);
+    period = BeatGridFit::agreeingPeriod(attacks.timesMs, attacks.strengths, period, PeriodReach);
     const OnsetAlignment onsets(attacks.timesMs, attacks.strengths, period, AttackBlurMs);
     const double seed = onsets.peakNear(0.0, period);
 
-    // 3. Least squares on the tracked beats that lie on that grid, each moved onto its
-    // attack; on the attacks themselves where the tracker lost the beat for much of the song.
-    const std::vector<double> snapped = snapToAttacks(f.trackedBeatsMs, attacks, period / 6.0);
-    auto fit = BeatGridFit::fit(snapped, period, seed);
-    double expected = expectedOnGrid(snapped, period);
+    // 3. The beats of the whole song at that period, found at once (see BeatTracker), and
+    // the grid fitted to them; on the attacks themselves where no chain of beats holds.
+    const std::vector<double> tracked = BeatTracker::track(f.strength, f.strengthHopMs, period);
+    auto fit = BeatGridFit::fitChain(tracked, period);
+    double expected = expectedOnGrid(tracked, period);
     if (!fit || fit->inliers < 0.5 * expected) {
         fit = BeatGridFit::fit(attacks.timesMs, period, seed);
         expected = expectedOnGrid(attacks.timesMs, period);
@@ -253,7 +286,8 @@ TempoResult TempoDetector::fromFeatures(const OnsetFeatures& f, const TempoOptio
     // 4. The level of the meter: the song's one tempo.
     double fitted = fit->periodMs;
     if (60000.0 / fitted * 2.0 <= EstimateMaxBpm &&
-        halfBeatsAsStrong(f, attacks, fitted, fit->phaseMs))
+        halfBeatsAsStrong(f, attacks, fitted, fit->phaseMs) &&
+        (60000.0 / fitted < SlowBpm || !halfBeatsInTheLowEnd(f, fitted, fit->phaseMs)))
         fitted /= 2.0;
     const double tempo = 60000.0 / fitted;
 
@@ -291,10 +325,11 @@ TempoResult TempoDetector::fromFeatures(const OnsetFeatures& f, const TempoOptio
     const auto share = [&](double bpm) {
         return total > 0.0 ? std::clamp(evidence(bpm / tempo) / total, 0.0, 1.0) : 0.0;
     };
+    const double beat = beatPhase(f.trackedBeatsMs, attacks, fitted, fit->phaseMs);
     const auto reading = [&](double bpm) {
         TempoCandidate c;
         c.bpm = roundedBpm(bpm);
-        c.firstBeatMs = readingPhase(attacks, c.bpm, fit->phaseMs, fitted);
+        c.firstBeatMs = readingPhase(attacks, c.bpm, beat, fitted);
         c.score = share(bpm);
         return c;
     };
