@@ -13,7 +13,6 @@ struct Deleter
     void operator()(cvec_t* v) const { del_cvec(v); }
     void operator()(aubio_fft_t* f) const { del_aubio_fft(f); }
     void operator()(aubio_specdesc_t* s) const { del_aubio_specdesc(s); }
-    void operator()(aubio_tempo_t* t) const { del_aubio_tempo(t); }
 };
 
 template <typename T> using Owned = std::unique_ptr<T, Deleter>;

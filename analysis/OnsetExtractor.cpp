@@ -178,11 +178,9 @@ std::optional<OnsetFeatures> OnsetExtractor::run(const SampleSource& source,
     features.strength.reserve(size_t(source.frames() / hop + 2));
     features.fine.reserve(size_t(source.frames() / fineBlock + 2));
 
-    aubio::Owned<aubio_tempo_t> tempo(new_aubio_tempo("default", 2 * hop, hop, uint_t(rate)));
     SpectralFlux flux(hop);
     aubio::Owned<fvec_t> in(new_fvec(hop));
-    aubio::Owned<fvec_t> beat(new_fvec(2));
-    if (!tempo || !flux.ready() || !in || !beat)
+    if (!flux.ready() || !in)
         return features;
 
     BlockEnergy energy(fineBlock);
@@ -206,9 +204,6 @@ std::optional<OnsetFeatures> OnsetExtractor::run(const SampleSource& source,
             const int64_t n = std::min<int64_t>(hop, got - h);
             std::memcpy(in->data, buffer.data() + h, size_t(n) * sizeof(float));
             std::fill(in->data + n, in->data + hop, 0.0f);
-            aubio_tempo_do(tempo.get(), in.get(), beat.get());
-            if (beat->data[0] != 0.0f)
-                features.trackedBeatsMs.push_back(aubio_tempo_get_last_ms(tempo.get()));
             features.strength.push_back(flux.next(in->data));
         }
         at += got;
@@ -217,9 +212,6 @@ std::optional<OnsetFeatures> OnsetExtractor::run(const SampleSource& source,
     }
     energyToRise(features.fine, fineBlock, features.fineHopMs);
     energyToRise(features.low, fineBlock, features.fineHopMs);
-    // The tracker can place a beat past the end while it catches up.
-    while (!features.trackedBeatsMs.empty() && features.trackedBeatsMs.back() > features.durationMs)
-        features.trackedBeatsMs.pop_back();
     return features;
 }
 

@@ -4,8 +4,8 @@
 
 namespace tavix {
 
-// What one pass over a song gives the tempo fit: two onset-strength curves and the beats
-// a causal tracker followed. Times are music milliseconds from the song's first sample.
+// What one pass over a song gives the tempo fit: onset-strength curves. Times are music
+// milliseconds from the song's first sample.
 struct OnsetFeatures
 {
     // Spectral flux, one value per hop: the curve the candidate intervals are scored on.
@@ -21,9 +21,6 @@ struct OnsetFeatures
     // The same below a couple of hundred hertz, on the same blocks: the drums' attacks,
     // which tell the beats from the off-beats when cymbals and guitars are louder.
     std::vector<float> low;
-
-    // The beats the tracker reported, in order.
-    std::vector<double> trackedBeatsMs;
 
     double durationMs = 0.0;
 };

@@ -75,42 +75,6 @@ Attacks attacksOf(const std::vector<float>& fine, double hopMs)
     return a;
 }
 
-// Each tracked beat moved onto the strongest attack within reach of it; beats with no
-// attack near them are left out, as nothing heard marks them.
-std::vector<double> snapToAttacks(const std::vector<double>& beats, const Attacks& attacks,
-                                  double reachMs)
-{
-    std::vector<double> snapped;
-    snapped.reserve(beats.size());
-    for (double t : beats) {
-        auto it = std::lower_bound(attacks.timesMs.begin(), attacks.timesMs.end(), t - reachMs);
-        double best = -1.0;
-        double bestStrength = 0.0;
-        for (; it != attacks.timesMs.end() && *it <= t + reachMs; ++it) {
-            const double s = attacks.strengths[size_t(it - attacks.timesMs.begin())];
-            if (s > bestStrength) {
-                bestStrength = s;
-                best = *it;
-            }
-        }
-        if (best >= 0.0)
-            snapped.push_back(best);
-    }
-    return snapped;
-}
-
-double medianInterval(const std::vector<double>& beats)
-{
-    std::vector<double> intervals;
-    for (size_t i = 1; i < beats.size(); ++i)
-        intervals.push_back(beats[i] - beats[i - 1]);
-    if (intervals.empty())
-        return 0.0;
-    const auto mid = intervals.begin() + std::ptrdiff_t(intervals.size() / 2);
-    std::nth_element(intervals.begin(), mid, intervals.end());
-    return *mid;
-}
-
 // How many of the beats could lie on a grid of the period: one per grid beat over their
 // span, and no more than there are.
 double expectedOnGrid(const std::vector<double>& beats, double period)
@@ -210,19 +174,6 @@ double readingPhase(const Attacks& attacks, double bpm, double beatMs, double be
     return best > grid - StartSlackMs ? 0.0 : best;
 }
 
-// Where the beats fall: the causal tracker's beats, each moved onto its attack and fitted
-// from the grid found, place it better than the chain, whose beats sit on the peaks of a
-// coarse curve and can settle on the off-beats where those are loudest.
-double beatPhase(const std::vector<double>& tracked, const Attacks& attacks, double periodMs,
-                 double phaseMs)
-{
-    const auto fit =
-        BeatGridFit::fit(snapToAttacks(tracked, attacks, periodMs / 6.0), periodMs, phaseMs);
-    if (!fit || fit->inliers < 8)
-        return phaseMs;
-    return fit->phaseMs;
-}
-
 } // namespace
 
 std::optional<TempoResult> TempoDetector::detect(const SampleSource& samples,
@@ -250,7 +201,6 @@ TempoResult TempoDetector::fromFeatures(const OnsetFeatures& f, const TempoOptio
     range.minBpm = std::isfinite(options.minBpm) ? std::max(1.0, options.minBpm) : 1.0;
     range.maxBpm = std::isfinite(options.maxBpm) ? std::max(range.minBpm, options.maxBpm) : 1000.0;
     TempoResult result;
-    result.trackedBeats = int(f.trackedBeatsMs.size());
     const Attacks attacks = attacksOf(f.fine, f.fineHopMs);
     if (attacks.timesMs.size() < 3)
         return result;
@@ -260,8 +210,7 @@ TempoResult TempoDetector::fromFeatures(const OnsetFeatures& f, const TempoOptio
     const IntervalScoring scoring(f.strength, f.strengthHopMs,
                                   2.0 * 60000.0 / (0.5 * EstimateMinBpm));
     const IntervalScoring::Candidate candidate = scoring.best(EstimateMinBpm, EstimateMaxBpm);
-    double period =
-        candidate.periodMs > 0.0 ? candidate.periodMs : medianInterval(f.trackedBeatsMs);
+    double period = candidate.periodMs;
     if (!(period > 0.0))
         return result;
 
@@ -274,6 +223,7 @@ TempoResult TempoDetector::fromFeatures(const OnsetFeatures& f, const TempoOptio
     // 3. The beats of the whole song at that period, found at once (see BeatTracker), and
     // the grid fitted to them; on the attacks themselves where no chain of beats holds.
     const std::vector<double> tracked = BeatTracker::track(f.strength, f.strengthHopMs, period);
+    result.trackedBeats = int(tracked.size());
     auto fit = BeatGridFit::fitChain(tracked, period);
     double expected = expectedOnGrid(tracked, period);
     if (!fit || fit->inliers < 0.5 * expected) {
@@ -325,7 +275,7 @@ TempoResult TempoDetector::fromFeatures(const OnsetFeatures& f, const TempoOptio
     const auto share = [&](double bpm) {
         return total > 0.0 ? std::clamp(evidence(bpm / tempo) / total, 0.0, 1.0) : 0.0;
     };
-    const double beat = beatPhase(f.trackedBeatsMs, attacks, fitted, fit->phaseMs);
+    const double beat = fit->phaseMs;
     const auto reading = [&](double bpm) {
         TempoCandidate c;
         c.bpm = roundedBpm(bpm);

@@ -18,9 +18,12 @@ struct TempoOptions
     double maxBpm = 225.0;
 };
 
-// Tempo and beat phase of a whole song with a constant tempo: aubio's onset strength and
-// beat tracker, then our fit over the whole song (see BeatGridFit, IntervalScoring and
-// OnsetAlignment). Safe to run on any thread; it only reads the samples.
+// Tempo and beat phase of a whole song with a constant tempo: aubio's spectral flux and our
+// energy rise as onset strength, the interval scored over the whole song, the beats found
+// at once by dynamic programming and a least-squares grid through them (see
+// IntervalScoring, BeatTracker, BeatGridFit and OnsetAlignment); then the readings of that
+// one tempo the range chooses among, and where the beats leave the grid (GridDrift). Safe to run on
+// any thread; it only reads the samples.
 class TempoDetector
 {
 public:

@@ -48,9 +48,9 @@ struct TempoResult
     double firstBeatMs = 0.0; // the first beat at or after 0 of the grid at `bpm`
     double confidence = 0.0;  // 0..1: how likely the tempo is right (see SureConfidence)
     double fittedBpm = 0.0;   // the fitted tempo before rounding
-    int trackedBeats = 0;     // beats the tracker reported
-    int fittedBeats = 0;      // beats on the fitted grid: tracked ones, or where the tracker
-                              // lost the beat, the attacks heard
+    int trackedBeats = 0;     // beats the whole-song tracker found
+    int fittedBeats = 0;      // beats on the fitted grid: tracked ones, or where no chain of
+                              // beats held, the attacks heard
     double spreadMs = 0.0;    // their root-mean-square distance from the grid
 
     // Other readings of the same beat, best first, the answer among them first: up to three
