@@ -143,6 +143,7 @@ void TempoDialog::detect()
         return;
     }
     // A cancelled run may still be winding down; it answers nothing any more.
+    m_songPath = path;
     m_song = QFileInfo(path).fileName();
     const int run = ++m_run;
     m_running = run;
@@ -203,7 +204,7 @@ void TempoDialog::detectionEnded(int run, const SongTempo& found)
     }
     showResult(found.result);
     if (m_host.found)
-        m_host.found(found.result);
+        m_host.found(m_songPath, found.result);
 }
 
 void TempoDialog::showResult(const TempoResult& r)

@@ -46,8 +46,8 @@ public:
         QString offsetText;
         // What was found for the song open now, shown at once without detecting again.
         std::optional<TempoResult> known;
-        // Told what a detection here found for the song.
-        std::function<void(const TempoResult&)> found;
+        // Told what a detection here found in the song at `path`.
+        std::function<void(const QString& path, const TempoResult&)> found;
         // Whether the window detects on its own when a song opens; unset: not asked here.
         bool detectOnOpen = true;
         std::function<void(bool)> detectOnOpenChanged;
@@ -101,6 +101,7 @@ private:
     int m_run = 0;     // the detection run whose answers count
     int m_running = 0; // that run while it has not answered
     QString m_song;
+    QString m_songPath; // the song detected last
 
     QPushButton m_detect;
     QPushButton m_cancel;

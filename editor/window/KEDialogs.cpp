@@ -41,7 +41,9 @@ void KE::openTempoDialog()
     // What was offered for the song needs no second detection; what the dialog finds is
     // marked on the strip as an offer's would be.
     host.known = m_tempoOffer->known();
-    host.found = [this](const TempoResult& result) { m_tempoOffer->found(result); };
+    host.found = [this](const QString& path, const TempoResult& result) {
+        m_tempoOffer->found(path, result);
+    };
     if (m_services.detectTempo) {
         host.detectOnOpen = m_tempoOffer->detectOnOpen();
         host.detectOnOpenChanged = [this](bool on) { m_tempoOffer->setDetectOnOpen(on); };

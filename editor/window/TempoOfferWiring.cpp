@@ -83,8 +83,11 @@ void TempoOfferWiring::ended(int run, const SongTempo& found)
         offer(found.result);
 }
 
-void TempoOfferWiring::found(const TempoResult& result)
+void TempoOfferWiring::found(const QString& path, const TempoResult& result)
 {
+    // A detection begun before another song opened says nothing of this one.
+    if (path != m_window.m_session.musicPath())
+        return;
     m_known = result;
     mark();
 }

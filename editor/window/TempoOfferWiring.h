@@ -36,8 +36,8 @@ public:
 
     // What was found for the song open now, by this or by the tempo dialog.
     const std::optional<TempoResult>& known() const { return m_known; }
-    // The tempo dialog found `result` for the song open now.
-    void found(const TempoResult& result);
+    // The tempo dialog found `result` in the song at `path`; kept while that song is open.
+    void found(const QString& path, const TempoResult& result);
 
     bool detectOnOpen() const;
     void setDetectOnOpen(bool on);

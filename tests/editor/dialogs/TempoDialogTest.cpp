@@ -173,7 +173,10 @@ struct FakeDialog
             applied.emplace_back(tempo, offset);
             return QString();
         };
-        host.found = [this](const TempoResult& r) { told.push_back(r); };
+        host.found = [this](const QString& path, const TempoResult& r) {
+            EXPECT_EQ(path, QStringLiteral("/m/song.ogg"));
+            told.push_back(r);
+        };
         host.locale = QLocale(QLocale::English, QLocale::UnitedStates);
         dialog = std::make_unique<TempoDialog>(std::move(host));
         dialog->detect();

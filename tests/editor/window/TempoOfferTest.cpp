@@ -179,11 +179,19 @@ TEST(TempoOffer, AnotherSongGivesUpTheOfferAndTheClosingWindowItsDetection)
     QTest::qWait(50);
     EXPECT_EQ(rig.fake->started, 3);
     EXPECT_FALSE(rig.strip().tempoOffered());
+    EXPECT_TRUE(rig.ke.overview().markedColumns().empty());
+    // What the dialog detects is marked as well.
+    rig.ke.openTempoDialog();
+    rig.ke.tempoDialog()->detect();
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.ke.tempoDialog()->detecting(), 5000);
+    rig.ke.tempoDialog()->close();
+    rig.ke.runPendingFrame();
+    EXPECT_EQ(rig.ke.overview().markedColumns().size(), 1u);
     rig.ke.tempoOffer().setDetectOnOpen(true);
 
     // A detection going on when the window closes is given up.
     ASSERT_TRUE(rig.openSong("/m/b.ogg", 30000));
-    QTRY_VERIFY_WITH_TIMEOUT(rig.fake->started == 4, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.fake->started == 5, 5000);
     rig.ke.close();
     QTRY_VERIFY_WITH_TIMEOUT(rig.fake->givenUp == 2, 5000);
 }
