@@ -150,96 +150,50 @@ TEST(TempoDialog, NothingChangesWithoutApply)
     EXPECT_EQ(rig.kep.TotalBeats, cells);
 }
 
-namespace {
-
-// A dialog whose detection answers at once with `result`; what it applies is kept.
-struct FakeDialog
-{
-    std::vector<std::pair<QString, QString>> applied;
-    std::vector<TempoResult> told;
-    std::unique_ptr<TempoDialog> dialog;
-
-    explicit FakeDialog(const TempoResult& result)
-    {
-        TempoDialog::Host host;
-        host.songPath = [] { return QStringLiteral("/m/song.ogg"); };
-        host.detect = [result](const QString&, const TempoOptions&, const std::stop_token&,
-                               const TempoDetector::Progress&) {
-            SongTempo found;
-            found.result = result;
-            return found;
-        };
-        host.apply = [this](const QString& tempo, const QString& offset) {
-            applied.emplace_back(tempo, offset);
-            return QString();
-        };
-        host.found = [this](const QString& path, const TempoResult& r) {
-            EXPECT_EQ(path, QStringLiteral("/m/song.ogg"));
-            told.push_back(r);
-        };
-        host.locale = QLocale(QLocale::English, QLocale::UnitedStates);
-        dialog = std::make_unique<TempoDialog>(std::move(host));
-        dialog->detect();
-        EXPECT_TRUE(QTest::qWaitFor([this] { return !dialog->detecting(); }, 5000));
-    }
-};
-
-TempoResult threeReadings(double confidence)
+TEST(TempoDialog, ReadingsAreChoicesWithTheirOwnOffsetsUnsureAndDriftSaid)
 {
     TempoResult r;
     r.bpm = 170.0;
     r.firstBeatMs = 250.0;
-    r.confidence = confidence;
     r.candidates = {{170.0, 250.0, 0.5}, {85.0, 250.0, 0.3}, {113.33, 600.0, 0.2}};
-    return r;
-}
-
-} // namespace
-
-TEST(TempoDialog, OtherReadingsAreChoicesEachWithItsOwnOffset)
-{
-    TempoResult r = threeReadings(0.3);
     r.constant = false;
     r.offGrid = {{12400.0, 20000.0}, {65000.0, 70900.0}};
-    FakeDialog f(r);
-    TempoDialog& d = *f.dialog;
-    ASSERT_EQ(d.candidatesShown(), 3);
-    EXPECT_TRUE(d.candidateButton(0).isChecked());
-    EXPECT_TRUE(d.candidateButton(2).text().startsWith(QStringLiteral("113.33 BPM")));
-    EXPECT_EQ(d.tempoBox().text(), QStringLiteral("170.00"));
-    EXPECT_EQ(d.offsetBox().text(), offsetText(r));
-    ASSERT_EQ(f.told.size(), 1u);
-    EXPECT_EQ(f.told[0].bpm, 170.0);
-
-    // Unsure, in words, the number still shown; and where the beat drifts, in song time.
-    EXPECT_TRUE(
-        d.statusLabel().text().startsWith(QStringLiteral("Not sure: check with the metronome")));
-    EXPECT_EQ(d.detectedConfidence().text(), QStringLiteral("0.30"));
-    EXPECT_FALSE(d.driftLabel().isHidden());
-    EXPECT_TRUE(d.driftLabel().text().contains(QStringLiteral("drifts")));
-    EXPECT_TRUE(d.driftLabel().text().contains(QStringLiteral("0:12\u20130:20, 1:05\u20131:10")));
-
-    const TempoCandidate& third = r.candidates[2];
-    ASSERT_NE(offsetText(third), offsetText(r));
-    d.candidateButton(2).click();
-    EXPECT_EQ(d.tempoBox().text(), QStringLiteral("113.33"));
-    EXPECT_EQ(d.offsetBox().text(), offsetText(third));
-    d.applyButton().click();
-    ASSERT_EQ(f.applied.size(), 1u);
-    EXPECT_EQ(f.applied[0], std::pair(QStringLiteral("113.33"), offsetText(third)));
-    d.candidateButton(0).click();
-    EXPECT_EQ(d.offsetBox().text(), offsetText(r));
-}
-
-TEST(TempoDialog, SureFromTheSureConfidenceOnAndSteadySaysNoDrift)
-{
+    std::vector<std::pair<QString, QString>> applied;
     for (const double confidence : {SureConfidence, SureConfidence - 0.01}) {
         SCOPED_TRACE(confidence);
-        FakeDialog f(threeReadings(confidence));
-        const QString status = f.dialog->statusLabel().text();
-        EXPECT_EQ(status.startsWith(QStringLiteral("Found in song.ogg")),
-                  confidence >= SureConfidence);
-        EXPECT_EQ(status.contains(QStringLiteral("Not sure")), confidence < SureConfidence);
-        EXPECT_TRUE(f.dialog->driftLabel().isHidden());
+        r.confidence = confidence;
+        TempoDialog::Host host;
+        host.songPath = [] { return QStringLiteral("/m/song.ogg"); };
+        host.detect = [r](const QString&, const TempoOptions&, const std::stop_token&,
+                          const TempoDetector::Progress&) {
+            return SongTempo{{}, {}, r};
+        };
+        host.apply = [&](const QString& tempo, const QString& offset) {
+            applied.emplace_back(tempo, offset);
+            return QString();
+        };
+        host.locale = QLocale(QLocale::English, QLocale::UnitedStates);
+        TempoDialog d(std::move(host));
+        d.detect();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !d.detecting(); }, 5000));
+        // Unsure in words below the sure confidence, the number still shown.
+        EXPECT_EQ(
+            d.statusLabel().text().startsWith(QStringLiteral("Not sure: check with the metronome")),
+            confidence < SureConfidence);
+        EXPECT_EQ(d.detectedConfidence().text(), QString::number(confidence, 'f', 2));
+        EXPECT_FALSE(d.driftLabel().isHidden());
+        EXPECT_TRUE(
+            d.driftLabel().text().contains(QStringLiteral("0:12\u20130:20, 1:05\u20131:10")));
+
+        // The answer is chosen first; another puts its own tempo and offset to apply.
+        ASSERT_EQ(d.candidatesShown(), 3);
+        EXPECT_TRUE(d.candidateButton(0).isChecked());
+        EXPECT_EQ(d.offsetBox().text(), offsetText(r));
+        const TempoCandidate& third = r.candidates[2];
+        ASSERT_NE(offsetText(third), offsetText(r));
+        d.candidateButton(2).click();
+        EXPECT_EQ(d.tempoBox().text(), QStringLiteral("113.33"));
+        d.applyButton().click();
+        EXPECT_EQ(applied.back(), std::pair(QStringLiteral("113.33"), offsetText(third)));
     }
 }

@@ -13,8 +13,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <map>
-#include <mutex>
 #include <thread>
 
 using namespace tavix;
@@ -22,176 +20,119 @@ using namespace tavix::test;
 
 namespace {
 
-// Answers with the result set for a path; a path without one waits until it is given up.
-struct FakeDetection
-{
-    std::mutex lock;
-    std::map<QString, TempoResult> results;
-    std::atomic<int> started{0}, givenUp{0};
-
-    void answer(const QString& path, TempoResult r)
-    {
-        const std::lock_guard guard(lock);
-        results[path] = std::move(r);
-    }
-
-    SongTempo detect(const QString& path, const std::stop_token& stop)
-    {
-        ++started;
-        SongTempo found;
-        {
-            const std::lock_guard guard(lock);
-            if (const auto r = results.find(path); r != results.end()) {
-                found.result = r->second;
-                return found;
-            }
-        }
-        while (!stop.stop_requested())
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        ++givenUp;
-        found.status = SongTempo::Status::Cancelled;
-        return found;
-    }
-};
-
-TempoResult drifting()
+// a.ogg drifts, c.ogg is steady; any other song is listened to until it is given up.
+TempoResult resultOf(const QString& path)
 {
     TempoResult r;
-    r.bpm = 170.0;
+    r.bpm = path.endsWith(QStringLiteral("a.ogg")) ? 170.0 : 128.0;
     r.firstBeatMs = 250.0;
-    r.confidence = 0.3;
-    r.candidates = {{170.0, 250.0, 0.6}, {85.0, 250.0, 0.3}};
-    r.constant = false;
-    r.offGrid = {{12000.0, 20000.0}};
+    r.confidence = r.bpm == 170.0 ? 0.3 : 0.9;
+    r.candidates = {{r.bpm, 250.0, 0.6}, {r.bpm / 2.0, 250.0, 0.3}};
+    r.constant = r.bpm != 170.0;
+    if (!r.constant)
+        r.offGrid = {{12000.0, 20000.0}};
     return r;
 }
 
 struct OfferRig : EditorRig
 {
-    std::shared_ptr<FakeDetection> fake = std::make_shared<FakeDetection>();
+    std::shared_ptr<std::atomic<int>> started = std::make_shared<std::atomic<int>>(0);
+    std::shared_ptr<std::atomic<int>> givenUp = std::make_shared<std::atomic<int>>(0);
     KE& ke;
     OfferRig()
         : ke(make([this] {
               EditorServices s = services();
-              s.detectTempo =
-                  [f = fake](const QString& path, const TempoOptions&, const std::stop_token& stop,
-                             const TempoDetector::Progress&) { return f->detect(path, stop); };
+              s.detectTempo = [started = started, givenUp = givenUp](
+                                  const QString& path, const TempoOptions&,
+                                  const std::stop_token& stop, const TempoDetector::Progress&) {
+                  ++*started;
+                  if (path.endsWith(QStringLiteral("a.ogg")) ||
+                      path.endsWith(QStringLiteral("c.ogg")))
+                      return SongTempo{{}, {}, resultOf(path)};
+                  while (!stop.stop_requested())
+                      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                  ++*givenUp;
+                  return SongTempo{SongTempo::Status::Cancelled, {}, {}};
+              };
               return s;
           }()))
     {
     }
     ChartingStrip& strip() { return ke.charting().strip(); }
+    size_t marks()
+    {
+        ke.runPendingFrame();
+        return ke.overview().markedColumns().size();
+    }
 };
 
 } // namespace
 
-TEST(TempoOffer, NothingChangesUntilUseItThenOneStep)
+TEST(TempoOffer, OfferedUntilUsedOnceGivenUpWithItsSong)
 {
     OfferRig rig;
-    rig.fake->answer(QStringLiteral("/m/a.ogg"), drifting());
     ASSERT_TRUE(rig.openSong("/m/a.ogg", 60000));
     QTRY_VERIFY_WITH_TIMEOUT(rig.strip().tempoOffered(), 5000);
-    EXPECT_EQ(rig.fake->started, 1);
+    const QString offset = offsetText(resultOf(QStringLiteral("a.ogg")));
     EXPECT_EQ(rig.strip().tempoFound.text(),
-              QStringLiteral("Tempo 170.00, offset %1 (not sure)").arg(offsetText(drifting())));
-    // Offered, not imposed.
-    EXPECT_EQ(rig.ke.sBpmB().text(), QStringLiteral("100"));
-    EXPECT_EQ(rig.ke.slSetOff().text(), QStringLiteral("0.7"));
+              QStringLiteral("Tempo 170.00, offset %1 (not sure)").arg(offset));
+    EXPECT_EQ(rig.ke.sBpmB().text(), QStringLiteral("100")); // offered, not imposed
     EXPECT_EQ(rig.kep.BeatRate, KeP::rateFromBpm(100));
-
-    // The drift is marked where the song's 12 s to 20 s lie on the strip, lead included.
-    rig.ke.runPendingFrame();
+    // The drift marked where the song's 12 s to 20 s lie on the strip, lead included.
+    ASSERT_EQ(rig.marks(), 1u);
     const OverviewStrip& overview = rig.ke.overview();
-    const auto marked = overview.markedColumns();
-    ASSERT_EQ(marked.size(), 1u);
-    EXPECT_EQ(marked[0].first, int(std::floor(overview.xOfMs(12000.0 + rig.ke.LeadMs()))));
-    EXPECT_EQ(marked[0].second, int(std::ceil(overview.xOfMs(20000.0 + rig.ke.LeadMs()))));
-    EXPECT_NEAR(marked[0].first, OverviewStrip::SongWidth / 5, 10);
-
-    // The tempo dialog shows what was offered without detecting again.
+    EXPECT_EQ(overview.markedColumns()[0],
+              std::pair(int(std::floor(overview.xOfMs(12000.0 + rig.ke.LeadMs()))),
+                        int(std::ceil(overview.xOfMs(20000.0 + rig.ke.LeadMs())))));
+    // The dialog shows it without detecting again.
     rig.ke.openTempoDialog();
-    TempoDialog& dialog = *rig.ke.tempoDialog();
-    EXPECT_EQ(dialog.detectedTempo().text(), QStringLiteral("170.00 BPM"));
-    EXPECT_FALSE(dialog.driftLabel().isHidden());
-    EXPECT_EQ(rig.fake->started, 1);
-    dialog.close();
+    EXPECT_EQ(rig.ke.tempoDialog()->detectedTempo().text(), QStringLiteral("170.00 BPM"));
+    rig.ke.tempoDialog()->close();
 
-    // Refused while playing, with the reason in the strip.
+    // Refused while playing, the reason shown; then one step, undone as one.
     const int steps = rig.ke.history().stack().count();
     rig.ke.buttonClick(0);
     rig.strip().useTempo.click();
     EXPECT_TRUE(rig.strip().tempoFound.text().contains(QStringLiteral("playing")));
-    EXPECT_EQ(rig.kep.BeatRate, KeP::rateFromBpm(100));
-    rig.ke.buttonClick(0);
-
+    rig.ke.buttonClick(1);
+    EXPECT_EQ(rig.ke.history().stack().count(), steps);
     rig.strip().useTempo.click();
     EXPECT_FALSE(rig.strip().tempoOffered());
     EXPECT_EQ(rig.ke.sBpmB().text(), QStringLiteral("170.00"));
-    EXPECT_EQ(rig.ke.slSetOff().text(), offsetText(drifting()));
+    EXPECT_EQ(rig.ke.slSetOff().text(), offset);
     EXPECT_EQ(rig.ke.history().stack().count(), steps + 1);
     rig.ke.undoEdit();
-    EXPECT_EQ(rig.ke.sBpmB().text(), QStringLiteral("100"));
     EXPECT_EQ(rig.ke.slSetOff().text(), QStringLiteral("0.7"));
-    // The marks stay with the song.
-    EXPECT_EQ(rig.ke.overview().markedColumns().size(), 1u);
-}
 
-TEST(TempoOffer, AnotherSongGivesUpTheOfferAndTheClosingWindowItsDetection)
-{
-    OfferRig rig;
-    rig.fake->answer(QStringLiteral("/m/a.ogg"), drifting());
-    ASSERT_TRUE(rig.openSong("/m/a.ogg", 60000));
-    QTRY_VERIFY_WITH_TIMEOUT(rig.strip().tempoOffered(), 5000);
-    rig.ke.runPendingFrame();
-    ASSERT_FALSE(rig.ke.overview().markedColumns().empty());
-
-    // b's detection never answers on its own: a's offer and marks go at once.
+    // b is listened to until given up: a's offer and marks go at once, and c's open gives
+    // b's detection up; c's steady beat marks nothing.
     ASSERT_TRUE(rig.openSong("/m/b.ogg", 30000));
-    EXPECT_FALSE(rig.strip().tempoOffered());
-    EXPECT_TRUE(rig.ke.overview().markedColumns().empty());
-    QTRY_VERIFY_WITH_TIMEOUT(rig.fake->started == 2, 5000);
-    EXPECT_TRUE(rig.ke.tempoOffer().detecting());
-
-    TempoResult steady = drifting();
-    steady.bpm = 128.0;
-    steady.confidence = 0.9;
-    steady.constant = true;
-    steady.offGrid.clear();
-    rig.fake->answer(QStringLiteral("/m/c.ogg"), steady);
+    EXPECT_EQ(rig.marks(), 0u);
+    QTRY_VERIFY_WITH_TIMEOUT(*rig.started == 2, 5000);
     ASSERT_TRUE(rig.openSong("/m/c.ogg", 30000));
-    QTRY_VERIFY_WITH_TIMEOUT(rig.fake->givenUp == 1, 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(rig.strip().tempoOffered(), 5000);
-    EXPECT_EQ(rig.strip().tempoFound.text(),
-              QStringLiteral("Tempo 128.00, offset %1").arg(offsetText(steady)));
-    EXPECT_TRUE(rig.ke.overview().markedColumns().empty());
+    QTRY_VERIFY_WITH_TIMEOUT(*rig.givenUp == 1 && rig.strip().tempoOffered(), 5000);
+    EXPECT_EQ(rig.marks(), 0u);
     rig.strip().dismissTempo.click();
     EXPECT_FALSE(rig.strip().tempoOffered());
-    EXPECT_EQ(rig.ke.sBpmB().text(), QStringLiteral("100"));
 
-    // Turned off in the dialog, the choice kept: the next song is not listened to.
+    // Turned off in the dialog: the next song is not listened to, but what the dialog
+    // detects is marked.
     rig.ke.openTempoDialog();
-    QCheckBox& onOpen = rig.ke.tempoDialog()->detectOnOpenBox();
-    EXPECT_TRUE(onOpen.isChecked());
-    onOpen.click();
+    rig.ke.tempoDialog()->detectOnOpenBox().click();
     rig.ke.tempoDialog()->close();
-    EXPECT_FALSE(rig.ke.tempoOffer().detectOnOpen());
     ASSERT_TRUE(rig.openSong("/m/a.ogg", 60000));
     QTest::qWait(50);
-    EXPECT_EQ(rig.fake->started, 3);
-    EXPECT_FALSE(rig.strip().tempoOffered());
-    EXPECT_TRUE(rig.ke.overview().markedColumns().empty());
-    // What the dialog detects is marked as well.
+    EXPECT_EQ(*rig.started, 3);
     rig.ke.openTempoDialog();
     rig.ke.tempoDialog()->detect();
     QTRY_VERIFY_WITH_TIMEOUT(!rig.ke.tempoDialog()->detecting(), 5000);
-    rig.ke.tempoDialog()->close();
-    rig.ke.runPendingFrame();
-    EXPECT_EQ(rig.ke.overview().markedColumns().size(), 1u);
-    rig.ke.tempoOffer().setDetectOnOpen(true);
+    EXPECT_EQ(rig.marks(), 1u);
+    EXPECT_FALSE(rig.strip().tempoOffered());
 
-    // A detection going on when the window closes is given up.
+    // On again, a detection going on when the window closes is given up.
+    rig.ke.tempoDialog()->detectOnOpenBox().click();
     ASSERT_TRUE(rig.openSong("/m/b.ogg", 30000));
-    QTRY_VERIFY_WITH_TIMEOUT(rig.fake->started == 5, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(*rig.started == 5, 5000);
     rig.ke.close();
-    QTRY_VERIFY_WITH_TIMEOUT(rig.fake->givenUp == 2, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(*rig.givenUp == 2, 5000);
 }
