@@ -22,6 +22,7 @@ const QColor TickColour(110, 150, 255);
 const QColor FrameFill(255, 255, 255, 40);
 const QColor FrameEdge(240, 220, 160);
 const QColor PlayColour(128, 128, 255);
+const QColor DriftTint(255, 150, 40, 70);
 
 // A small picture of a waveform for the toggle.
 QIcon waveIcon()
@@ -91,6 +92,26 @@ void OverviewStrip::setPeaks(std::shared_ptr<const WaveformPeaks> peaks)
     m_peaks = std::move(peaks);
     m_shown.peakBlocks = -2; // whatever comes next differs
     update();
+}
+
+void OverviewStrip::markStretches(std::vector<SongStretch> stretches)
+{
+    m_stretches = std::move(stretches);
+    update();
+}
+
+std::vector<std::pair<int, int>> OverviewStrip::markedColumns() const
+{
+    std::vector<std::pair<int, int>> columns;
+    if (m_shown.maximum <= 0)
+        return columns;
+    for (const SongStretch& s : m_stretches) {
+        const int from = std::max(0, int(std::floor(xOfMs(s.fromMs + m_shown.leadMs))));
+        const int to = std::min(SongWidth, int(std::ceil(xOfMs(s.toMs + m_shown.leadMs))));
+        if (to > from)
+            columns.emplace_back(from, to);
+    }
+    return columns;
 }
 
 void OverviewStrip::setGuidesShown(bool shown)
@@ -184,6 +205,7 @@ void OverviewStrip::paintEvent(QPaintEvent* /*event*/)
         return;
     paintEnvelope(painter);
     paintChart(painter);
+    paintStretches(painter);
 
     const int left = std::max(m_shown.viewFromX, 0);
     const int right = std::min(std::max(m_shown.viewToX, left + 1), SongWidth);
@@ -234,6 +256,12 @@ void OverviewStrip::paintChart(QPainter& painter)
         const int x = int(std::floor(xOfMs(double(c) / rate)));
         painter.fillRect(QRect(x, 0, 1, TickHeight), TickColour);
     }
+}
+
+void OverviewStrip::paintStretches(QPainter& painter)
+{
+    for (const auto& [from, to] : markedColumns())
+        painter.fillRect(QRect(from, 0, to - from, StripHeight), DriftTint);
 }
 
 void OverviewStrip::choose(double x)

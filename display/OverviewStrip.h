@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class QToolButton;
@@ -22,7 +23,8 @@ class KeP;
 // the time bar's, chart time from 0 to the bar's maximum, left to right over the song part.
 // A click or a drag there chooses the time bar value of that point; the toggle at its
 // right end switches the canvas's waveform and beat lines, and the button under it opens
-// the tempo dialog.
+// the tempo dialog. Stretches of the song where its beat drifts from the chart's one tempo
+// are tinted.
 class OverviewStrip : public QWidget
 {
     Q_OBJECT
@@ -53,7 +55,19 @@ public:
     OverviewStrip(const KeP& kep, QWidget* parent = nullptr);
     ~OverviewStrip() override;
 
+    // A stretch of the song, in song time: it lies behind chart time by the lead, as the
+    // envelope does.
+    struct SongStretch
+    {
+        double fromMs = 0.0;
+        double toMs = 0.0;
+    };
+
     void setPeaks(std::shared_ptr<const WaveformPeaks> peaks);
+    // The stretches tinted; none clears them.
+    void markStretches(std::vector<SongStretch> stretches);
+    // The columns of the song part each tinted stretch covers now, [first, last).
+    std::vector<std::pair<int, int>> markedColumns() const;
     // Takes the state shown; repaints only when a pixel of it would change.
     void refresh(const View& view);
     // The toggle's state, set without reporting it back.
@@ -101,9 +115,11 @@ private:
     void choose(double x);
     void paintEnvelope(QPainter& painter);
     void paintChart(QPainter& painter);
+    void paintStretches(QPainter& painter);
 
     const KeP& m_kep;
     std::shared_ptr<const WaveformPeaks> m_peaks;
+    std::vector<SongStretch> m_stretches;
     QToolButton* m_toggle = nullptr;
     QToolButton* m_tempo = nullptr;
     Shown m_shown;

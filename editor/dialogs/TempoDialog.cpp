@@ -6,9 +6,23 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QStringList>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace tavix {
+
+namespace {
+
+// Song time as m:ss, the way the window's time counter shows it.
+QString songTime(double ms)
+{
+    const auto seconds = int64_t(std::max(0.0, ms) / 1000.0);
+    return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
 
 TempoDialog::TempoDialog(Host host, QWidget* parent) : QDialog(parent), m_host(std::move(host))
 {
@@ -30,10 +44,22 @@ TempoDialog::TempoDialog(Host host, QWidget* parent) : QDialog(parent), m_host(s
     m_offsetBox.setText(m_host.offsetText);
     m_apply.setText(tr("&Apply"));
     m_close.setText(tr("&Close"));
+    m_drift.setWordWrap(true);
+    m_drift.hide();
+    m_detectOnOpen.setText(tr("Detect the tempo when a song opens"));
+    m_detectOnOpen.setChecked(m_host.detectOnOpen);
+    m_detectOnOpen.setVisible(bool(m_host.detectOnOpenChanged));
     // Space taps wherever the focus is, so no button may take it.
     for (QPushButton* b : {&m_detect, &m_cancel, &m_tapPad, &m_apply, &m_close}) {
         b->setAutoDefault(false);
         b->setFocusPolicy(Qt::NoFocus);
+    }
+    m_detectOnOpen.setFocusPolicy(Qt::NoFocus);
+    for (int i = 0; i < MaxCandidates; ++i) {
+        QRadioButton& choice = m_candidate[size_t(i)];
+        choice.setFocusPolicy(Qt::NoFocus);
+        choice.hide();
+        m_candidateGroup.addButton(&choice, i);
     }
     setFocusPolicy(Qt::StrongFocus);
     for (QObject* o : std::initializer_list<QObject*>{this, &m_tempoBox, &m_offsetBox})
@@ -55,6 +81,9 @@ TempoDialog::TempoDialog(Host host, QWidget* parent) : QDialog(parent), m_host(s
     found->addWidget(&m_foundConfidence, 2, 1);
     found->setColumnStretch(1, 1);
     layout->addLayout(found);
+    for (QRadioButton& choice : m_candidate)
+        layout->addWidget(&choice);
+    layout->addWidget(&m_drift);
     layout->addWidget(&m_tapPad);
     layout->addWidget(&m_tapText);
     auto* boxes = new QGridLayout;
@@ -64,6 +93,7 @@ TempoDialog::TempoDialog(Host host, QWidget* parent) : QDialog(parent), m_host(s
     boxes->addWidget(&m_offsetBox, 1, 1);
     layout->addLayout(boxes);
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(&m_detectOnOpen);
     buttons->addStretch(1);
     buttons->addWidget(&m_apply);
     buttons->addWidget(&m_close);
@@ -78,6 +108,17 @@ TempoDialog::TempoDialog(Host host, QWidget* parent) : QDialog(parent), m_host(s
     connect(&m_tapPad, &QPushButton::pressed, this, [this] { tap(double(m_clock.elapsed())); });
     connect(&m_apply, &QPushButton::clicked, this, &TempoDialog::apply);
     connect(&m_close, &QPushButton::clicked, this, &QDialog::reject);
+    connect(&m_candidateGroup, &QButtonGroup::idClicked, this, &TempoDialog::chooseCandidate);
+    connect(&m_detectOnOpen, &QCheckBox::toggled, this, [this](bool on) {
+        if (m_host.detectOnOpenChanged)
+            m_host.detectOnOpenChanged(on);
+    });
+
+    const QString song = m_host.songPath ? m_host.songPath() : QString();
+    if (m_host.known && !song.isEmpty()) {
+        m_song = QFileInfo(song).fileName();
+        showResult(*m_host.known);
+    }
 }
 
 TempoDialog::~TempoDialog() = default;
@@ -102,6 +143,7 @@ void TempoDialog::detect()
         return;
     }
     // A cancelled run may still be winding down; it answers nothing any more.
+    m_songPath = path;
     m_song = QFileInfo(path).fileName();
     const int run = ++m_run;
     m_running = run;
@@ -160,9 +202,17 @@ void TempoDialog::detectionEnded(int run, const SongTempo& found)
     case SongTempo::Status::Done:
         break;
     }
+    showResult(found.result);
+    if (m_host.found)
+        m_host.found(m_songPath, found.result);
+}
+
+void TempoDialog::showResult(const TempoResult& r)
+{
     m_progress.setValue(100);
-    const TempoResult& r = found.result;
     m_foundConfidence.setText(QString::number(r.confidence, 'f', 2));
+    showCandidates(r.found() ? r.candidates : std::vector<TempoCandidate>{});
+    showDrift(r);
     if (!r.found()) {
         m_foundTempo.setText(tr("none"));
         m_foundOffset.setText(tr("none"));
@@ -173,12 +223,64 @@ void TempoDialog::detectionEnded(int run, const SongTempo& found)
     m_foundOffset.setText(offsetText(r));
     m_tempoBox.setText(tempoText(r.bpm));
     m_offsetBox.setText(offsetText(r));
-    m_status.setText(
-        r.confidence >= SureConfidence
-            ? tr("Found in %1. Apply puts the tempo and offset in the window.").arg(m_song)
-            : tr("Found in %1, but the beat is uncertain: check it by ear before "
-                 "you rely on it.")
-                  .arg(m_song));
+    if (r.sure())
+        m_status.setText(
+            tr("Found in %1. Apply puts the tempo and offset in the window.").arg(m_song));
+    else
+        m_status.setText(m_candidates.size() > 1
+                             ? tr("Not sure: check with the metronome. One of the other "
+                                  "readings below may be the beat.")
+                             : tr("Not sure: check with the metronome."));
+}
+
+void TempoDialog::showCandidates(const std::vector<TempoCandidate>& candidates)
+{
+    m_candidates.assign(candidates.begin(),
+                        candidates.begin() +
+                            std::min<ptrdiff_t>(ptrdiff_t(candidates.size()), MaxCandidates));
+    for (int i = 0; i < MaxCandidates; ++i) {
+        QRadioButton& choice = m_candidate[size_t(i)];
+        if (i >= candidatesShown()) {
+            choice.hide();
+            continue;
+        }
+        const TempoCandidate& c = m_candidates[size_t(i)];
+        choice.setText(tr("%1 BPM, offset %2 (score %3)")
+                           .arg(tempoText(c.bpm), offsetText(c))
+                           .arg(c.score, 0, 'f', 2));
+        choice.show();
+    }
+    // The first is the answer, and chosen until the user picks another.
+    if (!m_candidates.empty())
+        m_candidate[0].setChecked(true);
+}
+
+void TempoDialog::showDrift(const TempoResult& r)
+{
+    if (r.constant || !r.found()) {
+        m_drift.hide();
+        m_drift.clear();
+        return;
+    }
+    QStringList stretches;
+    for (const OffGridStretch& s : r.offGrid)
+        stretches << QStringLiteral("%1\u2013%2").arg(songTime(s.startMs), songTime(s.endMs));
+    QString text = tr("The tempo drifts in places: one tempo will not hold there.");
+    if (!stretches.isEmpty())
+        text +=
+            QLatin1Char(' ') + tr("Off the beat: %1.").arg(stretches.join(QStringLiteral(", ")));
+    m_drift.setText(text);
+    m_drift.show();
+}
+
+void TempoDialog::chooseCandidate(int index)
+{
+    if (index < 0 || index >= candidatesShown())
+        return;
+    const TempoCandidate& c = m_candidates[size_t(index)];
+    m_candidate[size_t(index)].setChecked(true);
+    m_tempoBox.setText(tempoText(c.bpm));
+    m_offsetBox.setText(offsetText(c));
 }
 
 void TempoDialog::tap(double ms)

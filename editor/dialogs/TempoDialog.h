@@ -4,6 +4,8 @@
 #include "SongTempo.h"
 #include "TapTempo.h"
 
+#include <QButtonGroup>
+#include <QCheckBox>
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -11,14 +13,19 @@
 #include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 
+#include <array>
 #include <functional>
+#include <optional>
 
 namespace tavix {
 
 // The tempo dialog: detects the song's tempo and offset off the window thread, takes a
 // tempo from taps (a click on the pad or Space), and on Apply hands the tempo and offset
 // texts to the window, which commits them as the user's own. Until then nothing changes.
+// A detection's other readings are offered as choices, each with its own offset, and where
+// the song's beat drifts from one grid the dialog says so and lists the stretches.
 class TempoDialog : public QDialog
 {
     Q_OBJECT
@@ -37,7 +44,16 @@ public:
         QLocale locale;
         QString tempoText; // the boxes' texts now
         QString offsetText;
+        // What was found for the song open now, shown at once without detecting again.
+        std::optional<TempoResult> known;
+        // Told what a detection here found in the song at `path`.
+        std::function<void(const QString& path, const TempoResult&)> found;
+        // Whether the window detects on its own when a song opens; unset: not asked here.
+        bool detectOnOpen = true;
+        std::function<void(bool)> detectOnOpenChanged;
     };
+
+    static constexpr int MaxCandidates = 3;
 
     explicit TempoDialog(Host host, QWidget* parent = nullptr);
     ~TempoDialog() override;
@@ -48,6 +64,9 @@ public:
     // A tap at `ms` of the dialog's clock (the pad and Space tap now).
     void tap(double ms);
     void apply();
+    // Puts candidate `index`'s tempo and offset in the boxes to apply.
+    void chooseCandidate(int index);
+    int candidatesShown() const { return int(m_candidates.size()); }
 
     QPushButton& detectButton() { return m_detect; }
     QPushButton& cancelButton() { return m_cancel; }
@@ -61,6 +80,9 @@ public:
     QLabel& tapLabel() { return m_tapText; }
     QLineEdit& tempoBox() { return m_tempoBox; }
     QLineEdit& offsetBox() { return m_offsetBox; }
+    QRadioButton& candidateButton(int index) { return m_candidate[size_t(index)]; }
+    QLabel& driftLabel() { return m_drift; }
+    QCheckBox& detectOnOpenBox() { return m_detectOnOpen; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -68,6 +90,9 @@ protected:
 private:
     void detectionEnded(int run, const SongTempo& found);
     void detectionStopped();
+    void showResult(const TempoResult& r);
+    void showCandidates(const std::vector<TempoCandidate>& candidates);
+    void showDrift(const TempoResult& r);
     QString tempoText(double bpm) const;
 
     Host m_host;
@@ -76,6 +101,7 @@ private:
     int m_run = 0;     // the detection run whose answers count
     int m_running = 0; // that run while it has not answered
     QString m_song;
+    QString m_songPath; // the song detected last
 
     QPushButton m_detect;
     QPushButton m_cancel;
@@ -84,12 +110,17 @@ private:
     QLabel m_foundTempo;
     QLabel m_foundOffset;
     QLabel m_foundConfidence;
+    std::vector<TempoCandidate> m_candidates;
+    std::array<QRadioButton, MaxCandidates> m_candidate;
+    QButtonGroup m_candidateGroup;
+    QLabel m_drift;
     QPushButton m_tapPad;
     QLabel m_tapText;
     QLineEdit m_tempoBox;
     QLineEdit m_offsetBox;
     QPushButton m_apply;
     QPushButton m_close;
+    QCheckBox m_detectOnOpen;
     // A run given up is never waited for: it ends on its own, and what it reports after
     // the dialog has gone is dropped.
     BackgroundRun m_detection;

@@ -3,6 +3,8 @@
 #include <QHBoxLayout>
 #include <QStyle>
 
+#include <algorithm>
+
 namespace tavix {
 
 namespace {
@@ -39,7 +41,9 @@ ChartingStrip::ChartingStrip(QWidget* window)
       report(QObject::tr("Report\u2026"), &strip),
       advance(QObject::tr("Cursor on after each entry"), &strip), zoom(&strip),
       testPlay(QObject::tr("Test play"), &strip),
-      chartSounds(QObject::tr("Hit sounds in test play"), &strip), judged(&strip), loop(&strip)
+      chartSounds(QObject::tr("Hit sounds in test play"), &strip), judged(&strip), loop(&strip),
+      tempoOffer(&strip), tempoFound(&tempoOffer), useTempo(QObject::tr("Use it"), &tempoOffer),
+      dismissTempo(QStringLiteral("\u00d7"), &tempoOffer)
 {
     // Under the speed and metronome lines, in the corner they leave free.
     snap.setGeometry(862, 664, 130, 20);
@@ -76,6 +80,26 @@ ChartingStrip::ChartingStrip(QWidget* window)
     colour(chartSounds);
     colour(judged);
     colour(loop);
+    // Smaller than the strip's own words, so that the offer fits where test play's result
+    // line is; opaque over it.
+    auto* offer = new QHBoxLayout(&tempoOffer);
+    offer->setContentsMargins(0, 2, 0, 2);
+    offer->setSpacing(4);
+    offer->addWidget(&tempoFound, 1);
+    offer->addWidget(&useTempo);
+    offer->addWidget(&dismissTempo);
+    QFont small = stripFont();
+    small.setPointSizeF(9);
+    for (QWidget* w : std::initializer_list<QWidget*>{&tempoFound, &useTempo, &dismissTempo})
+        w->setFont(small);
+    colour(tempoFound);
+    tempoOffer.setAutoFillBackground(true);
+    dismissTempo.setToolTip(QObject::tr("Dismiss the tempo found"));
+    for (QPushButton* b : {&useTempo, &dismissTempo}) {
+        fitToText(*b);
+        b->setFocusPolicy(Qt::NoFocus);
+    }
+    tempoOffer.hide();
     testPlay.setFocusPolicy(Qt::NoFocus);
     chartSounds.setFocusPolicy(Qt::NoFocus);
     // The window keeps the focus, so Space and the arrows stay shortcuts after a click here.
@@ -84,6 +108,23 @@ ChartingStrip::ChartingStrip(QWidget* window)
     advance.setFocusPolicy(Qt::NoFocus);
     showSnap(QStringLiteral("1/16"));
     showZoom(32);
+}
+
+void ChartingStrip::offerTempo(const QString& text, const QString& tip)
+{
+    // From where the result line starts to the strip's end, never over test play's controls.
+    strip.layout()->activate();
+    const int left = judged.x();
+    const int buttons = useTempo.width() + dismissTempo.width() + 2 * 4;
+    const int room = std::max(0, strip.width() - left - buttons);
+    const QString shown = tempoFound.fontMetrics().elidedText(text, Qt::ElideRight, room);
+    tempoFound.setText(shown);
+    tempoFound.setToolTip(tip.isEmpty() ? text : tip);
+    const int width = std::min(strip.width() - left,
+                               tempoFound.fontMetrics().horizontalAdvance(shown) + buttons + 2);
+    tempoOffer.setGeometry(left, 0, width, Height);
+    tempoOffer.raise();
+    tempoOffer.show();
 }
 
 void ChartingStrip::showSnap(const QString& name)

@@ -7,6 +7,7 @@
 #include "OverviewStrip.h"
 #include "RecoveryNote.h"
 #include "ResourceInit.h"
+#include "TempoOfferWiring.h"
 #include "TestPlayRun.h"
 #include "TestPlayWiring.h"
 
@@ -58,6 +59,8 @@ KE::KE(KeP& kep, EditorServices services, QWidget* parent)
                   // The song's length and levels are known now: an open report takes them.
                   if (m_report)
                       m_report->chartChanged();
+                  if (m_tempoOffer)
+                      m_tempoOffer->songDecoded();
               }
           }),
       m_state(EditorState::of(m_session, m_gestures, *c().toolbar, m_frames))
@@ -82,6 +85,7 @@ KE::KE(KeP& kep, EditorServices services, QWidget* parent)
     m_charting = std::make_unique<KeyboardCharting>(*this);
     m_testPlay = std::make_unique<TestPlayWiring>(*this, m_charting->strip());
     m_report = std::make_unique<ChartReportWiring>(*this, m_charting->strip());
+    m_tempoOffer = std::make_unique<TempoOfferWiring>(*this, m_charting->strip());
 }
 
 const KeyMarks* KE::judgedKeys() const

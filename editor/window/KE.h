@@ -34,6 +34,7 @@ class Autosave;
 class KeyInput;
 class KeyboardCharting;
 class TestPlayWiring;
+class TempoOfferWiring;
 class ChartReportWiring;
 class LatencyDialog;
 class RecoveryNote;
@@ -90,6 +91,8 @@ public:
     TestPlayWiring& testPlay() { return *m_testPlay; }
     // The chart report: the chart's figures and the findings of its checks.
     ChartReportWiring& report() { return *m_report; }
+    // The tempo detected when a song opens, offered in the strip.
+    TempoOfferWiring& tempoOffer() { return *m_tempoOffer; }
 
     // The controls, by their names.
     QLabel& BpmSet() { return c().BpmSet; }
@@ -301,6 +304,8 @@ private:
     friend class TestPlayWiring;
     std::unique_ptr<ChartReportWiring> m_report;
     friend class ChartReportWiring;
+    std::unique_ptr<TempoOfferWiring> m_tempoOffer;
+    friend class TempoOfferWiring;
 };
 
 } // namespace tavix

@@ -6,6 +6,7 @@
 
 #include "LatencyDialog.h"
 #include "TempoDialog.h"
+#include "TempoOfferWiring.h"
 
 namespace tavix {
 
@@ -37,6 +38,16 @@ void KE::openTempoDialog()
     host.locale = m_services.locale;
     host.tempoText = sBpmB().text();
     host.offsetText = slSetOff().text();
+    // What was offered for the song needs no second detection; what the dialog finds is
+    // marked on the strip as an offer's would be.
+    host.known = m_tempoOffer->known();
+    host.found = [this](const QString& path, const TempoResult& result) {
+        m_tempoOffer->found(path, result);
+    };
+    if (m_services.detectTempo) {
+        host.detectOnOpen = m_tempoOffer->detectOnOpen();
+        host.detectOnOpenChanged = [this](bool on) { m_tempoOffer->setDetectOnOpen(on); };
+    }
     auto* dialog = new TempoDialog(std::move(host), this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     m_tempoDialog = dialog;

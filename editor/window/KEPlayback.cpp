@@ -6,6 +6,7 @@
 #include "OverviewStrip.h"
 #include "Rounding.h"
 #include "SongOpening.h"
+#include "TempoOfferWiring.h"
 
 #include <algorithm>
 
@@ -59,6 +60,8 @@ bool KE::openMusicFile(const QString& path, const QString& title, bool askBefore
     setTimeBarLength(song->lengthMs);
     TimeSet().setValue(0);
     renderFrame(0, m_session.cursorMs(), false);
+    if (m_tempoOffer)
+        m_tempoOffer->songOpened();
     m_decoding.update();
     LoopRender();
     return true;

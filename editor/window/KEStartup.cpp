@@ -8,6 +8,7 @@
 #include "NumberReading.h"
 #include "ScriptTemplates.h"
 #include "TempoDialog.h"
+#include "TempoOfferWiring.h"
 
 namespace tavix {
 
@@ -52,6 +53,8 @@ void KE::shutdown()
         delete m_latencyDialog;
     if (m_tempoDialog)
         delete m_tempoDialog; // stops a detection going on
+    if (m_tempoOffer)
+        m_tempoOffer->stop();
     m_frames.stop();
     m_decoding.stop();
     releaseStreams();

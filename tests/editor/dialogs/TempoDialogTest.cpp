@@ -149,3 +149,51 @@ TEST(TempoDialog, NothingChangesWithoutApply)
     EXPECT_EQ(rig.ke.state().OffsetVal, 4200.0);
     EXPECT_EQ(rig.kep.TotalBeats, cells);
 }
+
+TEST(TempoDialog, ReadingsAreChoicesWithTheirOwnOffsetsUnsureAndDriftSaid)
+{
+    TempoResult r;
+    r.bpm = 170.0;
+    r.firstBeatMs = 250.0;
+    r.candidates = {{170.0, 250.0, 0.5}, {85.0, 250.0, 0.3}, {113.33, 600.0, 0.2}};
+    r.constant = false;
+    r.offGrid = {{12400.0, 20000.0}, {65000.0, 70900.0}};
+    std::vector<std::pair<QString, QString>> applied;
+    for (const double confidence : {SureConfidence, SureConfidence - 0.01}) {
+        SCOPED_TRACE(confidence);
+        r.confidence = confidence;
+        TempoDialog::Host host;
+        host.songPath = [] { return QStringLiteral("/m/song.ogg"); };
+        host.detect = [r](const QString&, const TempoOptions&, const std::stop_token&,
+                          const TempoDetector::Progress&) {
+            return SongTempo{{}, {}, r};
+        };
+        host.apply = [&](const QString& tempo, const QString& offset) {
+            applied.emplace_back(tempo, offset);
+            return QString();
+        };
+        host.locale = QLocale(QLocale::English, QLocale::UnitedStates);
+        TempoDialog d(std::move(host));
+        d.detect();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !d.detecting(); }, 5000));
+        // Unsure in words below the sure confidence, the number still shown.
+        EXPECT_EQ(
+            d.statusLabel().text().startsWith(QStringLiteral("Not sure: check with the metronome")),
+            confidence < SureConfidence);
+        EXPECT_EQ(d.detectedConfidence().text(), QString::number(confidence, 'f', 2));
+        EXPECT_FALSE(d.driftLabel().isHidden());
+        EXPECT_TRUE(
+            d.driftLabel().text().contains(QStringLiteral("0:12\u20130:20, 1:05\u20131:10")));
+
+        // The answer is chosen first; another puts its own tempo and offset to apply.
+        ASSERT_EQ(d.candidatesShown(), 3);
+        EXPECT_TRUE(d.candidateButton(0).isChecked());
+        EXPECT_EQ(d.offsetBox().text(), offsetText(r));
+        const TempoCandidate& third = r.candidates[2];
+        ASSERT_NE(offsetText(third), offsetText(r));
+        d.candidateButton(2).click();
+        EXPECT_EQ(d.tempoBox().text(), QStringLiteral("113.33"));
+        d.applyButton().click();
+        EXPECT_EQ(applied.back(), std::pair(QStringLiteral("113.33"), offsetText(third)));
+    }
+}
