@@ -2,18 +2,15 @@
 
 #include <algorithm>
 #include <cmath>
-#include <optional>
 
 namespace tavix {
 
 namespace {
 
-// Beats looked at together: two bars of four, enough that one stray attack is outvoted.
+// Beats looked at together: two bars of four, enough that a stray beat is outvoted.
 constexpr int Window = 8;
 // A run of fewer beats off the grid than this is a stumble, not a drift.
 constexpr int ShortestRun = 4;
-// Attacks much weaker than the song's typical beat say little about where the beat is.
-constexpr double WeakShare = 0.3;
 
 double median(std::vector<double> v)
 {
@@ -24,54 +21,29 @@ double median(std::vector<double> v)
 
 } // namespace
 
-std::vector<OffGridStretch> GridDrift::stretches(const std::vector<double>& attackMs,
-                                                 const std::vector<double>& strengths,
+std::vector<OffGridStretch> GridDrift::stretches(const std::vector<double>& beatsMs,
                                                  double periodMs, double phaseMs, double durationMs,
                                                  double toleranceMs)
 {
     std::vector<OffGridStretch> out;
-    if (!(periodMs > 0.0) || attackMs.size() != strengths.size() || attackMs.empty())
+    const auto n = int(beatsMs.size());
+    if (!(periodMs > 0.0) || n < Window)
         return out;
-    const double reach = periodMs / 6.0;
-    const double first = phaseMs - std::floor(phaseMs / periodMs) * periodMs;
 
-    // Each grid beat's strongest attack within reach, and how far off the beat it is.
-    struct Beat
-    {
-        double atMs;
-        std::optional<double> offMs;
-        double strength = 0.0;
-    };
-    std::vector<Beat> beats;
-    for (double t = first; t <= durationMs; t += periodMs) {
-        Beat b{t, std::nullopt};
-        auto it = std::lower_bound(attackMs.begin(), attackMs.end(), t - reach);
-        for (; it != attackMs.end() && *it <= t + reach; ++it) {
-            const double s = strengths[size_t(it - attackMs.begin())];
-            if (s > b.strength) {
-                b.strength = s;
-                b.offMs = *it - t;
-            }
-        }
-        beats.push_back(b);
-    }
-    std::vector<double> heard;
-    for (const Beat& b : beats)
-        if (b.offMs)
-            heard.push_back(b.strength);
-    if (heard.size() < size_t(Window))
-        return out;
-    const double weak = WeakShare * median(heard);
+    // Each beat's distance from the grid's beats and half-beats, early negative: a tracker
+    // may follow the off-beats for a while where they are the louder, which is no drift.
+    // A beat that has wandered farther reads as near the next one, which still reads as
+    // off over a few beats running.
+    std::vector<double> drift(static_cast<size_t>(n));
+    for (int k = 0; k < n; ++k)
+        drift[size_t(k)] = std::remainder(beatsMs[size_t(k)] - phaseMs, periodMs / 2.0);
 
-    // A beat is off when the attacks of the beats around it are typically off.
-    const auto n = int(beats.size());
     std::vector<bool> off(size_t(n), false);
     for (int k = 0; k < n; ++k) {
-        std::vector<double> distances;
-        for (int j = std::max(0, k - Window / 2); j < std::min(n, k + Window / 2); ++j)
-            if (beats[size_t(j)].offMs && beats[size_t(j)].strength >= weak)
-                distances.push_back(std::abs(*beats[size_t(j)].offMs));
-        off[size_t(k)] = distances.size() >= size_t(Window / 2) && median(distances) > toleranceMs;
+        const int from = std::max(0, k - Window / 2);
+        const int to = std::min(n, k + Window / 2);
+        const std::vector<double> around(drift.begin() + from, drift.begin() + to);
+        off[size_t(k)] = std::abs(median(around)) > toleranceMs;
     }
 
     // Runs of off beats, widened by the half window the judgement looked across.
@@ -85,10 +57,10 @@ std::vector<OffGridStretch> GridDrift::stretches(const std::vector<double>& atta
         while (end + 1 < n && off[size_t(end + 1)])
             ++end;
         if (end - k + 1 >= ShortestRun) {
-            const OffGridStretch s{std::max(0.0, beats[size_t(k)].atMs - widen),
-                                   std::min(durationMs, beats[size_t(end)].atMs + widen)};
+            const OffGridStretch s{std::max(0.0, beatsMs[size_t(k)] - widen),
+                                   std::min(durationMs, beatsMs[size_t(end)] + widen)};
             if (!out.empty() && s.startMs <= out.back().endMs)
-                out.back().endMs = s.endMs;
+                out.back().endMs = std::max(out.back().endMs, s.endMs);
             else
                 out.push_back(s);
         }

@@ -296,8 +296,7 @@ TempoResult TempoDetector::fromFeatures(const OnsetFeatures& f, const TempoOptio
     result.firstBeatMs = chosen.firstBeatMs;
 
     // 6. Whether one grid holds the whole song.
-    result.offGrid = GridDrift::stretches(attacks.timesMs, attacks.strengths, fit->periodMs,
-                                          fit->phaseMs, f.durationMs);
+    result.offGrid = GridDrift::stretches(tracked, fit->periodMs, fit->phaseMs, f.durationMs);
     result.constant = result.offGrid.empty();
 
     result.fittedBeats = fit->inliers;
