@@ -30,13 +30,13 @@ std::vector<OffGridStretch> GridDrift::stretches(const std::vector<double>& beat
     if (!(periodMs > 0.0) || n < Window)
         return out;
 
-    // Each beat's distance from the grid's beats and half-beats, early negative: a tracker
-    // may follow the off-beats for a while where they are the louder, which is no drift.
-    // A beat that has wandered farther reads as near the next one, which still reads as
-    // off over a few beats running.
+    // Each beat's distance from the grid's nearest quarter of a beat, early negative: a
+    // tracker may follow the off-beats or the sixteenths for a while where they are the
+    // louder, which is no drift. A beat that has wandered farther reads as near the next
+    // quarter, which still reads as off over a few beats running.
     std::vector<double> drift(static_cast<size_t>(n));
     for (int k = 0; k < n; ++k)
-        drift[size_t(k)] = std::remainder(beatsMs[size_t(k)] - phaseMs, periodMs / 2.0);
+        drift[size_t(k)] = std::remainder(beatsMs[size_t(k)] - phaseMs, periodMs / 4.0);
 
     std::vector<bool> off(size_t(n), false);
     for (int k = 0; k < n; ++k) {
