@@ -208,9 +208,11 @@ bool Mixer::stop(Stream& s)
     dropPendingOf(&s);
     release(s);
     if (s.m_t.loopBase != 0) {
-        // Positions start counting afresh: what sounded is in the old count.
-        s.m_soundedEnd = 0;
-        s.m_skipBelow = 0;
+        // Positions start counting afresh from this pass: what sounded in it keeps its
+        // place in the new count, so that going on from the pause does not sound it again.
+        const int64_t base = s.m_t.loopBase;
+        s.m_soundedEnd = std::max<int64_t>(0, s.m_soundedEnd - base);
+        s.m_skipBelow = std::max<int64_t>(0, s.m_skipBelow - base);
     }
     s.m_t.loopBase = 0;
     s.m_t.pos = 0;
