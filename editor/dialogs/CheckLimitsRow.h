@@ -11,8 +11,9 @@ class QDoubleSpinBox;
 
 namespace tavix {
 
-// The limits of the checks a user may set: too many keys a second over a stretch, and the
-// same key again too soon. A limit edited and left is handed on at once.
+// The limits of the checks a user may set: too many keys a second over a stretch, the
+// same key again too soon, and how quiet and how long a stretch of the song is silence. A limit
+// edited and left is handed on at once.
 class CheckLimitsRow : public QWidget
 {
 public:
@@ -28,7 +29,8 @@ private:
     void edited();
 
     CheckThresholds m_limits;
-    std::array<QDoubleSpinBox*, 3> m_boxes{}; // keys a second, over ms, same key within ms
+    // keys a second, over ms, same key within ms, silent below dB, for ms
+    std::array<QDoubleSpinBox*, 5> m_boxes{};
 };
 
 } // namespace tavix

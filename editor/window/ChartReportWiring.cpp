@@ -2,9 +2,9 @@
 
 #include "ChartChecks.h"
 #include "ChartReportDialog.h"
-#include "CheckLimitsRow.h"
 #include "ChartStats.h"
 #include "ChartingStrip.h"
+#include "CheckLimitsRow.h"
 #include "KE.h"
 #include "KeyboardCharting.h"
 #include "WaveformPeaks.h"
@@ -27,6 +27,8 @@ constexpr double MsPerLevel = 10.0;
 const QString DenseKey = QStringLiteral("checks/denseKeysPerSecond");
 const QString DenseWindowKey = QStringLiteral("checks/denseWindowMs");
 const QString RepeatKey = QStringLiteral("checks/repeatMs");
+const QString SilenceKey = QStringLiteral("checks/silencePeak");
+const QString SilenceLengthKey = QStringLiteral("checks/silenceMinMs");
 
 std::unique_ptr<QSettings> settingsOf(const KE& window)
 {
@@ -42,8 +44,11 @@ ChartReportWiring::ChartReportWiring(KE& window, ChartingStrip& strip) : m_windo
         l.denseKeysPerSecond = settings->value(DenseKey, l.denseKeysPerSecond).toDouble();
         l.denseWindowMs = settings->value(DenseWindowKey, l.denseWindowMs).toDouble();
         l.repeatMs = settings->value(RepeatKey, l.repeatMs).toDouble();
+        l.silencePeak = settings->value(SilenceKey, l.silencePeak).toFloat();
+        l.silenceMinMs = settings->value(SilenceLengthKey, l.silenceMinMs).toDouble();
         // Limits that no check could use are the defaults again.
-        if (!(l.denseKeysPerSecond > 0) || !(l.denseWindowMs > 0) || !(l.repeatMs > 0))
+        if (!(l.denseKeysPerSecond > 0) || !(l.denseWindowMs > 0) || !(l.repeatMs > 0) ||
+            !(l.silencePeak > 0 && l.silencePeak < 1) || !(l.silenceMinMs > 0))
             l = CheckThresholds{};
     }
     connect(&strip.report, &QPushButton::clicked, this, [this] { open(); });
@@ -74,6 +79,8 @@ void ChartReportWiring::open()
                 settings->setValue(DenseKey, limits.denseKeysPerSecond);
                 settings->setValue(DenseWindowKey, limits.denseWindowMs);
                 settings->setValue(RepeatKey, limits.repeatMs);
+                settings->setValue(SilenceKey, limits.silencePeak);
+                settings->setValue(SilenceLengthKey, limits.silenceMinMs);
             }
             refresh();
         };

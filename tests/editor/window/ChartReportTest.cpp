@@ -102,6 +102,11 @@ TEST(ChartReport, TheSongsLevelsFindKeysOverItsSilence)
     ASSERT_EQ(list.count(), 1);
     EXPECT_EQ(list.item(0)->text(),
               "Measure 1 (cell 4): 1 key where the song is silent (1.0 s from 0:00)");
+    // A second of quiet is no silence to one who asks for two.
+    QDoubleSpinBox& length = rig.ke.report().dialog()->limits().box(4);
+    length.setValue(2000.0);
+    emit length.editingFinished();
+    EXPECT_EQ(rig.ke.report().dialog()->findings().count(), 0);
 }
 
 TEST(ChartReport, TheRepeatLimitIsTheUsersAndKeptWithTheSettings)
