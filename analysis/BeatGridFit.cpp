@@ -142,6 +142,7 @@ std::optional<BeatGridFit> BeatGridFit::fitChain(const std::vector<double>& beat
     // beat for a while, or numbered a gap wrong, outvoted by the rest.
     const size_t span = std::min<size_t>(16, beatsMs.size() - 1);
     std::vector<double> periods;
+    periods.reserve(beatsMs.size());
     for (size_t i = 0; i + span < beatsMs.size(); ++i)
         periods.push_back((beatsMs[i + span] - beatsMs[i]) / (index[i + span] - index[i]));
     const auto mid = periods.begin() + std::ptrdiff_t(periods.size() / 2);
@@ -149,6 +150,7 @@ std::optional<BeatGridFit> BeatGridFit::fitChain(const std::vector<double>& beat
     const double period = *mid;
     // The phase where most beats agree at that period.
     std::vector<double> phases;
+    phases.reserve(beatsMs.size());
     for (double t : beatsMs)
         phases.push_back(std::remainder(t - beatsMs.front(), period));
     const auto pmid = phases.begin() + std::ptrdiff_t(phases.size() / 2);

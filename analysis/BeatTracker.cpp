@@ -22,14 +22,16 @@ std::vector<double> localScore(const std::vector<float>& strength, double period
     const int reach = int(std::ceil(2.0 * sigma));
     std::vector<double> kernel(size_t(2 * reach + 1));
     for (int k = -reach; k <= reach; ++k)
-        kernel[size_t(k + reach)] = std::exp(-0.5 * (k / sigma) * (k / sigma));
+        kernel[static_cast<size_t>(k) + static_cast<size_t>(reach)] =
+            std::exp(-0.5 * (k / sigma) * (k / sigma));
     const auto n = int64_t(strength.size());
     std::vector<double> out(strength.size(), 0.0);
     for (int64_t i = 0; i < n; ++i) {
         double sum = 0.0;
         for (int k = -reach; k <= reach; ++k)
             if (i + k >= 0 && i + k < n)
-                sum += kernel[size_t(k + reach)] * strength[size_t(i + k)];
+                sum += kernel[static_cast<size_t>(k) + static_cast<size_t>(reach)] *
+                       strength[size_t(i + k)];
         out[size_t(i)] = sum;
     }
     const double mean = std::accumulate(out.begin(), out.end(), 0.0) / double(out.size());
@@ -101,6 +103,7 @@ std::vector<double> BeatTracker::track(const std::vector<float>& strength, doubl
     // The chain bridges quiet stretches with beats that nothing heard marks: those are left
     // out, as they would only blur the grid.
     std::vector<double> heard;
+    heard.reserve(hops.size());
     for (int64_t h : hops)
         heard.push_back(local[size_t(h)]);
     const auto mid = heard.begin() + std::ptrdiff_t(heard.size() / 2);

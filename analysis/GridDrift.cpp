@@ -54,7 +54,7 @@ std::vector<OffGridStretch> GridDrift::stretches(const std::vector<double>& beat
             continue;
         }
         int end = k;
-        while (end + 1 < n && off[size_t(end + 1)])
+        while (end + 1 < n && off[static_cast<size_t>(end) + 1])
             ++end;
         if (end - k + 1 >= ShortestRun) {
             const OffGridStretch s{std::max(0.0, beatsMs[size_t(k)] - widen),
