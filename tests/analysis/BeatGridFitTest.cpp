@@ -46,3 +46,21 @@ TEST(BeatGridFit, NeedsThreeBeatsThatAgree)
     EXPECT_FALSE(BeatGridFit::fit({100.0, 350.0, 1230.0}, 500.0, 100.0));
     EXPECT_TRUE(BeatGridFit::fit({100.0, 600.0, 1100.0}, 500.0, 100.0));
 }
+
+// A tracker's chain over a long song, followed from a guess 1% off: over 500 beats the
+// guessed grid drifts five beats away, the chain's own gaps do not.
+TEST(BeatGridFit, AChainFindsItsGridFromAGuessThatDriftsOffIt)
+{
+    const double period = 428.57;
+    std::vector<double> chain;
+    for (int n = 0; n < 500; ++n)
+        if (n % 11 != 5) // a beat missed now and then
+            chain.push_back(80.0 + n * period + 3.0 * std::sin(n * 2.3)); // and jittered
+    // Fitted from the guessed grid alone, the far beats are out of reach.
+    const auto plain = BeatGridFit::fit(chain, period * 1.01, 80.0);
+    EXPECT_TRUE(!plain || std::abs(plain->periodMs - period) > 0.01);
+    const auto fit = BeatGridFit::fitChain(chain, period * 1.01);
+    ASSERT_TRUE(fit);
+    EXPECT_NEAR(fit->periodMs, period, 0.005);
+    EXPECT_NEAR(std::remainder(fit->phaseMs - 80.0, period), 0.0, 1.0);
+}
