@@ -59,7 +59,11 @@ QString KE::applyTempoTexts(const QString& tempo, const QString& offset)
 {
     if (closing())
         return tr("The editor is closing.");
-    return m_fields.applyTexts(tempo, offset);
+    const QString refused = m_fields.applyTexts(tempo, offset);
+    // A tempo applied from anywhere answers the offer in the strip.
+    if (refused.isEmpty() && m_tempoOffer)
+        m_tempoOffer->dismiss();
+    return refused;
 }
 
 void KE::applySavedLatency()

@@ -136,3 +136,15 @@ TEST(TempoOffer, OfferedUntilUsedOnceGivenUpWithItsSong)
     rig.ke.close();
     QTRY_VERIFY_WITH_TIMEOUT(*rig.givenUp == 2, 5000);
 }
+
+TEST(TempoOffer, ATempoAppliedInTheDialogAnswersTheOffer)
+{
+    OfferRig rig;
+    ASSERT_TRUE(rig.openSong("/m/a.ogg", 60000));
+    QTRY_VERIFY_WITH_TIMEOUT(rig.strip().tempoOffered(), 5000);
+    rig.ke.openTempoDialog();
+    rig.ke.tempoDialog()->tempoBox().setText(QStringLiteral("85.00"));
+    rig.ke.tempoDialog()->apply();
+    EXPECT_EQ(rig.ke.sBpmB().text(), QStringLiteral("85.00"));
+    EXPECT_FALSE(rig.strip().tempoOffered());
+}
