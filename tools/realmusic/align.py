@@ -15,7 +15,12 @@ The attack curve peaks a little after a sound starts; LAG_MS (measured on
 renders of MIDI files whose beat times are known exactly, see README) is taken
 off so the reported first beat is where attacks start.
 
-Usage: align.py SONG BPM FIRST_BEAT_MS [--lag MS] [--click OUT.wav]
+With --scan, BPM is only a seed: tempos within 1.5% of it (and 2/3, 3/2, 1/2
+and 2 times it) are tried in steps of 0.01 BPM with every phase in 4 ms steps,
+and the best grid near the seed itself (its beats carry the most attack over
+the curve's mean; the others are printed to judge octaves by) is fitted as above; FIRST_BEAT_MS is then ignored.
+
+Usage: align.py SONG BPM FIRST_BEAT_MS [--lag MS] [--click OUT.wav] [--scan]
   --click writes the song mixed with a click on the fitted grid, to listen to.
 """
 import array
@@ -86,6 +91,34 @@ def linfit(pts):
     return mt - p * mk, p
 
 
+def scan_grid(curve, seed):
+    hop_ms = 1000.0 * HOP / RATE
+    # peak over +-2 frames so a grid point need not hit the exact frame
+    near = [max(curve[max(0, i - 2):i + 3]) for i in range(len(curve))]
+    mean = sum(near) / len(near)
+    results = []
+    for mult in (1.0, 2.0 / 3, 1.5, 0.5, 2.0):
+        centre = seed * mult
+        if not 60 <= centre <= 240:
+            continue
+        top = (0.0, centre, 0.0)
+        steps = int(centre * 0.015 / 0.01)
+        for j in range(-steps, steps + 1):
+            b = centre + j * 0.01
+            period = 60000.0 / b / hop_ms  # in frames
+            n = int(len(near) / period)
+            for ph in range(0, int(period), 2):
+                score = sum(near[int(ph + k * period)] for k in range(n)) / n
+                if score > top[0]:
+                    top = (score, b, ph * hop_ms)
+        results.append(top)
+    for sc, b, ph in results:
+        print("scan: bpm %.2f phase %.0f ms  beat attack %.2fx the mean" % (b, ph, sc / mean))
+    # slower grids always score higher (they keep only the strongest beats), so
+    # the others are shown for judgement and the seed's own tempo is kept
+    return results[0][1], results[0][2]
+
+
 def median(v):
     v = sorted(v)
     return v[len(v) // 2] if v else float("nan")
@@ -103,8 +136,13 @@ def main():
         i = args.index("--click")
         click = args[i + 1]
         del args[i:i + 2]
+    scan = "--scan" in args
+    if scan:
+        args.remove("--scan")
     song, bpm, t0 = args[0], float(args[1]), float(args[2])
     curve, dur, start_ms = attack_curve(song)
+    if scan:
+        bpm, t0 = scan_grid(curve, bpm)
     strong = sorted(curve)[int(len(curve) * 0.97)]
     period = 60000.0 / bpm
     pts = fit(curve, period, t0, dur, strong)
