@@ -19,6 +19,7 @@ import csv
 import glob
 import os
 import shlex
+import shutil
 import subprocess
 import sys
 
@@ -69,12 +70,14 @@ def make(cache, row):
         subprocess.run(["fluidsynth", "-ni", "-q", "-F", tmp, "-r", "44100", soundfont(sf), src],
                        check=True, stdout=subprocess.DEVNULL)
     elif row["kind"] == "module":
+        # openmpt123 --render writes FILE.wav beside FILE: render a copy here
+        copy = out + ".src" + os.path.splitext(src)[1]
+        shutil.copyfile(src, copy)
         subprocess.run(["openmpt123", "--quiet", "--render", "--force", "--samplerate", "44100",
-                        "--channels", "2", "--repeat", "0", "-o", tmp, src],
+                        "--channels", "2", "--no-float", "--repeat", "0", copy],
                        check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        if not os.path.exists(tmp):
-            rendered = src + ".wav"
-            os.rename(rendered, tmp)
+        os.rename(copy + ".wav", tmp)
+        os.remove(copy)
     else:
         subprocess.run(["sox", src, "-r", "44100", "-c", "2", "-b", "16", tmp], check=True)
     step = 0
