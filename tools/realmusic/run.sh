@@ -29,10 +29,15 @@ sudo=
 mkdir -p "$cache"
 
 if [ $install = 1 ]; then
+    pkgs="fluidsynth fluid-soundfont-gm timgm6mb-soundfont musescore-general-soundfont
+          sox libsox-fmt-all aubio-tools bpm-tools openmpt123 python3"
+    # a node from elsewhere (one that brings its own npm) conflicts with
+    # Debian's npm: ask for them only when missing
+    command -v node >/dev/null || pkgs="$pkgs nodejs"
+    command -v npm >/dev/null || pkgs="$pkgs npm"
     $sudo apt-get update -qq
-    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
-        fluidsynth fluid-soundfont-gm timgm6mb-soundfont musescore-general-soundfont \
-        sox libsox-fmt-all aubio-tools bpm-tools nodejs npm python3 dpkg
+    # shellcheck disable=SC2086
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $pkgs
     if [ ! -f "$cache/node/node_modules/essentia.js/package.json" ]; then
         mkdir -p "$cache/node"
         (cd "$cache/node" && { [ -f package.json ] || npm init -y >/dev/null; } &&
