@@ -158,17 +158,23 @@ double roundedBpm(double bpm)
 // The first beat at or after 0 of a grid at `bpm` that keeps the beat heard at `beatMs`
 // (of a grid `beatPeriodMs` apart) where the attacks favour: a slower reading's beats fall
 // on one of every two or three of those, a faster one's between them as well.
-double readingPhase(const Attacks& attacks, double bpm, double beatMs, double beatPeriodMs)
+double readingPhase(const Attacks& attacks, const Attacks& drums, double bpm, double beatMs,
+                    double beatPeriodMs)
 {
     const double grid = 60000.0 / bpm;
     const OnsetAlignment align(attacks.timesMs, attacks.strengths, grid, AttackBlurMs);
-    // The beat where the attacks of the whole song favour: on the beat heard or half a beat
-    // on (the off-beats can be the louder), and for a slower reading, on one of every two or
-    // three beats heard.
+    const OnsetAlignment low(drums.timesMs, drums.strengths, grid, 4.0 * AttackBlurMs);
+    const auto lowAt = [&](double at) { return low.strengthAt(low.peakNear(at, grid / 10.0)); };
+    // The beat where the attacks of the whole song favour: on the beat tracked or half a
+    // beat on, and for a slower reading, on one of every two or three beats heard. Half a
+    // beat on only when the drums' low end agrees: cymbals and guitars can make the
+    // off-beats the louder in the whole mix, the kicks and snares seldom.
     double best = align.peakNear(beatMs, grid / 10.0);
     for (double on : {0.5 * grid, beatPeriodMs, 2.0 * beatPeriodMs}) {
         const double other = align.peakNear(beatMs + on, grid / 10.0);
-        if (align.strengthAt(other) > align.strengthAt(best))
+        const bool half = std::abs(std::remainder(on, grid)) > 0.25 * grid;
+        if (align.strengthAt(other) > align.strengthAt(best) &&
+            (!half || lowAt(other) > lowAt(best)))
             best = other;
     }
     return best > grid - StartSlackMs ? 0.0 : best;
@@ -202,6 +208,7 @@ TempoResult TempoDetector::fromFeatures(const OnsetFeatures& f, const TempoOptio
     range.maxBpm = std::isfinite(options.maxBpm) ? std::max(range.minBpm, options.maxBpm) : 1000.0;
     TempoResult result;
     const Attacks attacks = attacksOf(f.fine, f.fineHopMs);
+    const Attacks drums = attacksOf(f.low, f.fineHopMs);
     if (attacks.timesMs.size() < 3)
         return result;
 
@@ -279,7 +286,7 @@ TempoResult TempoDetector::fromFeatures(const OnsetFeatures& f, const TempoOptio
     const auto reading = [&](double bpm) {
         TempoCandidate c;
         c.bpm = roundedBpm(bpm);
-        c.firstBeatMs = readingPhase(attacks, c.bpm, beat, fitted);
+        c.firstBeatMs = readingPhase(attacks, drums, c.bpm, beat, fitted);
         c.score = share(bpm);
         return c;
     };
