@@ -107,10 +107,18 @@ static void BM_TestPlayJudgedError(benchmark::State& state)
             p.songMs = double(*timing.firstMusicMs(p.cell)) + p.trueErrorMs * percent / 100.0;
             plan->push_back(p);
         }
-        // Each press is timed from where the music stands a moment before it.
+        // Each press is timed from where the music stands a moment before it: read at a
+        // moment a little past, which the clock has had later requests to place, and
+        // carried on to now. The clock's reading of the very present can wait at the last
+        // frame mixed while a request is late.
         const auto planAhead = [&] {
             const Clock::time_point now = Clock::now();
-            const double songNow = engine.streamTimeAt(music, now);
+            constexpr double SettledMs = 30.0;
+            const double songNow =
+                engine.streamTimeAt(
+                    music, now - std::chrono::duration_cast<Clock::duration>(
+                                     std::chrono::duration<double, std::milli>(SettledMs))) +
+                SettledMs * percent / 100.0;
             for (TimedPress& p : *plan) {
                 const double ahead = p.songMs - songNow;
                 if (p.planned || ahead > 300.0)
