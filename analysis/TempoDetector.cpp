@@ -110,9 +110,8 @@ bool halfBeatsAsStrong(const OnsetFeatures& f, const Attacks& attacks, double pe
 // Half-beats as strong as the beats below a couple of hundred hertz too: the kick plays
 // eighths, the beat is as slow as it seems. Where the half-beats are only higher up, they
 // are a snare's backbeat between the kicks, and the beat is twice as fast.
-bool halfBeatsInTheLowEnd(const OnsetFeatures& f, double period, double phase)
+bool halfBeatsInTheLowEnd(const Attacks& drums, double period, double phase)
 {
-    const Attacks drums = attacksOf(f.low, f.fineHopMs);
     const OnsetAlignment low(drums.timesMs, drums.strengths, period, 4.0 * AttackBlurMs);
     return halfBeatRatio(low, period, phase) >= 0.5;
 }
@@ -244,7 +243,7 @@ TempoResult TempoDetector::fromFeatures(const OnsetFeatures& f, const TempoOptio
     double fitted = fit->periodMs;
     if (60000.0 / fitted * 2.0 <= EstimateMaxBpm &&
         halfBeatsAsStrong(f, attacks, fitted, fit->phaseMs) &&
-        (60000.0 / fitted < SlowBpm || !halfBeatsInTheLowEnd(f, fitted, fit->phaseMs)))
+        (60000.0 / fitted < SlowBpm || !halfBeatsInTheLowEnd(drums, fitted, fit->phaseMs)))
         fitted /= 2.0;
     const double tempo = 60000.0 / fitted;
 

@@ -146,8 +146,8 @@ def parse_simple(tool, out):
     return parse_tavix(out)
 
 
-def fmt(v, spec="%.2f"):
-    return "-" if v is None else spec % v
+def fmt(v, pattern="%.2f"):
+    return "-" if v is None else pattern % v
 
 
 def main():
