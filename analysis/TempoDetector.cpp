@@ -37,6 +37,13 @@ constexpr double SlowBpm = 100.0;
 // How far the whole song's interval scoring can be off the true period: the attacks are
 // searched that far either side of it, no farther, lest a dense mix's strays lead away.
 constexpr double PeriodReach = 0.012;
+// The low end agrees with a half-beat the whole mix clearly favours when it is about as
+// strong there: a kick on every eighth rises alike on both.
+constexpr double LowAgrees = 0.85;
+// Attacks this many times stronger than those at the beat tracked mark the beat instead.
+constexpr double FarStronger = 2.0;
+// The whole mix favours a half-beat clearly when its attacks there are this much stronger.
+constexpr double Clearly = 1.1;
 
 struct Attacks
 {
@@ -154,6 +161,25 @@ double roundedBpm(double bpm)
     return std::round(bpm * 100.0) / 100.0;
 }
 
+// The beat heard: the one tracked, unless the tracker locked on a syncopation a sixteenth
+// beside the beat, where attacks far stronger a sixteenth on, the drums' low end agreeing,
+// mark the beat instead.
+double heardBeat(const Attacks& attacks, const Attacks& drums, double beatMs, double periodMs)
+{
+    const OnsetAlignment align(attacks.timesMs, attacks.strengths, periodMs, AttackBlurMs);
+    const OnsetAlignment low(drums.timesMs, drums.strengths, periodMs, 4.0 * AttackBlurMs);
+    const auto lowAt = [&](double at) { return low.strengthAt(low.peakNear(at, periodMs / 10.0)); };
+    const double tracked = align.peakNear(beatMs, periodMs / 10.0);
+    double best = tracked;
+    for (double on : {0.25 * periodMs, 0.75 * periodMs}) {
+        const double other = align.peakNear(tracked + on, periodMs / 16.0);
+        if (align.strengthAt(other) > FarStronger * align.strengthAt(best) &&
+            lowAt(other) > lowAt(best))
+            best = other;
+    }
+    return best == tracked ? beatMs : best;
+}
+
 // The first beat at or after 0 of a grid at `bpm` that keeps the beat heard at `beatMs`
 // (of a grid `beatPeriodMs` apart) where the attacks favour: a slower reading's beats fall
 // on one of every two or three of those, a faster one's between them as well.
@@ -172,8 +198,9 @@ double readingPhase(const Attacks& attacks, const Attacks& drums, double bpm, do
     for (double on : {0.5 * grid, beatPeriodMs, 2.0 * beatPeriodMs}) {
         const double other = align.peakNear(beatMs + on, grid / 10.0);
         const bool half = std::abs(std::remainder(on, grid)) > 0.25 * grid;
-        if (align.strengthAt(other) > align.strengthAt(best) &&
-            (!half || lowAt(other) > lowAt(best)))
+        const double ratio = align.strengthAt(other) / std::max(1e-12, align.strengthAt(best));
+        const double lowRatio = lowAt(other) / std::max(1e-12, lowAt(best));
+        if (ratio > 1.0 && (!half || lowRatio > 1.0 || (ratio > Clearly && lowRatio > LowAgrees)))
             best = other;
     }
     return best > grid - StartSlackMs ? 0.0 : best;
@@ -281,7 +308,7 @@ TempoResult TempoDetector::fromFeatures(const OnsetFeatures& f, const TempoOptio
     const auto share = [&](double bpm) {
         return total > 0.0 ? std::clamp(evidence(bpm / tempo) / total, 0.0, 1.0) : 0.0;
     };
-    const double beat = fit->phaseMs;
+    const double beat = heardBeat(attacks, drums, fit->phaseMs, fitted);
     const auto reading = [&](double bpm) {
         TempoCandidate c;
         c.bpm = roundedBpm(bpm);
