@@ -42,6 +42,10 @@ constexpr double PeriodReach = 0.012;
 constexpr double LowAgrees = 0.85;
 // Attacks this many times stronger than those at the beat tracked mark the beat instead.
 constexpr double FarStronger = 2.0;
+// A reading three to two faster scoring this much of the tempo's own score leaves no
+// confidence in the meter; one scoring MeterDoubtWidth less leaves it whole.
+constexpr double MeterInDoubt = 0.85;
+constexpr double MeterDoubtWidth = 0.25;
 // The whole mix favours a half-beat clearly when its attacks there are this much stronger.
 constexpr double Clearly = 1.1;
 
@@ -339,7 +343,13 @@ TempoResult TempoDetector::fromFeatures(const OnsetFeatures& f, const TempoOptio
     const double held = std::min(1.0, double(fit->inliers) / std::max(1.0, expected));
     const double tight = std::exp(-std::pow(fit->rmsMs / (0.03 * fit->periodMs), 2.0));
     const double enough = std::min(1.0, fit->inliers / 8.0);
-    result.confidence = std::clamp(held * tight * enough, 0.0, 1.0);
+    // A grid fits the beats alike whichever level of the meter it is read at, so the fit
+    // cannot tell a misread meter: a reading three to two faster that the whole song bears
+    // out nearly as well as the tempo (a shuffle, a half-time feel) leaves it in doubt.
+    const double own = scoring.score(60000.0 / tempo);
+    const double faster = own > 0.0 ? scoring.score(60000.0 / (1.5 * tempo)) / own : 1.0;
+    const double meter = std::clamp((MeterInDoubt - faster) / MeterDoubtWidth, 0.0, 1.0);
+    result.confidence = std::clamp(held * tight * enough * meter, 0.0, 1.0);
     return result;
 }
 

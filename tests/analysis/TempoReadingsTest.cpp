@@ -94,3 +94,11 @@ TEST(TempoReadings, ASongOfTwoTemposIsNotConstantAroundTheSplice)
     EXPECT_TRUE(steady.constant);
     EXPECT_TRUE(steady.offGrid.empty());
 }
+
+TEST(TempoReadings, APulseThatGroupsInTwosAsWellAsThreesIsNotSure)
+{
+    // Even triplets: a grid of two pulses fits every beat as well as a grid of three.
+    const TempoResult r = detect(clicks({{360.0, 0.0, 30000.0}}, 30.0));
+    EXPECT_LT(r.confidence, 0.3) << r.bpm;
+    EXPECT_FALSE(r.sure());
+}
