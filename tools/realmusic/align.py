@@ -11,9 +11,9 @@ and how many beats had a strong attack. A grid that holds gives offsets of a
 few ms in all three thirds; a wrong tempo shows as a drift, a wrong phase as an
 offset that is the same everywhere.
 
-The attack curve peaks a little after a sound starts; LAG_MS (measured on
-renders of MIDI files whose beat times are known exactly, see README) is taken
-off so the reported first beat is where attacks start.
+The attack curve leads the sound a few ms; its lag (measured on renders of MIDI
+files whose beats are known exactly, their ticks plus fluidsynth's delay, see
+README) is taken off so the reported first beat is where the beats are heard.
 
 With --scan, BPM is only a seed: tempos within 1.5% of it (and 2/3, 3/2, 1/2
 and 2 times it) are tried in steps of 0.01 BPM with every phase in 4 ms steps,
@@ -126,7 +126,7 @@ def median(v):
 
 def main():
     args = sys.argv[1:]
-    lag = -1.5  # attacks found this far from the exact grid, median over the MIDI renders
+    lag = -5.3  # attacks found this far before the beats heard, median over the MIDI renders
     click = None
     if "--lag" in args:
         i = args.index("--lag")

@@ -7,7 +7,9 @@ samples by sox as its manual says); essentia.js RhythmExtractor2013
 (multifeature) under node, through essentia-rhythm.js, fed raw float32 by sox.
 Each tool's CPU time is the user+sys time of its whole process tree (decoding
 with sox included for the two that need it) and its memory the largest
-resident set of any process in it, both from wait4's rusage.
+resident set of any process in it, both from wait4's rusage. A tool's fixed
+size (its program and libraries, read on a second of silence) is also shown,
+and the memory a song costs beyond it.
 
 Usage: bench.py [--tavix PATH] [--cache DIR] [--essentia DIR] [--csv FILE]
                 [--only ID,ID] [--tools tavix,aubio,bpm,essentia]
@@ -180,6 +182,16 @@ def main():
         rows = [r for r in rows if r["id"] in keep]
     tmpdir = tempfile.mkdtemp(prefix="tavix-bench-")
     raw = os.path.join(tmpdir, "song.f32")
+    # Each tool's fixed size (its program and libraries) read on a second of silence, so
+    # the memory a song costs can be told from it.
+    silence = os.path.join(tmpdir, "silence.flac")
+    subprocess.run(["sox", "-n", "-r", "44100", "-c", "2", "-b", "16", silence, "trim", "0", "1"], check=True)
+    fixed = {}
+    for t in tools:
+        cmd, shell = tool_cmds(args, silence, raw)[t]
+        fixed[t] = Meter.run(cmd, shell)[4] * 1024
+        if os.path.exists(raw):
+            os.remove(raw)
     results = []
     for row in rows:
         song = os.path.join(args.cache, "songs", row["id"] + ".flac")
@@ -200,6 +212,7 @@ def main():
                 notes.append("essentia failed under node on %s: %s" % (row["id"], err.strip().splitlines()[-1:]))
             parsed["cpu"] = cpu
             parsed["rss"] = rss * 1024
+            parsed["fixed"] = fixed[t]
             res[t] = parsed
         if os.path.exists(raw):
             os.remove(raw)
@@ -246,9 +259,9 @@ def summary(results, tools):
         return
     print()
     print("summary over %d songs (%d recordings)" % (n, sum(r["row"]["kind"] == "recording" for r in results)))
-    print("%-9s %6s %9s %6s %6s %6s %9s %9s %6s %8s %8s %9s %8s" % (
+    print("%-9s %6s %9s %6s %6s %6s %9s %9s %6s %8s %8s %9s %9s %8s %9s" % (
         "tool", "ok", "ok+beat", "near", "octave", "wrong", "ph-med", "ph-worst", "cands",
-        "cpu/song", "cpu/4min", "peak-MB", "mem/dec"))
+        "cpu/song", "cpu/4min", "peak-MB", "mem/dec", "fixed-MB", "song/dec"))
     for t in tools:
         marks = [mark(r[t].get("bpm"), r["truth"]) for r in results]
         ok = marks.count("ok")
@@ -272,19 +285,22 @@ def summary(results, tools):
         cpu4 = [r[t]["cpu"] / r["dur"] * 240 for r in results]
         ratio = [r[t]["rss"] / r["decoded"] for r in results]
         peak = max(r[t]["rss"] for r in results) / 1e6
-        print("%-9s %5.0f%% %8s %5.0f%% %5.0f%% %5.0f%% %9s %9s %6s %8.2f %8.2f %9.0f %8s" % (
+        fixed = results[0][t]["fixed"]
+        song = [max(0, r[t]["rss"] - fixed) / r["decoded"] for r in results]
+        print("%-9s %5.0f%% %8s %5.0f%% %5.0f%% %5.0f%% %9s %9s %6s %8.2f %8.2f %9.0f %9s %8.0f %9s" % (
             t, 100.0 * ok / n, "-" if okbeat is None else "%.0f%%" % (100.0 * okbeat / n),
             100.0 * near / n, 100.0 * octave / n, 100.0 * wrong / n,
             "-" if not phases else "%.1fms" % statistics.median(phases),
             "-" if not phases else "%.1fms" % max(phases),
             "-" if cands is None else "%.0f%%" % (100.0 * cands / n),
             statistics.mean(cpu), statistics.mean(cpu4), peak,
-            "%.2f-%.2f" % (min(ratio), max(ratio))))
+            "%.2f-%.2f" % (min(ratio), max(ratio)), fixed / 1e6, "%.2f-%.2f" % (min(song), max(song))))
     print("ok: within 0.05 BPM; ok+beat: and first beat within 10 ms (modulo the true beat);"
           " near: within 1% but not 0.05 BPM; octave: within 1% of x2, /2, x3/2 or x2/3;"
           " ph-med/worst: phase error of the ok songs; cands: right tempo among bpm and candidates;"
           " cpu in s (user+sys, process tree); mem/dec: peak RSS over the decoded song"
-          " (frames*channels*4 bytes), least-most")
+          " (frames*channels*4 bytes), least-most; fixed-MB: peak RSS on a second of silence (program and"
+          " libraries); song/dec: peak RSS less that, over the decoded song")
 
 
 def write_csv(path, results):
