@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 namespace tavix {
 
@@ -11,12 +12,33 @@ namespace {
 constexpr int Window = 8;
 // A run of fewer beats off the grid than this is a stumble, not a drift.
 constexpr int ShortestRun = 4;
+// How closely the beats must gather round one offset from the quarters (the length of
+// their mean on the circle of a quarter beat, 1 when all alike) for it to be the grid's.
+constexpr double Agreeing = 0.7;
 
 double median(std::vector<double> v)
 {
     const auto mid = v.begin() + std::ptrdiff_t(v.size() / 2);
     std::nth_element(v.begin(), mid, v.end());
     return *mid;
+}
+
+// Beats standing off the grid's quarters by the same amount all song long say the grid's
+// phase is a little off (a fit over beats on several sixteenths), not that the tempo
+// moves: the offset they agree on, when they agree, is taken off before judging.
+double steadyOffset(const std::vector<double>& beatsMs, double periodMs, double phaseMs)
+{
+    const double quarter = periodMs / 4.0;
+    double c = 0.0;
+    double s = 0.0;
+    for (double b : beatsMs) {
+        const double angle =
+            2.0 * std::numbers::pi * std::remainder(b - phaseMs, quarter) / quarter;
+        c += std::cos(angle);
+        s += std::sin(angle);
+    }
+    const double agreement = std::hypot(c, s) / double(std::max<size_t>(1, beatsMs.size()));
+    return agreement >= Agreeing ? std::atan2(s, c) / (2.0 * std::numbers::pi) * quarter : 0.0;
 }
 
 } // namespace
@@ -30,13 +52,19 @@ std::vector<OffGridStretch> GridDrift::stretches(const std::vector<double>& beat
     if (!(periodMs > 0.0) || n < Window)
         return out;
 
-    // Each beat's distance from the grid's nearest quarter of a beat, early negative: a
-    // tracker may follow the off-beats or the sixteenths for a while where they are the
-    // louder, which is no drift. A beat that has wandered farther reads as near the next
-    // quarter, which still reads as off over a few beats running.
+    // Each beat's distance from the grid's nearest quarter or third of a beat, early
+    // negative: a tracker may follow the off-beats, the sixteenths or a shuffle's triplets
+    // for a while where they are the louder, which is no drift. A beat that has wandered
+    // farther reads as near the next of them, which still reads as off over a few beats
+    // running.
+    const double phase = phaseMs + steadyOffset(beatsMs, periodMs, phaseMs);
     std::vector<double> drift(static_cast<size_t>(n));
-    for (int k = 0; k < n; ++k)
-        drift[size_t(k)] = std::remainder(beatsMs[size_t(k)] - phaseMs, periodMs / 4.0);
+    for (int k = 0; k < n; ++k) {
+        const double at = beatsMs[size_t(k)] - phase;
+        const double quarter = std::remainder(at, periodMs / 4.0);
+        const double third = std::remainder(at, periodMs / 3.0);
+        drift[size_t(k)] = std::abs(third) < std::abs(quarter) ? third : quarter;
+    }
 
     std::vector<bool> off(size_t(n), false);
     for (int k = 0; k < n; ++k) {
