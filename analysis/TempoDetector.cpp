@@ -9,7 +9,10 @@
 #include "SampleSource.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <optional>
+#include <tuple>
 
 namespace tavix {
 
@@ -42,6 +45,9 @@ constexpr double PeriodReach = 0.012;
 constexpr double LowAgrees = 0.85;
 // Attacks this many times stronger than those at the beat tracked mark the beat instead.
 constexpr double FarStronger = 2.0;
+// A pulse outdoes the one between its beats when its weakest beat is this many times the
+// other's strongest.
+constexpr double PulseOutdoes = 3.0;
 // A reading three to two faster scoring this much of the tempo's own score leaves no
 // confidence in the meter; one scoring MeterDoubtWidth less leaves it whole.
 constexpr double MeterInDoubt = 0.85;
@@ -125,6 +131,42 @@ bool halfBeatsInTheLowEnd(const Attacks& drums, double period, double phase)
 {
     const OnsetAlignment low(drums.timesMs, drums.strengths, period, 4.0 * AttackBlurMs);
     return halfBeatRatio(low, period, phase) >= 0.5;
+}
+
+// Where a pulse two thirds of the beat long finds strong attacks on every one of its
+// beats and the pulse between them next to none, every other beat of the grid falls in
+// a gap: the beat is really three to two faster. Returns how far on the faster grid's
+// beats lie from `phase`, or nothing when the song does not bear that out (where all
+// thirds of the beat are alike, a shuffle's triplets, either reading holds).
+std::optional<double> threeAgainstTwo(const Attacks& attacks, const Attacks& drums, double period,
+                                      double phase)
+{
+    const auto pulses = [&](const Attacks& a, double blur) {
+        const OnsetAlignment fold(a.timesMs, a.strengths, 2.0 * period, blur);
+        std::array<double, 2> weakest{};
+        std::array<double, 2> strongest{};
+        for (int k = 0; k < 6; ++k) {
+            const double at =
+                fold.strengthAt(fold.peakNear(phase + k * period / 3.0, period / 20.0));
+            auto& low = weakest[size_t(k % 2)];
+            auto& high = strongest[size_t(k % 2)];
+            low = k < 2 ? at : std::min(low, at);
+            high = std::max(high, at);
+        }
+        // Which pulse is the stronger, and by how much its weakest beat outdoes the other's
+        // strongest.
+        const size_t on = weakest[1] > weakest[0] ? 1 : 0;
+        const bool heard = std::max(strongest[0], strongest[1]) > 0.0;
+        return std::tuple{heard, on, weakest[on] / std::max(1e-12, strongest[1 - on])};
+    };
+    const auto [heard, on, ratio] = pulses(attacks, AttackBlurMs);
+    if (!heard || ratio < PulseOutdoes)
+        return std::nullopt;
+    // The drums' low end must agree, where there is one.
+    const auto [lowHeard, lowOn, lowRatio] = pulses(drums, 4.0 * AttackBlurMs);
+    if (lowHeard && (lowOn != on || lowRatio < PulseOutdoes))
+        return std::nullopt;
+    return double(on) * period / 3.0;
 }
 
 // Doubled or halved into the range, or as near it as octaves allow.
@@ -272,10 +314,16 @@ TempoResult TempoDetector::fromFeatures(const OnsetFeatures& f, const TempoOptio
 
     // 4. The level of the meter: the song's one tempo.
     double fitted = fit->periodMs;
-    if (60000.0 / fitted * 2.0 <= EstimateMaxBpm &&
-        halfBeatsAsStrong(f, attacks, fitted, fit->phaseMs) &&
-        (60000.0 / fitted < SlowBpm || !halfBeatsInTheLowEnd(drums, fitted, fit->phaseMs)))
+    double phase = fit->phaseMs;
+    if (60000.0 / fitted * 2.0 <= EstimateMaxBpm && halfBeatsAsStrong(f, attacks, fitted, phase) &&
+        (60000.0 / fitted < SlowBpm || !halfBeatsInTheLowEnd(drums, fitted, phase)))
         fitted /= 2.0;
+    else if (60000.0 / fitted * 1.5 <= EstimateMaxBpm) {
+        if (const auto shift = threeAgainstTwo(attacks, drums, fitted, phase)) {
+            phase += *shift;
+            fitted *= 2.0 / 3.0;
+        }
+    }
     const double tempo = 60000.0 / fitted;
 
     // 5. Its readings, each scored on the whole song's evidence and given its own phase;
@@ -312,7 +360,7 @@ TempoResult TempoDetector::fromFeatures(const OnsetFeatures& f, const TempoOptio
     const auto share = [&](double bpm) {
         return total > 0.0 ? std::clamp(evidence(bpm / tempo) / total, 0.0, 1.0) : 0.0;
     };
-    const double beat = heardBeat(attacks, drums, fit->phaseMs, fitted);
+    const double beat = heardBeat(attacks, drums, phase, fitted);
     const auto reading = [&](double bpm) {
         TempoCandidate c;
         c.bpm = roundedBpm(bpm);

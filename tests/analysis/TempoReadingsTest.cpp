@@ -102,3 +102,30 @@ TEST(TempoReadings, APulseThatGroupsInTwosAsWellAsThreesIsNotSure)
     EXPECT_LT(r.confidence, 0.3) << r.bpm;
     EXPECT_FALSE(r.sure());
 }
+
+TEST(TempoReadings, KicksOnEveryThirdOfTwoBeatsAreTheBeatWhateverTheHatsPlay)
+{
+    // Kicks at 180 under quiet hats at 240: half the beats of a 120 grid would fall
+    // between kicks.
+    const int rate = 44100;
+    std::vector<float> song(size_t(30 * rate), 0.0f);
+    const auto add = [&](double bpm, double seconds, const auto& sound) {
+        for (double t = 0; t < 30000; t += 60000.0 / bpm) {
+            const auto at = size_t(std::llround(t * rate / 1000.0));
+            for (size_t k = 0; k < size_t(seconds * rate) && at + k < song.size(); ++k)
+                song[at + k] += float(sound(double(k) / rate));
+        }
+    };
+    add(180.0, 0.125, [](double s) {
+        return 0.7 * std::sin(2 * std::numbers::pi * 60.0 * s) * std::exp(-s / 0.05);
+    });
+    uint32_t seed = 1;
+    add(240.0, 0.025, [&](double s) {
+        seed = seed * 1664525u + 1013904223u;
+        return 0.1 * (double(seed >> 8) / double(1 << 23) - 1.0) * std::exp(-s / 0.008);
+    });
+    const TempoResult r = detect(song);
+    EXPECT_NEAR(r.bpm, 180.0, 0.02);
+    EXPECT_NEAR(std::remainder(r.firstBeatMs, 60000.0 / 180.0), 0.0, 2.0);
+    EXPECT_TRUE(r.sure());
+}
