@@ -42,7 +42,8 @@ ChartingStrip::ChartingStrip(QWidget* window)
       advance(QObject::tr("Cursor on after each entry"), &strip), zoom(&strip),
       testPlay(QObject::tr("Test play"), &strip),
       chartSounds(QObject::tr("Hit sounds in test play"), &strip), judged(&strip), loop(&strip),
-      tempoOffer(&strip), tempoFound(&tempoOffer), useTempo(QObject::tr("Use it"), &tempoOffer),
+      offers(window), tempoOffer(&offers), tempoFound(&tempoOffer),
+      useTempo(QObject::tr("Use it"), &tempoOffer),
       dismissTempo(QStringLiteral("\u00d7"), &tempoOffer)
 {
     // Under the speed and metronome lines, in the corner they leave free.
@@ -80,20 +81,23 @@ ChartingStrip::ChartingStrip(QWidget* window)
     colour(chartSounds);
     colour(judged);
     colour(loop);
-    // Smaller than the strip's own words, so that the offer fits where test play's result
-    // line is; opaque over it.
+    // The offers row, its items from the left; a little smaller than the strip's words.
+    offers.setGeometry(16, OffersTop, 969, OffersHeight);
+    auto* row = new QHBoxLayout(&offers);
+    row->setContentsMargins(0, 0, 0, 2);
+    row->addWidget(&tempoOffer);
+    row->addStretch(1);
     auto* offer = new QHBoxLayout(&tempoOffer);
-    offer->setContentsMargins(0, 2, 0, 2);
+    offer->setContentsMargins(0, 0, 0, 0);
     offer->setSpacing(4);
-    offer->addWidget(&tempoFound, 1);
+    offer->addWidget(&tempoFound);
     offer->addWidget(&useTempo);
     offer->addWidget(&dismissTempo);
     QFont small = stripFont();
-    small.setPointSizeF(9);
+    small.setPointSizeF(10);
     for (QWidget* w : std::initializer_list<QWidget*>{&tempoFound, &useTempo, &dismissTempo})
         w->setFont(small);
     colour(tempoFound);
-    tempoOffer.setAutoFillBackground(true);
     dismissTempo.setToolTip(QObject::tr("Dismiss the tempo found"));
     for (QPushButton* b : {&useTempo, &dismissTempo}) {
         fitToText(*b);
@@ -112,18 +116,10 @@ ChartingStrip::ChartingStrip(QWidget* window)
 
 void ChartingStrip::offerTempo(const QString& text, const QString& tip)
 {
-    // From where the result line starts to the strip's end, never over test play's controls.
-    strip.layout()->activate();
-    const int left = judged.x();
     const int buttons = useTempo.width() + dismissTempo.width() + 2 * 4;
-    const int room = std::max(0, strip.width() - left - buttons);
-    const QString shown = tempoFound.fontMetrics().elidedText(text, Qt::ElideRight, room);
-    tempoFound.setText(shown);
+    const int room = std::max(0, offers.width() - buttons);
+    tempoFound.setText(tempoFound.fontMetrics().elidedText(text, Qt::ElideRight, room));
     tempoFound.setToolTip(tip.isEmpty() ? text : tip);
-    const int width = std::min(strip.width() - left,
-                               tempoFound.fontMetrics().horizontalAdvance(shown) + buttons + 2);
-    tempoOffer.setGeometry(left, 0, width, Height);
-    tempoOffer.raise();
     tempoOffer.show();
 }
 

@@ -23,9 +23,9 @@ class OverviewStrip;
 struct WindowControls
 {
     static constexpr int ClientWidth = 998;
-    // The classic controls fill 691 pixels; the overview strip and the charting strip lie
-    // under them.
-    static constexpr int ClientHeight = 772;
+    // The classic controls fill 691 pixels; the overview strip, the charting strip and the
+    // row of offers lie under them.
+    static constexpr int ClientHeight = 796;
     static constexpr int OverviewTop = 684;
 
     WindowControls(QWidget* window, KeP& kep);

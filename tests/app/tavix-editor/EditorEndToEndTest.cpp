@@ -141,7 +141,7 @@ TEST(EditorEndToEnd, PlayRecordFromTheKeypadHearItAndClose)
     QThread::msleep(800); // the first frame
     const WindowGeometry g = geometryOf(x, window);
     ASSERT_EQ(g.width, 998);
-    ASSERT_EQ(g.height, 772); // the classic 691, the overview strip and the charting strip
+    ASSERT_EQ(g.height, 796); // the classic 691, the overview, the charting strip, the offers
     const QPoint canvas(g.x + 15, g.y + 134);
 
     // The idle chart: both bands, the black strip between them, the cursor at 0 ms.

@@ -49,11 +49,11 @@ TEST(WindowControls, CaptionAndFixedClientSize)
     EditorRig rig;
     KE& ke = rig.make();
     EXPECT_EQ(ke.windowTitle(), QStringLiteral("Zorvik Tavix Editor v1.68"));
-    // The classic 998 x 691 grown downward by the overview strip and the charting strip,
-    // which lie under every other control, as wide as the time bar.
-    EXPECT_EQ(ke.size(), QSize(998, 772));
-    EXPECT_EQ(ke.minimumSize(), QSize(998, 772));
-    EXPECT_EQ(ke.maximumSize(), QSize(998, 772));
+    // The classic 998 x 691 grown downward by the overview strip, the charting strip and
+    // the row of offers, which lie under every other control, as wide as the time bar.
+    EXPECT_EQ(ke.size(), QSize(998, 796));
+    EXPECT_EQ(ke.minimumSize(), QSize(998, 796));
+    EXPECT_EQ(ke.maximumSize(), QSize(998, 796));
     EXPECT_FALSE(ke.windowIcon().isNull());
     const QRect strip = ke.overview().geometry();
     EXPECT_EQ(strip.left(), ke.TimeSet().x());
@@ -62,8 +62,12 @@ TEST(WindowControls, CaptionAndFixedClientSize)
     const QRect charting = ke.charting().strip().strip.geometry();
     EXPECT_GT(charting.top(), strip.bottom());
     EXPECT_LE(charting.bottom(), 771);
+    const QRect offers = ke.charting().strip().offers.geometry();
+    EXPECT_GT(offers.top(), charting.bottom());
+    EXPECT_LE(offers.bottom(), 795);
     for (const QWidget* child : ke.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        if (child == &ke.overview() || child == &ke.charting().strip().strip)
+        if (child == &ke.overview() || child == &ke.charting().strip().strip ||
+            child == &ke.charting().strip().offers)
             continue;
         EXPECT_LT(child->geometry().bottom(), 691) << child->objectName().toStdString();
         EXPECT_LT(child->geometry().bottom(), strip.top()) << child->objectName().toStdString();
