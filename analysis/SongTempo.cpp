@@ -31,6 +31,30 @@ QString decoderReason(const QString& message, const QString& file)
     return message;
 }
 
+// A song whose length its header gives exactly is analysed as it is decoded, each stretch freed
+// once read: the whole song is never held at once.
+SongTempo streamed(Decoder& decoder, const TempoOptions& options, const std::stop_token& stop,
+                   const TempoDetector::Progress& progress)
+{
+    DecodedSound& sound = *decoder.sound();
+    const SampleSource samples(SampleSource::Format::Int16, sound.channels(), sound.sampleRate(),
+                               sound.lengthFrames(), [&](int64_t frame) {
+                                   while (sound.availableFrames() <= frame &&
+                                          decoder.decodeSome(int64_t{1} << 16)) {
+                                   }
+                                   sound.releaseBefore(frame);
+                                   int64_t frames = 0;
+                                   const int16_t* data = sound.framesAt(frame, frames);
+                                   return SampleSource::Block{data, frames};
+                               });
+    const std::optional<TempoResult> r = TempoDetector::detect(samples, options, stop, progress);
+    if (!r)
+        return SongTempo{SongTempo::Status::Cancelled, {}, {}};
+    if (!decoder.error().isEmpty())
+        return unreadable(QStringLiteral("cannot be decoded: ") + decoder.error());
+    return SongTempo{SongTempo::Status::Done, {}, *r};
+}
+
 } // namespace
 
 SongTempo detectSongTempo(const QString& path, const TempoOptions& options,
@@ -46,6 +70,8 @@ SongTempo detectSongTempo(const QString& path, const TempoOptions& options,
     if (!decoder)
         return unreadable(QStringLiteral("not a sound file: ") + decoderReason(why, path));
     const std::shared_ptr<DecodedSound> sound = decoder->sound();
+    if (decoder->lengthExact() && sound->lengthFrames() >= 0)
+        return streamed(*decoder, options, stop, progress);
     while (decoder->decodeSome(int64_t{1} << 16)) {
         if (stop.stop_requested())
             return SongTempo{SongTempo::Status::Cancelled, {}, {}};

@@ -68,9 +68,27 @@ const int16_t* DecodedSound::framesAt(int64_t frame, int64_t& contiguous) const
     }
     const int64_t chunk = frame >> ChunkShift;
     const int64_t inChunk = frame & (ChunkFrames - 1);
+    const int16_t* data = m_chunks[static_cast<size_t>(chunk)].get();
+    if (!data) {
+        contiguous = 0;
+        return nullptr;
+    }
     const int64_t chunkEnd = std::min((chunk + 1) * ChunkFrames, available);
     contiguous = chunkEnd - frame;
-    return m_chunks[static_cast<size_t>(chunk)].get() + inChunk * m_channels;
+    return data + inChunk * m_channels;
+}
+
+void DecodedSound::releaseBefore(int64_t frame)
+{
+    const int64_t whole = std::clamp<int64_t>(frame >> ChunkShift, 0, int64_t(m_chunks.size()));
+    for (int64_t chunk = 0; chunk < whole; ++chunk) {
+        auto& slot = m_chunks[static_cast<size_t>(chunk)];
+        if (slot) {
+            m_allocatedBytes.fetch_sub(chunkFramesFor(chunk) * m_channels * 2,
+                                       std::memory_order_relaxed);
+            slot.reset();
+        }
+    }
 }
 
 double DecodedSound::progress() const

@@ -50,6 +50,11 @@ public:
     // the pointer and how many frames it holds (0 and nullptr past the written part).
     const int16_t* framesAt(int64_t frame, int64_t& contiguous) const;
 
+    // Frees the chunks wholly before `frame`. Only for a sound read once, from start to
+    // end, on the writer's own thread (an analysis of a file, not playback): what has been
+    // read is not needed again. A freed frame reads as nothing, like one not yet written.
+    void releaseBefore(int64_t frame);
+
     double progress() const;
     // Bytes of sample memory held.
     int64_t memoryBytes() const;

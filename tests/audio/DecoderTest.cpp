@@ -341,5 +341,24 @@ TEST(Failures, ACutOffFileEndsWhereItsAudioEnds)
     }
 }
 
+TEST(MemoryDecoding, ChunksReadOnceAreFreedAndTheRestStaysReadable)
+{
+    const int64_t frames = 3 * DecodedSound::ChunkFrames + 100;
+    DecodedSound sound(2, 44100, frames);
+    const std::vector<int16_t> samples = test::constant(frames, 2, 7);
+    sound.append(samples.data(), frames);
+    const int64_t held = sound.memoryBytes();
+    // Two whole chunks lie before this frame; the one it is in stays.
+    sound.releaseBefore(2 * DecodedSound::ChunkFrames + 5);
+    EXPECT_EQ(sound.memoryBytes(), held - 2 * DecodedSound::ChunkFrames * 2 * 2);
+    int64_t contiguous = -1;
+    EXPECT_EQ(sound.framesAt(DecodedSound::ChunkFrames, contiguous), nullptr);
+    EXPECT_EQ(contiguous, 0);
+    const int16_t* kept = sound.framesAt(2 * DecodedSound::ChunkFrames, contiguous);
+    ASSERT_NE(kept, nullptr);
+    EXPECT_EQ(contiguous, DecodedSound::ChunkFrames);
+    EXPECT_EQ(kept[0], 7);
+}
+
 } // namespace
 } // namespace tavix
