@@ -31,30 +31,6 @@ QString decoderReason(const QString& message, const QString& file)
     return message;
 }
 
-// A song whose length its header gives exactly is analysed as it is decoded, each stretch freed
-// once read: the whole song is never held at once.
-SongTempo streamed(Decoder& decoder, const TempoOptions& options, const std::stop_token& stop,
-                   const TempoDetector::Progress& progress)
-{
-    DecodedSound& sound = *decoder.sound();
-    const SampleSource samples(SampleSource::Format::Int16, sound.channels(), sound.sampleRate(),
-                               sound.lengthFrames(), [&](int64_t frame) {
-                                   while (sound.availableFrames() <= frame &&
-                                          decoder.decodeSome(int64_t{1} << 16)) {
-                                   }
-                                   sound.releaseBefore(frame);
-                                   int64_t frames = 0;
-                                   const int16_t* data = sound.framesAt(frame, frames);
-                                   return SampleSource::Block{data, frames};
-                               });
-    const std::optional<TempoResult> r = TempoDetector::detect(samples, options, stop, progress);
-    if (!r)
-        return SongTempo{SongTempo::Status::Cancelled, {}, {}};
-    if (!decoder.error().isEmpty())
-        return unreadable(QStringLiteral("cannot be decoded: ") + decoder.error());
-    return SongTempo{SongTempo::Status::Done, {}, *r};
-}
-
 } // namespace
 
 SongTempo detectSongTempo(const QString& path, const TempoOptions& options,
@@ -69,30 +45,40 @@ SongTempo detectSongTempo(const QString& path, const TempoOptions& options,
     const auto decoder = Decoder::openFile(path.toStdString(), AnalysisRate, &why);
     if (!decoder)
         return unreadable(QStringLiteral("not a sound file: ") + decoderReason(why, path));
-    const std::shared_ptr<DecodedSound> sound = decoder->sound();
-    if (decoder->lengthExact() && sound->lengthFrames() >= 0)
-        return streamed(*decoder, options, stop, progress);
-    while (decoder->decodeSome(int64_t{1} << 16)) {
+    DecodedSound& sound = *decoder->sound();
+    // A song whose header gives its length exactly is analysed as it is decoded, each
+    // stretch freed once read, so the whole song is never held; any other is decoded first,
+    // for its length.
+    const bool streamed = decoder->lengthExact() && sound.lengthFrames() >= 0;
+    while (!streamed && decoder->decodeSome(int64_t{1} << 16)) {
         if (stop.stop_requested())
             return SongTempo{SongTempo::Status::Cancelled, {}, {}};
         if (progress)
-            progress(DecodingShare * sound->progress());
+            progress(DecodingShare * sound.progress());
     }
     if (!decoder->error().isEmpty())
         return unreadable(QStringLiteral("cannot be decoded: ") + decoder->error());
 
-    const SampleSource samples(SampleSource::Format::Int16, sound->channels(), sound->sampleRate(),
-                               sound->availableFrames(), [sound](int64_t frame) {
-                                   int64_t frames = 0;
-                                   const int16_t* data = sound->framesAt(frame, frames);
-                                   return SampleSource::Block{data, frames};
-                               });
+    const SampleSource samples(
+        SampleSource::Format::Int16, sound.channels(), sound.sampleRate(),
+        streamed ? sound.lengthFrames() : sound.availableFrames(), [&](int64_t frame) {
+            while (sound.availableFrames() <= frame && decoder->decodeSome(int64_t{1} << 16)) {
+            }
+            if (streamed)
+                sound.releaseBefore(frame);
+            int64_t frames = 0;
+            const int16_t* data = sound.framesAt(frame, frames);
+            return SampleSource::Block{data, frames};
+        });
+    const double decoded = streamed ? 0.0 : DecodingShare;
     TempoDetector::Progress detecting;
     if (progress)
-        detecting = [&progress](double f) { progress(DecodingShare + (1.0 - DecodingShare) * f); };
+        detecting = [&](double f) { progress(decoded + (1.0 - decoded) * f); };
     const std::optional<TempoResult> r = TempoDetector::detect(samples, options, stop, detecting);
     if (!r)
         return SongTempo{SongTempo::Status::Cancelled, {}, {}};
+    if (!decoder->error().isEmpty())
+        return unreadable(QStringLiteral("cannot be decoded: ") + decoder->error());
     return SongTempo{SongTempo::Status::Done, {}, *r};
 }
 

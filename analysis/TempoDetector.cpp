@@ -40,8 +40,10 @@ constexpr double SlowBpm = 100.0;
 // How far the whole song's interval scoring can be off the true period: the attacks are
 // searched that far either side of it, no farther, lest a dense mix's strays lead away.
 constexpr double PeriodReach = 0.012;
-// The low end agrees with a half-beat the whole mix clearly favours when it is about as
-// strong there: a kick on every eighth rises alike on both.
+// The whole mix favours a half-beat clearly when its attacks there are this much stronger;
+// the low end agrees with it when it is about as strong there (a kick on every eighth
+// rises alike on both).
+constexpr double Clearly = 1.1;
 constexpr double LowAgrees = 0.85;
 // Attacks this many times stronger than those at the beat tracked mark the beat instead.
 constexpr double FarStronger = 2.0;
@@ -52,8 +54,6 @@ constexpr double PulseOutdoes = 3.0;
 // confidence in the meter; one scoring MeterDoubtWidth less leaves it whole.
 constexpr double MeterInDoubt = 0.85;
 constexpr double MeterDoubtWidth = 0.25;
-// The whole mix favours a half-beat clearly when its attacks there are this much stronger.
-constexpr double Clearly = 1.1;
 
 struct Attacks
 {
